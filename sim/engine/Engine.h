@@ -1,0 +1,129 @@
+// The virtual terminal's engine: takes the bytes the host writes on a link
+// and produces, with timing, the bytes the terminal answers. It keeps the
+// terminal's state (model, versions, volumes, keys, files, ...) and answers
+// interactions through a scriptable customer. Links (pty, libusb stand-in)
+// feed it and carry its output; it knows nothing about file descriptors.
+//
+// Thread-safe: the serial and the HID link may call it from their own
+// threads; both talk to the same terminal.
+#ifndef TLXSIM_ENGINE_H
+#define TLXSIM_ENGINE_H
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tlxsim {
+
+using Clock = std::chrono::steady_clock;
+
+enum class Link { Serial = 1, Hid = 2 };
+
+// One piece of output. On HID every chunk starts a new 1024-byte report
+// (a chunk longer than a report spans several; the last one is padded).
+struct Chunk {
+  std::string bytes;
+  bool hangup = false;  // serial: drop the line; HID: the device vanishes
+};
+
+enum class FaultKind {
+  None,
+  Silence,          // no answer at all
+  Refuse,           // "\x02U\x03" (or the command's own negative form)
+  Garbage,          // bytes that are no valid answer
+  Truncate,         // the answer without its last byte(s)
+  ExtraBytes,       // the answer followed by more bytes in the same chunk
+  Late,             // the answer after lateMs
+  BadPullChecksum,  // pull: a data packet with a wrong checksum byte
+  Vanish,           // HID: device disappears (mid-transfer for transfers)
+  Hangup,           // serial: the line hangs up
+};
+
+struct Fault {
+  FaultKind kind = FaultKind::None;
+  int lateMs = 0;
+  int times = -1;  // number of matching commands it applies to; -1 = always
+};
+
+// One answer of the customer. answers=false: the customer does nothing and
+// the terminal's own timeout answer comes when the module timeout expires.
+struct Answer {
+  bool answers = true;
+  int delayMs = 0;
+  std::string value;
+};
+
+// The scripted customer; defaults are a pleasant customer for the demo.
+struct Customer {
+  Answer info{true, 1000, "B0F"};           // confirms
+  Answer evaluator{true, 1000, "B1F"};      // satisfied
+  Answer keypadAmount{true, 1000, "100.00"};    // "\x1bGM\r\n"
+  Answer keypadPhone{true, 1000, "13800138000"};  // "\x1bFA\r\n"
+  Answer pin{true, 1000, "123456"};
+  Answer sign{true, 1000, ""};
+};
+
+// A command as the terminal received it (HID padding removed).
+struct Received {
+  Link link;
+  std::string bytes;
+  char channel;  // serial: the channel letter selected when it arrived ('A' after reset)
+};
+
+class EngineImpl;
+
+class Engine {
+ public:
+  Engine();
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Directory that holds the terminal's own files (media, /tmp/hw.*, ...).
+  void SetStorageDir(const std::string& dir);
+  std::string StorageDir() const;
+
+  void SetModel(const std::string& model);  // "R40" or "k60"
+  void SetCustomer(const Customer& c);
+  Customer GetCustomer() const;
+
+  // Faults by command keyword, e.g. "CHECKR40", "GETDEVICEINFO", "SETVOLUME",
+  // "M", "S", "A", "R", "PIN" (0x81/0x82), "F", "I", "2A", "4R", "GM", "FA",
+  // "HANDSIGN", "DOWNLOAD", "HIDCHANGE", "PACKET", "PULLFILE", "UPDATE",
+  // "DELETE", "QUERYFILE", "GETFILELIST". See sim/README.md for the list.
+  void SetFault(const std::string& keyword, const Fault& f);
+  void ClearFaults();
+
+  // Bytes the host wrote on a link (HID: whole reports, padding included).
+  void Receive(Link link, const char* data, size_t n);
+  // Output that is due on a link by `now`. *nextDue (if not null) gets the
+  // time of the next scheduled output, or Clock::time_point::max().
+  std::vector<Chunk> Poll(Link link, Clock::time_point now, Clock::time_point* nextDue);
+  // Called (from any thread) whenever new output has been scheduled.
+  void SetNotify(std::function<void()> notify);
+  // The host closed the serial line / the HID handle: drop pending output
+  // that a real terminal would have sent into the void.
+  void LinkClosed(Link link);
+
+  std::vector<Received> History() const;
+  void ClearHistory();
+
+  // Logger for one readable line per command and per answer (key and PIN
+  // material masked). Null: no logging.
+  void SetLogger(std::function<void(const std::string&)> log);
+
+  // Direct access to the terminal state for tests and the program's options;
+  // declared in EngineState.h.
+  EngineImpl& Impl();
+
+ private:
+  std::unique_ptr<EngineImpl> impl_;
+};
+
+}  // namespace tlxsim
+
+#endif
