@@ -1,0 +1,173 @@
+#include "MainWindow.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QMessageBox>
+#include <QMutexLocker>
+
+#include <cstring>
+
+#include "TestParams.h"
+#include "TestRecords.h"
+#include "TestThread.h"
+#include "ui_MainWindow.h"
+
+namespace {
+
+// Base-10 integer of a field; text that is not a number gives 0.
+int FieldValue(const QString& text) {
+  bool ok = false;
+  const int value = text.toInt(&ok, 10);
+  return ok ? value : 0;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), ui(new Ui_MainWindow), m_worker(new TestThread) {
+  ui->setupUi(this);
+
+  m_worker->window = this;
+  if (!m_worker->sdk.Init(const_cast<char*>("./libtlxdev.so"))) {
+    qDebug("load libtlxdev.so failed");
+  }
+  g_pThread = m_worker;
+  connect(this, &MainWindow::sigInfo, this, &MainWindow::slotLog);
+}
+
+MainWindow::~MainWindow() {
+  // The worker writes into this window; it must be gone before the window.
+  stopWorker();
+  if (g_pThread == m_worker) g_pThread = nullptr;
+  delete m_worker;
+  delete ui;
+}
+
+void MainWindow::setInfoText(const QString& text) {
+  {
+    QMutexLocker lock(&m_infoLock);
+    infoText = text;
+  }
+  // Commands that fail at once (no terminal attached) would otherwise queue
+  // signals faster than the GUI thread can show them.
+  if (!m_infoPending.exchange(true)) emit sigInfo();
+}
+
+QString MainWindow::currentInfoText() const {
+  QMutexLocker lock(&m_infoLock);
+  return infoText;
+}
+
+bool MainWindow::workerBusy() const {
+  return m_worker->isRunning() && !m_worker->isFinished();
+}
+
+void MainWindow::stopWorker() {
+  if (!workerBusy()) return;
+  m_worker->requestInterruption();
+  // The library forgets a cancel that arrives between two exchanges of a
+  // command, so the cancel is repeated until the worker has left.
+  do {
+    if (m_worker->sdk.IsBound()) {
+      m_worker->sdk.pCancelRead(g_Params.port, g_Params.bp, g_Params.baud);
+    }
+  } while (!m_worker->wait(100));
+}
+
+void MainWindow::showWarning(const QString& text) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), text, QMessageBox::Yes);
+  box.exec();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  stopWorker();
+  QMainWindow::closeEvent(event);
+}
+
+bool MainWindow::fillParams() {
+  g_Params.port = FieldValue(ui->EditCom_2->text());
+  g_Params.loopCount = FieldValue(ui->EditCom_5->text());
+  g_Params.interval = FieldValue(ui->EditCom_3->text());
+  g_Params.timeout = FieldValue(ui->EditCom_4->text());
+  const QString bp = ui->CbxBP->currentText();
+  g_Params.bp = bp == QStringLiteral("无") ? 0 : bp.toLocal8Bit().at(0);
+  g_Params.baud = FieldValue(ui->CbxBaud->currentText());
+  g_Params.testKeypad = ui->cbx_keypad->isChecked();
+  g_Params.testInfo = ui->cbx_info->isChecked();
+  g_Params.testEva = ui->cbx_eva->isChecked();
+  g_Params.testNumpad = ui->cbx_numpad->isChecked();
+  g_Params.testSign = ui->cbx_sign->isChecked();
+  g_Params.testDwn = ui->cbx_dwn->isChecked();
+
+  if (g_Params.testDwn) {
+    g_Params.mediaType = ui->cbx_media_type->currentIndex();
+    // Characters outside Latin-1 become '?'. A path that does not fit
+    // filePath is refused rather than cut to the name of another file.
+    const QByteArray path = ui->edit_filepath->text().toLatin1();
+    if (path.isEmpty() || path.size() >= int(sizeof(g_Params.filePath))) {
+      showWarning(QStringLiteral("请正确填写文件路径"));
+      return false;
+    }
+    std::memcpy(g_Params.filePath, path.constData(), path.size());
+    g_Params.filePath[path.size()] = '\0';
+  }
+
+  if (!(g_Params.testKeypad || g_Params.testInfo || g_Params.testEva || g_Params.testNumpad ||
+        g_Params.testSign || g_Params.testDwn)) {
+    showWarning(QStringLiteral("至少选择一个测试项"));
+    return false;
+  }
+  return true;
+}
+
+void MainWindow::on_pushButton_clicked() {
+  if (workerBusy()) {
+    showWarning(QStringLiteral("当前正在测试中"));
+    return;
+  }
+  g_Records.Clear();
+  g_Params = TestParams();
+  if (!fillParams()) return;
+  if (!m_worker->sdk.IsBound()) {
+    showWarning(QStringLiteral("libtlxdev.so 未能加载，无法开始测试"));
+    return;
+  }
+  m_worker->start(QThread::InheritPriority);
+}
+
+void MainWindow::on_EditCom_2_textChanged(const QString& text) {
+  const int port = FieldValue(text);
+  ui->LabelCom->setText(port == 0 ? QStringLiteral("(HID)")
+                                  : QStringLiteral("(ttyS%1)").arg(port - 1));
+  const QString normal = QString::number(port);
+  if (text != normal) ui->EditCom_2->setText(normal);
+}
+
+void MainWindow::slotLog() {
+  m_infoPending = false;
+  const QString text = currentInfoText();
+
+  const TestRecords& r = g_Records;
+  if (g_Params.loopCount > 0) {
+    ui->EditLog->setPlainText(
+        QString::asprintf("[%d, %d]", r.loopsDone.load(), g_Params.loopCount) + text);
+  } else {
+    ui->EditLog->setPlainText(text);
+  }
+
+  const QString stats = QString::asprintf(
+      "结果统计：%d/%d\n"
+      "密码键盘：%d/%d\n"
+      "信息交互：%d/%d\n"
+      "评价器：%d/%d\n"
+      "数字键盘：%d/%d\n"
+      "电子签名：%d/%d\n"
+      "文件下载：%d/%d",
+      r.TotalPassed(), r.TotalTried(), r.keypadPassed.load(), r.keypadTried.load(),
+      r.infoPassed.load(), r.infoTried.load(), r.evaPassed.load(), r.evaTried.load(),
+      r.numpadPassed.load(), r.numpadTried.load(), r.signPassed.load(), r.signTried.load(),
+      r.dwnPassed.load(), r.dwnTried.load());
+  ui->EditLog->appendPlainText(stats);
+}
+
+void MainWindow::on_pushButton_2_clicked() { stopWorker(); }

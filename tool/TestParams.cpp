@@ -1,0 +1,3 @@
+#include "TestParams.h"
+
+TestParams g_Params;
