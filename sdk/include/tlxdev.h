@@ -20,11 +20,31 @@
  * library never keeps a pointer past the call. Unless a size argument is
  * given, each output buffer must have the size stated with its function;
  * pass zero-filled buffers, since several outputs are not terminated.
+ * Nothing is written past those sizes: a longer value gives -10 and leaves
+ * the buffer untouched. Outputs are written only on success.
+ *
+ * Only one command runs at a time: a command started while another one runs
+ * (in any thread) gives -3 at once. TLX_CancelRead is the exception.
  */
 #ifndef TLXDEV_H
 #define TLXDEV_H
 
 #include "tlx_export.h"
+
+/* Output buffer sizes (bytes, terminator included). */
+#define TLX_VERSION_SIZE 128       /* version text: at most 127 characters */
+#define TLX_UPDATE_TEXT_SIZE 256   /* update result and detail: 255 each */
+#define TLX_MODEL_SIZE 4           /* "R40" or "k60" */
+#define TLX_FILE_INFO_SIZE 64      /* file information: at most 62 characters */
+#define TLX_KEYPAD_INPUT_SIZE 64   /* keypad entry: at most 63 characters */
+#define TLX_PIN_BLOCK_SIZE 64      /* PIN block hex text: at most 62 characters
+                                      (a block of up to 31 bytes) */
+
+/* Input limits (longer inputs give -1, nothing sent). */
+#define TLX_MAX_INFO_TEXT 51200    /* information text, bytes */
+#define TLX_MAX_DEST_NAME 249      /* destination name on the terminal */
+#define TLX_MAX_KEY_TEXT 1024      /* hexadecimal characters per key text */
+#define TLX_MAX_FILE_NAME 1024     /* file name of a delete or query */
 
 #ifdef __cplusplus
 extern "C" {
@@ -32,26 +52,32 @@ extern "C" {
 
 /* ---- Device control ---------------------------------------------------- */
 
-/* Sends the global configuration pair (first 1..5, second 1..2). */
+/* Sends the global configuration pair (first 1..5, second 1..2; else -1).
+ * 0, or -7 when refused, or a transaction code. */
 TLX_EXPORT int TLX_SetGlobalConfig(int port, char bp, int baud, int first, int second);
 
-/* Puts the terminal into its production check mode. */
+/* Puts the terminal into its production check mode. 0, -7 refused. */
 TLX_EXPORT int TLX_StartPQC(int port, char bp, int baud);
 
-/* Application version text of the terminal. version: TLX_VERSION_SIZE bytes. */
+/* Application version text of the terminal, NUL-terminated. version:
+ * TLX_VERSION_SIZE bytes (not null). -7 bad or refused reply, -10 too long. */
 TLX_EXPORT int TLX_GetVer(int port, char bp, int baud, char* version);
 
 /* Result of the last firmware update; detail is written only when the result
- * is "Fail". result, detail: TLX_UPDATE_TEXT_SIZE bytes each. */
+ * is "Fail". result, detail: TLX_UPDATE_TEXT_SIZE bytes each, both not null.
+ * -7 bad or refused reply or missing key, -10 a text too long. */
 TLX_EXPORT int TLX_GetUpdateStatus(int port, char bp, int baud, char* result, char* detail);
 
-/* kind 1 system volume (level 0..5), 2 key tone (0..15), 3 multimedia (0..15). */
+/* kind 1 system volume (level 0..5), 2 key tone (0..15), 3 multimedia (0..15).
+ * Other values -1. 0 when acknowledged, else -7. */
 TLX_EXPORT int TLX_SetVolume(int port, char bp, int baud, int kind, int level);
 
-/* Restarts the terminal. */
+/* Restarts the terminal. 0 when acknowledged, else -7. */
 TLX_EXPORT int TLX_RestartSys(int port, char bp, int baud);
 
-/* Online check; model receives "R40" or "k60" (4 bytes with NUL; may be null). */
+/* Online check; model receives "R40" or "k60" (TLX_MODEL_SIZE bytes; may be
+ * null). 0 also when the terminal answers neither probe's acknowledgement
+ * (model untouched); else the code of the second probe. */
 TLX_EXPORT int TLX_CheckOnline(int port, char bp, int baud, char* model);
 
 /* Ends a command waiting in another thread with -9; -7 when none runs.
@@ -61,34 +87,75 @@ TLX_EXPORT int TLX_CancelRead(int port, char bp, int baud);
 /* Shows (1) or hides (0) the display of module 1..4. */
 TLX_EXPORT int TLX_SetShowDISP(int port, char bp, int baud, int module, int show);
 
-/* ---- PIN pad ----------------------------------------------------------- */
+/* ---- PIN pad -----------------------------------------------------------
+ * Key texts are hexadecimal (either case, at most TLX_MAX_KEY_TEXT digits
+ * each); key commands give 0 when the terminal answers exactly 0xAA, else -7.
+ * PIN entries always end with the end byte 0x83, also after a failure.
+ * Key texts, PINs and PIN blocks are wiped from the library's buffers. */
 
+/* PIN length 4..14 (else -1); write only. */
 TLX_EXPORT int TLX_SetPinLen(int port, char bp, int baud, int length);
+/* Loads master key mkIndex 0..15 from key1 and key2 (not null). */
 TLX_EXPORT int TLX_UpdateMKey(int port, char bp, int baud, int mkIndex, char* key1, char* key2);
+/* Resets all keys. */
 TLX_EXPORT int TLX_ResetKey(int port, char bp, int baud);
+/* Loads work key wkIndex 0..15 under master key mkIndex 0..15; wkey not null. */
 TLX_EXPORT int TLX_DownLoadWKey(int port, char bp, int baud, int mkIndex, int wkIndex, char* wkey);
+/* Activates work key wkIndex under master key mkIndex (both 0..15). */
 TLX_EXPORT int TLX_ActiveWKey(int port, char bp, int baud, int mkIndex, int wkIndex);
+/* Plain PIN entry: mode 0..1, prompt 0..1, timeout 1..999 s, pin not null,
+ * pinSize 0..2048. pin gets at most pinSize bytes (mode 1: the non-zero
+ * characters packed), NUL-terminated when shorter than pinSize; a longer PIN
+ * gives -10 and writes nothing. -2 after timeout + 2 s. */
 TLX_EXPORT int TLX_ReadPin(int port, char bp, int baud, int mode, int prompt, int timeout,
                            char* pin, int pinSize);
+/* Encrypted PIN entry: prompt 0..1, option 0..3, timeout 1..999 s. pinBlock:
+ * TLX_PIN_BLOCK_SIZE bytes, receives the block as upper-case hex text with
+ * NUL; -7 bad reply, -10 block longer than 31 bytes. */
 TLX_EXPORT int TLX_ReadPinDES(int port, char bp, int baud, int prompt, int option, int timeout,
                               char* pinBlock);
+/* As TLX_ReadPinDES, bound to the account number text (null or empty:
+ * "000000"). */
 TLX_EXPORT int TLX_ReadPinAnsi(int port, char bp, int baud, int prompt, int option, int timeout,
                                char* account, char* pinBlock);
 
 /* ---- Customer interaction ---------------------------------------------- */
 
+/* Shows info (1..TLX_MAX_INFO_TEXT bytes) for timeout 1..999 s; result (not
+ * null): 0 confirmed, 1 cancelled, 3 terminal timeout, 4 other. -2 when no
+ * answer within timeout + 2 s. */
 TLX_EXPORT int TLX_StartInfo(int port, char bp, int baud, int timeout, char* info, int* result);
+/* Evaluation of the teller (name and number not null, stars 0..6, photo name
+ * or null for "<number>.jpg", timeout 1..999 s); result (not null): 1
+ * satisfied, 2 average, 3 dissatisfied, 4 terminal timeout; untouched on an
+ * unknown answer. */
 TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName, char* tellerNo,
                                   int stars, char* photo, int timeout, int* result);
+/* Keypad entry, mode 0 amount, 1 phone number, timeout 1..999 s. input:
+ * TLX_KEYPAD_INPUT_SIZE bytes, NUL-terminated; -10 for a longer entry, -7
+ * for an answer without a value, -2 when nothing came within timeout. */
 TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int mode, char* input);
+/* Signature on document (.pdf, .jpg or .html, any case; else -1), always
+ * over USB HID whatever port is given; the image and trajectory are pulled
+ * into imagePath and dataPath (a failed pull removes its file). */
 TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* document,
                              char* imagePath, char* dataPath);
 
 /* ---- Media files -------------------------------------------------------- */
 
+/* Downloads the local file path (-6 missing) as mediaType 0 advert, 1 video,
+ * 2 photo, 4 upgrade package (then starts the upgrade; -7 refused), 255
+ * named. The name on the terminal is the base name of path (upgrade on a
+ * serial link: "update.dat"), at most TLX_MAX_DEST_NAME bytes. */
 TLX_EXPORT int TLX_DownLoadFile(int port, char bp, int baud, int mediaType, char* path);
+/* Deletes name (not null or empty) of mediaType; -7 refused. */
 TLX_EXPORT int TLX_DeleteFile(int port, char bp, int baud, int mediaType, char* name);
+/* Information of file name (not null or empty); info (may be null):
+ * TLX_FILE_INFO_SIZE bytes, NUL-terminated; -7 refused or cut reply. */
 TLX_EXPORT int TLX_FindFileInfo(int port, char bp, int baud, int mediaType, char* name, char* info);
+/* Stored files of mediaType as the terminal lists them: at most listSize
+ * bytes, NUL-terminated when shorter; -10 (list untouched) when longer, -7
+ * refused. */
 TLX_EXPORT int TLX_GetFileList(int port, char bp, int baud, int mediaType, char* list, int listSize);
 
 /* ---- Trace file for applications -----------------------------------------

@@ -1,0 +1,263 @@
+// PIN pad commands: PIN length, master and work keys, plain and encrypted
+// PIN entry. Key texts, PINs and PIN blocks pass through the library's own
+// buffers only for the length of a call and are wiped before returning.
+#include <cstring>
+
+#include "commands/replies.h"
+#include "session/session.h"
+#include "tlxdev.h"
+#include "util/util.h"
+
+using namespace tlx;
+
+namespace {
+
+// Longest key text accepted (hex characters per key).
+enum { kMaxKeyText = 1024 };
+// Plain PIN entry reply area.
+enum { kPinReplySize = 131072 };
+// Bytes of one PIN block decoded from the reply.
+enum { kBlockArea = 1024 };
+
+const char kPinEnd = static_cast<char>(0x83);
+
+// Wipes a buffer when it goes out of scope, whatever path the call takes.
+class Wiper {
+ public:
+  Wiper(void* p, unsigned long n) : p_(p), n_(n) {}
+  ~Wiper() { SecureWipe(p_, n_); }
+  Wiper(const Wiper&) = delete;
+  Wiper& operator=(const Wiper&) = delete;
+
+ private:
+  void* p_;
+  unsigned long n_;
+};
+
+// Key text -> bytes appended at payload[*len]. False when the text is too long.
+bool AppendKey(const char* text, char* payload, int cap, int* len) {
+  size_t n = strnlen(text, kMaxKeyText + 1);
+  if (n > kMaxKeyText) return false;
+  char bytes[kMaxKeyText];
+  Wiper wipe(bytes, sizeof bytes);
+  std::memset(bytes, 0, sizeof bytes);
+  int count = HexStrToAscii(const_cast<char*>(text), static_cast<int>(n), bytes, sizeof bytes);
+  if (count < 0 || *len + count > cap) return false;
+  std::memcpy(payload + *len, bytes, static_cast<size_t>(count));
+  *len += count;
+  return true;
+}
+
+// ESC, letter, HexAsc1 form of the payload, CR LF; the reply must be the
+// single byte 0xAA. The command text is wiped after the exchange.
+int KeyCommand(int port, char bp, int baud, char letter, char* payload, int payloadLen) {
+  char cmd[kWorkSize];
+  Wiper wipeCmd(cmd, sizeof cmd);
+  std::memset(cmd, 0, sizeof cmd);
+  cmd[0] = 0x1b;
+  cmd[1] = letter;
+  // Room for ESC, letter, CR, LF and the terminator.
+  if (payloadLen * 2 > kWorkSize - 5) return TLX_ERR_ARG;
+  int chars = HexAsc1Split(payload, payloadLen, cmd + 2, kWorkSize - 5);
+  if (chars != payloadLen * 2) return TLX_ERR_ARG;
+  cmd[2 + chars] = '\r';
+  cmd[3 + chars] = '\n';
+
+  char reply[kWorkSize];
+  std::memset(reply, 0, sizeof reply);
+  int len = kWorkSize - 1;
+  int rc = TransProc(port, bp, baud, cmd, 4 + chars, reply, &len, EndOfCondition4, 2000);
+  if (rc != TLX_OK) return rc;
+  return std::strcmp(reply, "\xaa") == 0 ? TLX_OK : TLX_ERR_REPLY;
+}
+
+// Sends the entry mode (plain entry only) and the entry timeout.
+int PrepareEntry(int port, char bp, int baud, int mode, int timeout) {
+  char cmd[64] = {0};
+  if (mode >= 0) {
+    Format(cmd, sizeof cmd, "\x1b[1;%dX", mode);
+    int rc = SendOnly(port, bp, baud, cmd);
+    if (rc != TLX_OK) return rc;
+  }
+  Format(cmd, sizeof cmd, "\x1b[1;%dT", timeout);
+  return SendOnly(port, bp, baud, cmd);
+}
+
+// The block commands: entry timeout, the line command, the framed block
+// reply written as upper-case hex text with a terminator, then 0x83.
+int ReadBlock(int port, char bp, int baud, int timeout, const char* cmd, char* pinBlock) {
+  int rc = PrepareEntry(port, bp, baud, -1, timeout);
+  if (rc != TLX_OK) return rc;
+
+  char reply[kWorkSize];
+  char block[kBlockArea];
+  Wiper wipeReply(reply, sizeof reply);
+  Wiper wipeBlock(block, sizeof block);
+  std::memset(reply, 0, sizeof reply);
+  std::memset(block, 0, sizeof block);
+  int len = kWorkSize - 1;
+  rc = TransProc(port, bp, baud, const_cast<char*>(cmd), reply, &len, EndOfCondition1,
+                 timeout * 1000 + 2000);
+  if (rc == TLX_OK) {
+    int n = 0;
+    rc = CheckAndGetResponse(0x02, 0x03, reply, len, block, &n);
+    if (rc == TLX_OK) {
+      if (n * 2 >= TLX_PIN_BLOCK_SIZE) {
+        rc = TLX_ERR_BUFFER;
+      } else {
+        int chars = AsciiToHexStr(block, n, pinBlock, TLX_PIN_BLOCK_SIZE - 1);
+        pinBlock[chars] = '\0';
+      }
+    }
+  }
+  SendBytes(port, bp, baud, &kPinEnd, 1);
+  return rc;
+}
+
+}  // namespace
+
+extern "C" {
+
+TLX_EXPORT int TLX_SetPinLen(int port, char bp, int baud, int length) {
+  if (length < 4 || length > 14) return TLX_ERR_ARG;
+  CommandGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  char cmd[64] = {0};
+  Format(cmd, sizeof cmd, "\x1b[1;%dL", length);
+  FlushPort(port, bp, baud);
+  return SendOnly(port, bp, baud, cmd);
+}
+
+TLX_EXPORT int TLX_UpdateMKey(int port, char bp, int baud, int mkIndex, char* key1, char* key2) {
+  if (mkIndex < 0 || mkIndex > 15 || key1 == nullptr || key2 == nullptr) return TLX_ERR_ARG;
+  char payload[1 + 2 * kMaxKeyText];
+  Wiper wipe(payload, sizeof payload);
+  std::memset(payload, 0, sizeof payload);
+  payload[0] = static_cast<char>(mkIndex);
+  int len = 1;
+  if (!AppendKey(key2, payload, sizeof payload, &len) ||
+      !AppendKey(key1, payload, sizeof payload, &len))
+    return TLX_ERR_ARG;
+  if (len * 2 > kWorkSize - 5) return TLX_ERR_ARG;
+  CommandGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  FlushPort(port, bp, baud);
+  return KeyCommand(port, bp, baud, 'M', payload, len);
+}
+
+TLX_EXPORT int TLX_ResetKey(int port, char bp, int baud) {
+  CommandGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  FlushPort(port, bp, baud);
+  char reply[1024] = {0};
+  int len = sizeof reply - 1;
+  int rc = TransProc(port, bp, baud, const_cast<char*>("\x1bR\r\n"), 4, reply, &len,
+                     EndOfCondition4, 2000);
+  if (rc != TLX_OK) return rc;
+  return std::strcmp(reply, "\xaa") == 0 ? TLX_OK : TLX_ERR_REPLY;
+}
+
+TLX_EXPORT int TLX_DownLoadWKey(int port, char bp, int baud, int mkIndex, int wkIndex,
+                                char* wkey) {
+  if (mkIndex < 0 || mkIndex > 15 || wkIndex < 0 || wkIndex > 15 || wkey == nullptr)
+    return TLX_ERR_ARG;
+  char payload[2 + kMaxKeyText];
+  Wiper wipe(payload, sizeof payload);
+  std::memset(payload, 0, sizeof payload);
+  payload[0] = static_cast<char>(mkIndex);
+  payload[1] = static_cast<char>(wkIndex);
+  int len = 2;
+  if (!AppendKey(wkey, payload, sizeof payload, &len)) return TLX_ERR_ARG;
+  CommandGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  FlushPort(port, bp, baud);
+  return KeyCommand(port, bp, baud, 'S', payload, len);
+}
+
+TLX_EXPORT int TLX_ActiveWKey(int port, char bp, int baud, int mkIndex, int wkIndex) {
+  if (mkIndex < 0 || mkIndex > 15 || wkIndex < 0 || wkIndex > 15) return TLX_ERR_ARG;
+  CommandGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  char payload[2] = {static_cast<char>(mkIndex), static_cast<char>(wkIndex)};
+  FlushPort(port, bp, baud);
+  return KeyCommand(port, bp, baud, 'A', payload, 2);
+}
+
+TLX_EXPORT int TLX_ReadPin(int port, char bp, int baud, int mode, int prompt, int timeout,
+                           char* pin, int pinSize) {
+  if (mode < 0 || mode > 1 || prompt < 0 || prompt > 1 || timeout < 1 || timeout > 999 ||
+      pinSize < 0 || pinSize > 2048 || pin == nullptr)
+    return TLX_ERR_ARG;
+  CommandGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  FlushPort(port, bp, baud);
+  int rc = PrepareEntry(port, bp, baud, mode, timeout);
+  if (rc != TLX_OK) return rc;
+
+  char reply[kPinReplySize];
+  Wiper wipe(reply, sizeof reply);
+  std::memset(reply, 0, sizeof reply);
+  int len = kPinReplySize - 1;
+  const char start = static_cast<char>(prompt == 0 ? 0x82 : 0x81);
+  rc = TransProc(port, bp, baud, const_cast<char*>(&start), 1, reply, &len, EndOfCondition2,
+                 timeout * 1000 + 2000);
+  if (rc == TLX_OK) {
+    int n = len > 0 ? len - 1 : 0;  // without the final CR
+    if (mode == 0) {
+      if (n > pinSize) {
+        rc = TLX_ERR_BUFFER;
+      } else {
+        // Up to the first zero byte, the rest of the length zero-filled.
+        size_t text = strnlen(reply, static_cast<size_t>(n));
+        std::memcpy(pin, reply, text);
+        std::memset(pin + text, 0, static_cast<size_t>(n) - text);
+        if (n < pinSize) pin[n] = '\0';
+      }
+    } else {
+      int packed = 0;
+      for (int i = 0; i < n; ++i)
+        if (reply[i] != 0) ++packed;
+      if (packed > pinSize) {
+        rc = TLX_ERR_BUFFER;
+      } else {
+        int o = 0;
+        for (int i = 0; i < n; ++i)
+          if (reply[i] != 0) pin[o++] = reply[i];
+        if (o < pinSize) pin[o] = '\0';
+      }
+    }
+  }
+  SendBytes(port, bp, baud, &kPinEnd, 1);
+  return rc;
+}
+
+TLX_EXPORT int TLX_ReadPinDES(int port, char bp, int baud, int prompt, int option, int timeout,
+                              char* pinBlock) {
+  if (prompt < 0 || prompt > 1 || option < 0 || option > 3 || timeout < 1 || timeout > 999 ||
+      pinBlock == nullptr)
+    return TLX_ERR_ARG;
+  CommandGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  char cmd[64] = {0};
+  Format(cmd, sizeof cmd, "\x1b" "F%d%d\r\n", prompt, option);
+  FlushPort(port, bp, baud);
+  return ReadBlock(port, bp, baud, timeout, cmd, pinBlock);
+}
+
+TLX_EXPORT int TLX_ReadPinAnsi(int port, char bp, int baud, int prompt, int option, int timeout,
+                               char* account, char* pinBlock) {
+  if (prompt < 0 || prompt > 1 || option < 0 || option > 3 || timeout < 1 || timeout > 999 ||
+      pinBlock == nullptr)
+    return TLX_ERR_ARG;
+  const char* acc = (account == nullptr || account[0] == '\0') ? "000000" : account;
+  char cmd[kWorkSize];
+  Wiper wipe(cmd, sizeof cmd);
+  std::memset(cmd, 0, sizeof cmd);
+  if (!Format(cmd, sizeof cmd, "\x1bI%d%d%s\r\n", prompt, option, acc)) return TLX_ERR_ARG;
+  CommandGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  FlushPort(port, bp, baud);
+  return ReadBlock(port, bp, baud, timeout, cmd, pinBlock);
+}
+
+}  // extern "C"

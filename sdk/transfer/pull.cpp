@@ -1,0 +1,162 @@
+// Pull of a file that the terminal produced (signature image and data):
+// the terminal sends packets over the HID link, the host answers every
+// complete packet with an acceptance or refusal text and writes the data
+// payloads to the local file.
+#include <cstdio>
+#include <cstring>
+
+#include "session/session.h"
+#include "transfer/steps.h"
+#include "transfer/transfer.h"
+
+using namespace tlx;
+
+namespace {
+
+const char kAccept[] = "\x1b[0RESPONSE\x02" "0\x03";
+const char kRefuse[] = "\x1b[0RESPONSE\x02" "1\x03";
+enum { kResponseLen = 14, kReportArea = 2048 };
+
+// Receiver state, reset at every pull start and after every whole packet.
+struct Receiver {
+  bool expectHeader = true;
+  long remaining = 0;
+  unsigned char checksum = 0;
+  unsigned char running = 0;
+};
+Receiver g_receiver;
+
+void ResetReceiver() { g_receiver = Receiver(); }
+
+int Answer(bool accepted, int result) {
+  WriteData(kResponseLen, const_cast<char*>(accepted ? kAccept : kRefuse));
+  return accepted ? result : -1;
+}
+
+unsigned char Fold(unsigned char sum, const unsigned char* p, long n) {
+  for (long i = 0; i < n; ++i) sum ^= p[i];
+  return sum;
+}
+
+bool Store(const unsigned char* p, long n, std::FILE* file) {
+  return n == 0 || std::fwrite(p, 1, static_cast<size_t>(n), file) == static_cast<size_t>(n);
+}
+
+int MapPortCode(int code) {
+  if (code == TLX_PORT_TIMEOUT) return TLX_ERR_TIMEOUT;
+  if (code == TLX_PORT_CANCELLED) return TLX_ERR_CANCEL;
+  return TLX_ERR_READ;
+}
+
+}  // namespace
+
+TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* file) {
+  if (report == nullptr || file == nullptr || reportSize <= kPacketHeader) return -1;
+  const unsigned char* r = reinterpret_cast<const unsigned char*>(report);
+  const long R = reportSize;
+  Receiver& st = g_receiver;
+
+  if (!st.expectHeader) {
+    if (R < st.remaining) {
+      st.running = Fold(st.running, r, R);
+      if (!Store(r, R, file)) return -2;
+      st.remaining -= R;
+      return 0;
+    }
+    unsigned char sum = Fold(st.running, r, st.remaining);
+    bool ok = sum == st.checksum;
+    bool stored = !ok || Store(r, st.remaining, file);
+    ResetReceiver();
+    if (!stored) return -2;
+    return Answer(ok, 1);
+  }
+
+  int type = r[1];
+  long n = (static_cast<long>(r[3]) << 16) | (static_cast<long>(r[4]) << 8) | r[5];
+  if (r[0] != 0x02 || type > kPacketEnd || n > R * kPullPayloadReports) return Answer(false, 0);
+  if (type == 0) return 0;
+  const unsigned char checksum = r[2];
+  const unsigned char* payload = r + kPacketHeader;
+  const long inReport = R - kPacketHeader;
+
+  if (type == kPacketData && n > inReport) {
+    st.running = Fold(0, payload, inReport);
+    if (!Store(payload, inReport, file)) return -2;
+    st.checksum = checksum;
+    st.remaining = n - inReport;
+    st.expectHeader = false;
+    return 0;
+  }
+  // Start and end packets must fit in one report.
+  if (n > inReport) return Answer(false, 0);
+  bool ok = Fold(0, payload, n) == checksum;
+  if (type == kPacketData) {
+    if (ok && !Store(payload, n, file)) return -2;
+    return Answer(ok, 1);
+  }
+  return Answer(ok, type == kPacketStart ? 1 : 2);
+}
+
+TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPath) {
+  int rc = OpenDevice(0, '9', 9600);
+  if (rc != TLX_OK) return rc;
+  int R = GetHidReport();
+  if (R <= kPacketHeader || R > kReportArea) R = kReportArea / 2;
+
+  if (WriteData(cmdLen, cmd) != TLX_OK) {
+    CloseDevice(0, '9');
+    return TLX_ERR_WRITE;
+  }
+  char report[kReportArea];
+  std::memset(report, 0, sizeof report);
+  int got = ReadData(report, R, nullptr, timeoutMs);
+  if (got <= 0) {
+    CloseDevice(0, '9');
+    return got == TLX_PORT_CANCELLED ? TLX_ERR_CANCEL : TLX_ERR_READ;
+  }
+
+  ResetReceiver();
+  std::FILE* file = std::fopen(localPath, "wb");
+  if (file == nullptr) {
+    CloseDevice(0, '9');
+    return TLX_ERR_ARG;
+  }
+  for (;;) {
+    int step = RecvPullPacket(report, R, file);
+    if (step == 2) {
+      rc = TLX_OK;
+      break;
+    }
+    if (step == -1) {
+      rc = TLX_ERR_REPLY;
+      break;
+    }
+    if (step == -2) {
+      rc = TLX_ERR_ARG;
+      break;
+    }
+    std::memset(report, 0, sizeof report);
+    got = ReadData(report, R, nullptr, 2000);
+    if (got <= 0) {
+      rc = got == 0 ? TLX_ERR_READ : MapPortCode(got);
+      break;
+    }
+  }
+  if (std::fclose(file) != 0 && rc == TLX_OK) rc = TLX_ERR_ARG;
+  CloseDevice(0, '9');
+  ResetReceiver();
+  if (rc != TLX_OK) std::remove(localPath);
+  return rc;
+}
+
+TLX_EXPORT int PullFile(int port, char bp, int baud, int timeoutMs, int cmdLen, char* cmd,
+                        char* localPath) {
+  (void)port;
+  (void)bp;
+  (void)baud;
+  if (cmd == nullptr || cmdLen < 0 || localPath == nullptr || localPath[0] == '\0')
+    return TLX_ERR_ARG;
+  TransferGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  return PullFileProc(timeoutMs, cmdLen, cmd, localPath);
+}

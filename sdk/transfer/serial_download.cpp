@@ -1,0 +1,112 @@
+// Serial block download: the file goes as 512-byte blocks, each carried in
+// a DOWNLOAD command in HexAsc1 form and acknowledged by the terminal. The
+// port stays open from the first to the last block.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "session/session.h"
+#include "transfer/steps.h"
+#include "transfer/transfer.h"
+#include "util/util.h"
+
+using namespace tlx;
+
+namespace {
+
+void PutLe32(unsigned char* out, int value) {
+  unsigned int v = static_cast<unsigned int>(value);
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>((v >> (8 * i)) & 0xFF);
+}
+
+// Block source: a file or a memory block.
+struct Source {
+  std::FILE* file;
+  const char* data;
+};
+
+int SendBlocks(int mediaType, const char* name, long size, Source src) {
+  int total = static_cast<int>((size + kSerialBlock - 1) / kSerialBlock);
+  char block[kSerialBlock];
+  long sent = 0;
+  for (int blockNo = 1; sent < size; ++blockNo) {
+    long left = size - sent;
+    int want = static_cast<int>(left < kSerialBlock ? left : static_cast<long>(kSerialBlock));
+    int got = want;
+    if (src.file != nullptr) {
+      got = static_cast<int>(std::fread(block, 1, static_cast<size_t>(want), src.file));
+      if (got == 0) return TLX_ERR_SHORTFILE;
+    } else {
+      std::memcpy(block, src.data + sent, static_cast<size_t>(want));
+    }
+    int rc = DownFile(mediaType, total, blockNo, block, got, const_cast<char*>(name));
+    if (rc != TLX_OK) return rc;
+    sent += got;
+  }
+  return TLX_OK;
+}
+
+}  // namespace
+
+TLX_EXPORT int GetDownParam(int total, int remaining, unsigned char* data, int len,
+                            unsigned char* out) {
+  if (data == nullptr || out == nullptr || len < 1 || len > kSerialBlock) return TLX_ERR_ARG;
+  PutLe32(out, total);
+  PutLe32(out + 4, remaining);
+  std::memcpy(out + 8, data, static_cast<size_t>(len));
+  unsigned char sum = 0;
+  for (int i = 0; i < 8 + len; ++i) sum ^= out[i];
+  out[8 + len] = sum;
+  return len + 9;
+}
+
+TLX_EXPORT int DownFile(int mediaType, int totalBlocks, int blockNo, char* data, int len,
+                        char* destName) {
+  if (destName == nullptr) return TLX_ERR_ARG;
+  unsigned char record[kSerialBlock + 9];
+  int recordLen = GetDownParam(totalBlocks, totalBlocks - blockNo,
+                               reinterpret_cast<unsigned char*>(data), len, record);
+  if (recordLen < 0) return TLX_ERR_ARG;
+  char hex[4096] = {0};
+  HexAsc1Split(reinterpret_cast<char*>(record), recordLen, hex, sizeof hex - 1);
+  char cmd[4096] = {0};
+  int n = std::snprintf(cmd, sizeof cmd, "\x1b[0DOWNLOAD\x02%d|%s|%s\x03", mediaType, destName,
+                        hex);
+  if (n < 0 || n >= static_cast<int>(sizeof cmd)) return TLX_ERR_ARG;
+  if (WriteData(0, cmd) != TLX_OK) return TLX_ERR_WRITE;
+  char ack[4] = {0};
+  int got = ReadData(ack, 3, MediaEndCondition, 2000);
+  if (got == TLX_PORT_CANCELLED) return TLX_ERR_CANCEL;
+  if (got < 0) return TLX_ERR_READ;
+  return got == 3 && std::memcmp(ack, "\x02\xaa\x03", 3) == 0 ? TLX_OK : TLX_ERR_REPLY;
+}
+
+TLX_EXPORT int ComDownLoadFile(int port, char bp, int baud, int mediaType, char* path,
+                               char* destName) {
+  const char* name = nullptr;
+  if (path == nullptr || !SerialDestName(mediaType, path, destName, &name)) return TLX_ERR_ARG;
+  if (OpenDevice(port, bp, baud) != TLX_OK) return TLX_ERR_OPEN;
+  int rc = TLX_OK;
+  struct stat st;
+  std::FILE* file = nullptr;
+  if (stat(path, &st) != 0 || (file = std::fopen(path, "rb")) == nullptr) {
+    rc = TLX_ERR_NOFILE;
+  } else {
+    rc = SendBlocks(mediaType, name, static_cast<long>(st.st_size), Source{file, nullptr});
+    std::fclose(file);
+  }
+  CloseDevice(port, bp);
+  return rc;
+}
+
+TLX_EXPORT int ComDownLoadData(int port, char bp, int baud, int mediaType, char* data, int len,
+                               char* destName) {
+  if (data == nullptr || data[0] == '\0' || len <= 0 || destName == nullptr ||
+      destName[0] == '\0' || strnlen(destName, kMaxDestName + 1) > kMaxDestName)
+    return TLX_ERR_ARG;
+  if (OpenDevice(port, bp, baud) != TLX_OK) return TLX_ERR_OPEN;
+  int rc = SendBlocks(mediaType, destName, len, Source{nullptr, data});
+  CloseDevice(port, bp);
+  return rc;
+}
