@@ -24,7 +24,9 @@ enum {
   TLX_ERR_BUFFER = -10,
 };
 
-// USB identities tried, in this order, when port 0 is opened.
+// USB identities tried, in this order, when port 0 is opened:
+//   {0x2FB0, 0x0101}, {0x2FB0, 0x0102}, {0x0483, 0x5750}
+// (the virtual terminal presents the same pairs).
 struct HidIdentity {
   unsigned long vendorId;
   unsigned long productId;

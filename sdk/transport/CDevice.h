@@ -82,6 +82,12 @@ class TLX_EXPORT CDevice {
   int GetHidReportSize();
 
  private:
+  // Halves of Close and Flush for each link kind; internal, not exported.
+  __attribute__((visibility("hidden"))) void CloseCom();
+  __attribute__((visibility("hidden"))) void CloseHid();
+  __attribute__((visibility("hidden"))) void FlushCom();
+  __attribute__((visibility("hidden"))) void FlushHid();
+
   int type;
   int port;
   std::atomic<int> fd;

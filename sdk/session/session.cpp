@@ -1,0 +1,87 @@
+// Opening and closing the port object from the link parameters, with the
+// channel selector / reset of a port-sharing unit on serial links, and the
+// raw write, read, flush and cancel entry points built on g_device.
+#include <cstring>
+
+#include "session/session.h"
+
+namespace {
+
+const char kChannelReset[] = "\x1b%A";
+
+bool IsChannelLetter(char bp) { return bp == 'A' || bp == 'B' || bp == 'C' || bp == 'K'; }
+
+int OpenHidByTable() {
+  for (int i = 0; i < TLX_HID_IDENTITY_COUNT; ++i) {
+    DEVICEPARAM param;
+    std::memset(&param, 0, sizeof param);
+    param.type = TLX_LINK_HID;
+    param.vendorId = g_hidIdentities[i].vendorId;
+    param.productId = g_hidIdentities[i].productId;
+    if (g_device.Open(param)) return TLX_OK;
+    g_device.Close();
+  }
+  return TLX_ERR_OPEN;
+}
+
+}  // namespace
+
+int OpenDevice(int port, char bp, int baud) {
+  if (g_device.IsOpen()) return TLX_ERR_OPEN;
+  if (port < 0) return TLX_ERR_OPEN;
+  if (port == 0) return OpenHidByTable();
+
+  DEVICEPARAM param;
+  std::memset(&param, 0, sizeof param);
+  param.type = TLX_LINK_SERIAL;
+  param.port = port;
+  param.baud = baud;
+  param.dataBits = 8;
+  if (!g_device.Open(param)) return TLX_ERR_OPEN;
+
+  if (IsChannelLetter(bp)) {
+    const char selector[4] = {0x1b, '%', bp, 0};
+    const long n = g_device.Write(selector, 3);
+    if (n < 3) {
+      g_device.Close();
+      return TLX_ERR_WRITE;
+    }
+  }
+  return TLX_OK;
+}
+
+void CloseDevice(int port, char bp) {
+  if (!g_device.IsOpen()) return;
+  if (port > 0 && bp != '9') g_device.Write(kChannelReset, static_cast<int>(sizeof kChannelReset - 1));
+  g_device.Close();
+}
+
+bool IsOpenDevice() { return g_device.IsOpen(); }
+
+int WriteData(int length, char* data) {
+  if (data == nullptr || length < 0) return TLX_ERR_WRITE;
+  // Length 0 means the string length; compare against that, so that a short
+  // write of a text is not taken for success.
+  const long expected = length == 0 ? static_cast<long>(std::strlen(data)) : length;
+  const long n = g_device.Write(data, length);
+  return n < expected ? TLX_ERR_WRITE : TLX_OK;
+}
+
+int ReadData(char* buf, int capacity, EndConditionFn cond, int timeoutMs) {
+  return g_device.Read(buf, capacity, cond, timeoutMs);
+}
+
+int GetHidReport() { return g_device.GetHidReportSize(); }
+
+int CancelReadDevice() {
+  if (g_device.IsOpen()) g_device.CancelRead();
+  return TLX_OK;
+}
+
+int FlushPort(int port, char bp, int baud) {
+  const int rc = OpenDevice(port, bp, baud);
+  if (rc != TLX_OK) return rc;
+  g_device.Flush();
+  CloseDevice(port, bp);
+  return TLX_OK;
+}

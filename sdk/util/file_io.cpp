@@ -1,0 +1,67 @@
+// Whole-file reads and writes, file sizes, directory listing.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "util/util.h"
+
+long min(long a, long b) { return a < b ? a : b; }
+
+long GetFileSize(char* path) {
+  if (path == nullptr) return -1;
+  struct stat st;
+  if (stat(path, &st) != 0) return -1;
+  return static_cast<long>(st.st_size);
+}
+
+// Reads the whole file into buf when it is not empty and fits in cap bytes;
+// otherwise reads nothing and gives 0.
+long ReadFileData(char* buf, long cap, char* path, const char* mode) {
+  if (buf == nullptr || cap <= 0 || path == nullptr || mode == nullptr) return 0;
+  FILE* f = std::fopen(path, mode);
+  if (f == nullptr) return 0;
+
+  long total = 0;
+  long size = -1;
+  if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+  if (size > 0 && size <= cap && std::fseek(f, 0, SEEK_SET) == 0) {
+    std::memset(buf, 0, static_cast<size_t>(cap));
+    while (total < size) {
+      const long want = min(min(size - total, 1024), cap - total);
+      const size_t got = std::fread(buf + total, 1, static_cast<size_t>(want), f);
+      if (got == 0) break;
+      total += static_cast<long>(got);
+    }
+  }
+  std::fclose(f);
+  return total;
+}
+
+long WriteFileData(const unsigned char* data, unsigned long len, char* path, const char* mode) {
+  if (data == nullptr || len == 0 || path == nullptr || mode == nullptr) return 0;
+  FILE* f = std::fopen(path, mode);
+  if (f == nullptr) return 0;
+
+  unsigned long total = 0;
+  while (total < len) {
+    const unsigned long chunk = len - total < 8192 ? len - total : 8192;
+    const size_t put = std::fwrite(data + total, 1, chunk, f);
+    total += put;
+    if (put < chunk) break;
+  }
+  std::fclose(f);
+  return static_cast<long>(total);
+}
+
+// Appends the names of the regular files of dir, in listing order; no
+// recursion, names is not cleared. The second argument is not used.
+void GetFilesFromDir(std::string dir, std::string /*unused*/, std::vector<std::string>& names) {
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return;
+  while (const dirent* e = readdir(d)) {
+    if (e->d_type == DT_REG) names.push_back(e->d_name);
+  }
+  closedir(d);
+}
