@@ -1,0 +1,91 @@
+#include "ConfigDialog.h"
+#include "ui_ConfigDialog.h"
+
+#include "RWIni.h"
+
+#include <QIntValidator>
+
+namespace {
+const QString kFile = QStringLiteral("config.ini");
+const QString kGroup = QStringLiteral("com");
+} // namespace
+
+ConfigDialog::ConfigDialog(QWidget *parent)
+    : CustomTopBarDialog(parent)
+    , ui(new Ui::ConfigDialog)
+{
+    ui->setupUi(this);
+    Init(ui->widget_topBar, ui->menuButton_Close, nullptr, nullptr, false, false, true);
+    ui->EditCom->setValidator(new QIntValidator(0, 100, this));
+
+    const int port = RWIni::load(kFile, kGroup, QStringLiteral("port"), 0);
+    ui->EditCom->setText(QString::number(port));
+
+    const QString bp = RWIni::load(kFile, kGroup, QStringLiteral("bp"), QString()).toUpper();
+    int bpIndex = 0;
+    if (bp == QLatin1String("A"))
+        bpIndex = 1;
+    else if (bp == QLatin1String("B"))
+        bpIndex = 2;
+    else if (bp == QLatin1String("C"))
+        bpIndex = 3;
+    else if (bp == QLatin1String("K"))
+        bpIndex = 4;
+    ui->CbxBP->setCurrentIndex(bpIndex);
+
+    const int baud = RWIni::load(kFile, kGroup, QStringLiteral("baud"), 9600);
+    if (baud == 1200)
+        ui->CbxBaud->setCurrentIndex(0);
+    else if (baud == 9600)
+        ui->CbxBaud->setCurrentIndex(1);
+    else if (baud == 115200)
+        ui->CbxBaud->setCurrentIndex(2);
+}
+
+ConfigDialog::~ConfigDialog()
+{
+    delete ui;
+}
+
+int ConfigDialog::getCom() const
+{
+    return ui->EditCom->text().toInt(nullptr, 10);
+}
+
+int ConfigDialog::getBP() const
+{
+    const QString text = ui->CbxBP->currentText();
+    if (text == QStringLiteral("无"))
+        return 0;
+    const QByteArray bytes = text.toLocal8Bit();
+    return bytes.isEmpty() ? 0 : bytes.at(0);
+}
+
+int ConfigDialog::getBaud() const
+{
+    return ui->CbxBaud->currentText().toInt(nullptr, 10);
+}
+
+void ConfigDialog::on_EditCom_textChanged(const QString &arg1)
+{
+    const int n = arg1.toInt(nullptr, 10);
+    if (n == 0)
+        ui->LabelCom->setText(QStringLiteral("(HID)"));
+    else
+        ui->LabelCom->setText(QStringLiteral("(ttyS") + QString::number(n - 1) + QLatin1Char(')'));
+    ui->EditCom->setText(QString::number(n));
+}
+
+void ConfigDialog::on_BtnComSave_clicked()
+{
+    const int port = getCom();
+    const int bp = getBP();
+    const int baud = getBaud();
+    RWIni::save(kFile, kGroup, QStringLiteral("port"), port);
+    if (bp != 0)
+        RWIni::save(kFile, kGroup, QStringLiteral("bp"), QString(QChar(bp)));
+    else
+        RWIni::save(kFile, kGroup, QStringLiteral("bp"), 0);
+    RWIni::save(kFile, kGroup, QStringLiteral("baud"), baud);
+    close();
+}

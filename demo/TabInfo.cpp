@@ -1,0 +1,129 @@
+#include "TabInfo.h"
+#include "ui_TabInfo.h"
+
+#include "BufferText.h"
+#include "MainDialog.h"
+#include "PageStyle.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+#include <QTextCodec>
+
+const char TabInfo::kSignImagePath[] = "/tmp/hw.png";
+const char TabInfo::kSignDataPath[] = "/tmp/hw.ini";
+
+namespace {
+
+// The bytes of a text file up to its first NUL, read in text mode.
+bool ReadTextFile(const QString &path, QString *text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    const QByteArray bytes = file.readAll();
+    *text = BufferText(bytes.constData(), static_cast<size_t>(bytes.size()));
+    return true;
+}
+
+QByteArray ToGbk(const QString &text)
+{
+    QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
+    QTextCodec *gbk = QTextCodec::codecForName("gbk");
+    const QString decoded = utf8->toUnicode(text.toUtf8());
+    return gbk ? gbk->fromUnicode(decoded) : decoded.toUtf8();
+}
+
+} // namespace
+
+TabInfo::TabInfo(MainDialog *parent)
+    : QDialog(parent)
+    , MainWindowPxy(parent, &parent->sdk())
+    , ui(new Ui::TabInfo)
+{
+    ui->setupUi(this);
+    ApplyPageStyle(this);
+    ui->EditSignData->setStyleSheet(ui->EditSignData->styleSheet()
+                                    + QStringLiteral("font-size: 16px;\nfont-weight: 400;\n"
+                                                     "color: #8A8A8A;\n"));
+}
+
+TabInfo::~TabInfo()
+{
+    delete ui;
+}
+
+void TabInfo::on_pushButton_40_clicked()
+{
+    m_pMainDlg->Log(QStringLiteral("信息交互"));
+    const int timeout = ui->EditTimeout->text().toInt(nullptr, 10);
+    const QString path = ui->EditInfoPath->text();
+    if (path.isEmpty()) {
+        m_pMainDlg->Log(QStringLiteral(">>>请设置交互信息路径"));
+        return;
+    }
+    QString text;
+    if (!ReadTextFile(path, &text)) {
+        m_pMainDlg->Log(QStringLiteral(">>>文件打开失败"));
+        return;
+    }
+    if (!CheckBound())
+        return;
+    QByteArray info = ToGbk(text);
+    int result = 0;
+    const int ret = m_pSdk->pStartInfo(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
+                                       m_pMainDlg->getBaud(), timeout, info.data(), &result);
+    if (ret != 0) {
+        m_pMainDlg->Log(QStringLiteral(">>>交互失败：") + QString::number(ret));
+        return;
+    }
+    if (result == 0)
+        m_pMainDlg->Log(QStringLiteral(">>>交互完成：确认"));
+    else if (result == 1)
+        m_pMainDlg->Log(QStringLiteral(">>>交互完成：取消"));
+    else if (result == 3)
+        m_pMainDlg->Log(QStringLiteral(">>>交互完成：超时"));
+}
+
+void TabInfo::on_BtnSign_clicked()
+{
+    m_pMainDlg->Log(QStringLiteral("电子签名"));
+    const int timeout = ui->EditTimeout->text().toInt(nullptr, 10);
+    const QString path = ui->EditSignPath->text();
+    if (path.isEmpty()) {
+        m_pMainDlg->Log(QStringLiteral(">>>请设置凭证路径"));
+        return;
+    }
+    if (!CheckBound())
+        return;
+    QByteArray document = path.toUtf8();
+    QByteArray image(kSignImagePath);
+    QByteArray data(kSignDataPath);
+    const int ret = m_pSdk->pStartSign(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
+                                       m_pMainDlg->getBaud(), timeout, document.data(),
+                                       image.data(), data.data());
+    if (ret != 0) {
+        m_pMainDlg->Log(QStringLiteral(">>>签名失败：") + QString::number(ret));
+        return;
+    }
+    m_pMainDlg->Log(QStringLiteral(">>>签名完成"));
+    ShowSignature();
+}
+
+void TabInfo::ShowSignature()
+{
+    const QPixmap pixmap = QPixmap::fromImage(QImage(QString::fromLatin1(kSignImagePath)));
+    const int w = ui->LabelSignPic->width();
+    const int h = ui->LabelSignPic->height();
+    if (pixmap.width() > w || pixmap.height() > h)
+        ui->LabelSignPic->setPixmap(
+            pixmap.scaled(w, h, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    else
+        ui->LabelSignPic->setPixmap(pixmap);
+
+    QString trajectory;
+    if (ReadTextFile(QString::fromLatin1(kSignDataPath), &trajectory))
+        ui->EditSignData->setPlainText(trajectory);
+    else
+        m_pMainDlg->Log(QStringLiteral(">>>轨迹数据获取失败"));
+}
