@@ -1,5 +1,9 @@
-// Skeleton of the engine: state holder only; command handling follows.
+// The public face of the engine: locking, and logging/notification outside
+// the lock so that callbacks may call back into the engine.
 #include "Engine.h"
+
+#include <type_traits>
+
 #include "EngineState.h"
 
 namespace tlxsim {
@@ -7,38 +11,124 @@ namespace tlxsim {
 Engine::Engine() : impl_(new EngineImpl) {}
 Engine::~Engine() = default;
 
+// Runs an operation under the engine lock, then hands out the log lines and
+// the notification it produced.
+template <typename F>
+static auto Locked(EngineImpl& impl, F f) -> decltype(f()) {
+  std::vector<std::string> lines;
+  bool notify = false;
+  auto finish = [&]() {
+    std::function<void(const std::string&)> log;
+    std::function<void()> note;
+    {
+      std::lock_guard<std::mutex> l(impl.cbMu);
+      log = impl.logFn;
+      note = impl.notifyFn;
+    }
+    if (log)
+      for (const auto& line : lines) log(line);
+    if (notify && note) note();
+  };
+  if constexpr (std::is_void_v<decltype(f())>) {
+    {
+      std::lock_guard<std::mutex> l(impl.mu);
+      f();
+      lines = impl.TakeLog();
+      notify = impl.TakeNotify();
+    }
+    finish();
+  } else {
+    decltype(f()) r;
+    {
+      std::lock_guard<std::mutex> l(impl.mu);
+      r = f();
+      lines = impl.TakeLog();
+      notify = impl.TakeNotify();
+    }
+    finish();
+    return r;
+  }
+}
+
 void Engine::SetStorageDir(const std::string& dir) {
   std::lock_guard<std::mutex> l(impl_->mu);
   impl_->storageDir = dir;
 }
+
 std::string Engine::StorageDir() const {
   std::lock_guard<std::mutex> l(impl_->mu);
   return impl_->storageDir;
 }
+
 void Engine::SetModel(const std::string& model) {
   std::lock_guard<std::mutex> l(impl_->mu);
-  impl_->model = model;
+  impl_->state.model = model;
 }
+
 void Engine::SetCustomer(const Customer& c) {
   std::lock_guard<std::mutex> l(impl_->mu);
   impl_->customer = c;
 }
+
 Customer Engine::GetCustomer() const {
   std::lock_guard<std::mutex> l(impl_->mu);
   return impl_->customer;
 }
-void Engine::SetFault(const std::string&, const Fault&) {}
-void Engine::ClearFaults() {}
-void Engine::Receive(Link, const char*, size_t) {}
-std::vector<Chunk> Engine::Poll(Link, Clock::time_point, Clock::time_point* nextDue) {
-  if (nextDue) *nextDue = Clock::time_point::max();
-  return {};
+
+void Engine::SetFault(const std::string& keyword, const Fault& f) {
+  std::lock_guard<std::mutex> l(impl_->mu);
+  if (f.kind == FaultKind::None || f.times == 0)
+    impl_->faults.erase(keyword);
+  else
+    impl_->faults[keyword] = f;
 }
-void Engine::SetNotify(std::function<void()>) {}
-void Engine::LinkClosed(Link) {}
-std::vector<Received> Engine::History() const { return {}; }
-void Engine::ClearHistory() {}
-void Engine::SetLogger(std::function<void(const std::string&)>) {}
+
+void Engine::ClearFaults() {
+  std::lock_guard<std::mutex> l(impl_->mu);
+  impl_->faults.clear();
+}
+
+void Engine::Receive(Link link, const char* data, size_t n) {
+  ReceiveAt(link, data, n, Clock::now());
+}
+
+void Engine::ReceiveAt(Link link, const char* data, size_t n, Clock::time_point now) {
+  if (!data || n == 0) return;
+  Locked(*impl_, [&]() { impl_->Receive(link, data, n, now); });
+}
+
+std::vector<Chunk> Engine::Poll(Link link, Clock::time_point now, Clock::time_point* nextDue) {
+  return Locked(*impl_, [&]() { return impl_->Poll(link, now, nextDue); });
+}
+
+void Engine::SetNotify(std::function<void()> notify) {
+  std::lock_guard<std::mutex> l(impl_->cbMu);
+  impl_->notifyFn = std::move(notify);
+}
+
+void Engine::LinkClosed(Link link) {
+  Locked(*impl_, [&]() { impl_->LinkClosed(link); });
+}
+
+std::vector<Received> Engine::History() const {
+  std::lock_guard<std::mutex> l(impl_->mu);
+  return impl_->history;
+}
+
+void Engine::ClearHistory() {
+  std::lock_guard<std::mutex> l(impl_->mu);
+  impl_->history.clear();
+}
+
+void Engine::SetLogger(std::function<void(const std::string&)> log) {
+  {
+    std::lock_guard<std::mutex> l(impl_->mu);
+    impl_->logging = static_cast<bool>(log);
+  }
+  std::lock_guard<std::mutex> l(impl_->cbMu);
+  impl_->logFn = std::move(log);
+}
+
 EngineImpl& Engine::Impl() { return *impl_; }
 
 }  // namespace tlxsim

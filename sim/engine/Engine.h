@@ -72,6 +72,7 @@ struct Received {
   Link link;
   std::string bytes;
   char channel;  // serial: the channel letter selected when it arrived ('A' after reset)
+  bool heard = true;  // false: another channel was selected than the terminal's own
 };
 
 class EngineImpl;
@@ -100,6 +101,9 @@ class Engine {
 
   // Bytes the host wrote on a link (HID: whole reports, padding included).
   void Receive(Link link, const char* data, size_t n);
+  // The same with an explicit arrival time (tests drive time through this
+  // and Poll instead of sleeping).
+  void ReceiveAt(Link link, const char* data, size_t n, Clock::time_point now);
   // Output that is due on a link by `now`. *nextDue (if not null) gets the
   // time of the next scheduled output, or Clock::time_point::max().
   std::vector<Chunk> Poll(Link link, Clock::time_point now, Clock::time_point* nextDue);
