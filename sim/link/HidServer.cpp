@@ -1,0 +1,166 @@
+#include "HidServer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
+
+#include "LinkThreadTiming.h"
+#include "UsbSimProtocol.h"
+
+namespace tlxsim {
+
+using namespace usbproto;
+
+HidServer::HidServer(Engine& engine, std::string socketPath, uint16_t vendorId,
+                     uint16_t productId)
+    : engine_(engine), path_(std::move(socketPath)), vendorId_(vendorId), productId_(productId) {}
+
+HidServer::~HidServer() { Stop(); }
+
+void HidServer::Start() {
+  if (thread_.joinable()) return;
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  if (path_.size() >= sizeof addr.sun_path)
+    throw std::runtime_error("socket path too long: " + path_);
+  std::strcpy(addr.sun_path, path_.c_str());
+  ::unlink(path_.c_str());
+  listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(listen_, 16) != 0) {
+    std::string err = std::strerror(errno);
+    if (listen_ >= 0) ::close(listen_);
+    listen_ = -1;
+    throw std::runtime_error("cannot listen on " + path_ + ": " + err);
+  }
+  stop_ = false;
+  thread_ = std::thread([this] { Run(); });
+}
+
+void HidServer::Stop() {
+  if (!thread_.joinable()) return;
+  stop_ = true;
+  wake_.Signal();
+  thread_.join();
+  for (auto& c : clients_) ::close(c.first);
+  clients_.clear();
+  claimedBy_ = -1;
+  ::close(listen_);
+  listen_ = -1;
+  ::unlink(path_.c_str());
+}
+
+void HidServer::Accept() {
+  int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) return;
+  // A host that stops reading (or stops in the middle of a frame) must not stall the terminal for long.
+  timeval tv{2, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  clients_[fd] = Client{};
+}
+
+void HidServer::Drop(int fd) {
+  ::close(fd);
+  clients_.erase(fd);
+  if (fd == claimedBy_) {
+    claimedBy_ = -1;
+    engine_.LinkClosed(Link::Hid);
+  }
+}
+
+bool HidServer::HandleFrame(int fd) {
+  unsigned char buf[kMaxPayload];
+  uint8_t type = 0;
+  size_t n = 0;
+  if (!RecvFrame(fd, &type, buf, &n)) return false;
+  Client& c = clients_[fd];
+  switch (type) {
+    case kList: {
+      unsigned char dev[5] = {1, static_cast<unsigned char>(vendorId_ & 0xff),
+                              static_cast<unsigned char>(vendorId_ >> 8),
+                              static_cast<unsigned char>(productId_ & 0xff),
+                              static_cast<unsigned char>(productId_ >> 8)};
+      if (listsMissing_ > 0) {
+        --listsMissing_;
+        dev[0] = 0;
+      }
+      return SendFrame(fd, kDevice, dev, sizeof dev);
+    }
+    case kOpen:
+      if (listsMissing_ > 0) return SendFrame(fd, kNoDevice, nullptr, 0);
+      c.opened = true;
+      return SendFrame(fd, kOk, nullptr, 0);
+    case kClaim:
+      if (!c.opened) return SendFrame(fd, kNoDevice, nullptr, 0);
+      if (claimedBy_ >= 0 && claimedBy_ != fd) return SendFrame(fd, kBusy, nullptr, 0);
+      claimedBy_ = fd;
+      return SendFrame(fd, kOk, nullptr, 0);
+    case kOut:
+      if (fd == claimedBy_) engine_.Receive(Link::Hid, reinterpret_cast<char*>(buf), n);
+      return true;
+    default:
+      return false;  // not our protocol
+  }
+}
+
+void HidServer::Vanish() {
+  ++vanishes_;
+  listsMissing_ = 1;
+  std::vector<int> open;
+  for (auto& c : clients_)
+    if (c.second.opened) open.push_back(c.first);
+  for (int fd : open) {
+    SendFrame(fd, kGone, nullptr, 0);
+    Drop(fd);
+  }
+  engine_.LinkClosed(Link::Hid);
+}
+
+void HidServer::Deliver(const Chunk& c) {
+  if (c.hangup) {
+    Vanish();
+    return;
+  }
+  if (claimedBy_ < 0) return;  // nobody listens: the report goes nowhere
+  for (size_t off = 0; off < c.bytes.size(); off += kReportSize) {
+    unsigned char report[kReportSize] = {};
+    size_t n = std::min(kReportSize, c.bytes.size() - off);
+    std::memcpy(report, c.bytes.data() + off, n);
+    if (!SendFrame(claimedBy_, kReport, report, sizeof report)) {
+      Drop(claimedBy_);
+      return;
+    }
+  }
+}
+
+void HidServer::Run() {
+  Clock::time_point next = Clock::time_point::max();
+  std::vector<pollfd> fds;
+  while (!stop_) {
+    fds.clear();
+    fds.push_back({wake_.fd(), POLLIN, 0});
+    fds.push_back({listen_, POLLIN, 0});
+    for (auto& c : clients_) fds.push_back({c.first, POLLIN, 0});
+    int r = ::poll(fds.data(), fds.size(), PollTimeoutMs(next));
+    if (r < 0 && errno != EINTR) break;
+    if (stop_) break;
+    if (fds[0].revents & POLLIN) wake_.Clear();
+    if (fds[1].revents & POLLIN) Accept();
+    for (size_t i = 2; i < fds.size(); ++i) {
+      if (fds[i].revents == 0) continue;
+      if (clients_.count(fds[i].fd) == 0) continue;  // dropped meanwhile
+      if (!HandleFrame(fds[i].fd)) Drop(fds[i].fd);
+    }
+    for (const Chunk& c : engine_.Poll(Link::Hid, Clock::now(), &next)) Deliver(c);
+  }
+}
+
+}  // namespace tlxsim

@@ -1,0 +1,66 @@
+// The terminal's USB side: serves the libusb stand-in over a Unix socket.
+// Each OUT report goes to the engine; the engine's answers go back as
+// 1024-byte IN reports to the handle that claimed the interface. A hangup
+// chunk makes the device vanish: open handles get "gone", and the device is
+// missing from the next device list (it re-appears in the one after, as if
+// re-plugged).
+#ifndef TLXSIM_HIDSERVER_H
+#define TLXSIM_HIDSERVER_H
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <thread>
+
+#include "Engine.h"
+#include "Wakeup.h"
+
+namespace tlxsim {
+
+class HidServer {
+ public:
+  HidServer(Engine& engine, std::string socketPath, uint16_t vendorId, uint16_t productId);
+  ~HidServer();
+  HidServer(const HidServer&) = delete;
+  HidServer& operator=(const HidServer&) = delete;
+
+  // Binds the socket and starts the thread; throws std::runtime_error.
+  void Start();
+  // Ends the thread, closes every connection and removes the socket.
+  void Stop();
+  void Wake() { wake_.Signal(); }
+
+  const std::string& SocketPath() const { return path_; }
+  // Number of times the device vanished.
+  int Vanishes() const { return vanishes_; }
+
+ private:
+  struct Client {
+    bool opened = false;
+  };
+
+  void Run();
+  void Accept();
+  bool HandleFrame(int fd);  // false: drop the connection
+  void Drop(int fd);
+  void Deliver(const Chunk& c);
+  void Vanish();
+
+  Engine& engine_;
+  std::string path_;
+  uint16_t vendorId_;
+  uint16_t productId_;
+  int listen_ = -1;
+  std::map<int, Client> clients_;
+  int claimedBy_ = -1;
+  int listsMissing_ = 0;  // device lists that still leave the device out
+  Wakeup wake_;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> vanishes_{0};
+  std::thread thread_;
+};
+
+}  // namespace tlxsim
+
+#endif

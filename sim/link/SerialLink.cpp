@@ -1,0 +1,159 @@
+#include "SerialLink.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "LinkThreadTiming.h"
+
+namespace tlxsim {
+
+namespace {
+
+// Output the host never reads is dropped beyond this, so a host that went
+// away cannot make the simulator hold an unbounded amount.
+constexpr size_t kMaxPending = 1 << 20;
+
+std::string LinkName(const std::string& dir, int port) {
+  return dir + "/ttyS" + std::to_string(port - 1);
+}
+
+// Points `link` at `target`, replacing an existing link in one step.
+void PointLink(const std::string& link, const std::string& target) {
+  std::string tmp = link + ".new";
+  ::unlink(tmp.c_str());
+  if (::symlink(target.c_str(), tmp.c_str()) != 0 || ::rename(tmp.c_str(), link.c_str()) != 0)
+    throw std::runtime_error("cannot create serial link " + link + ": " + std::strerror(errno));
+}
+
+}  // namespace
+
+SerialLink::SerialLink(Engine& engine, std::string dir, std::vector<int> ports)
+    : engine_(engine), dir_(std::move(dir)), ports_(std::move(ports)) {
+  if (ports_.empty()) ports_.push_back(1);
+}
+
+SerialLink::~SerialLink() { Stop(); }
+
+std::string SerialLink::PathPattern() const { return dir_ + "/ttyS%d"; }
+
+std::string SerialLink::SlavePath() const {
+  std::lock_guard<std::mutex> g(pathLock_);
+  return slavePath_;
+}
+
+void SerialLink::OpenPty() {
+  int m = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (m < 0 || ::grantpt(m) != 0 || ::unlockpt(m) != 0)
+    throw std::runtime_error(std::string("cannot create a pty: ") + std::strerror(errno));
+  char name[128];
+  if (::ptsname_r(m, name, sizeof name) != 0) {
+    ::close(m);
+    throw std::runtime_error("ptsname failed");
+  }
+  int s = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (s < 0) {
+    ::close(m);
+    throw std::runtime_error(std::string("cannot open pty slave: ") + std::strerror(errno));
+  }
+  // Raw from the start: the host restores the settings it found when it
+  // closes, and those must be raw too (no echo, no line editing).
+  termios t{};
+  ::tcgetattr(s, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(s, TCSANOW, &t);
+  ::fcntl(m, F_SETFL, ::fcntl(m, F_GETFL) | O_NONBLOCK);
+  master_ = m;
+  slave_ = s;
+  {
+    std::lock_guard<std::mutex> g(pathLock_);
+    slavePath_ = name;
+  }
+  for (int port : ports_) PointLink(LinkName(dir_, port), name);
+}
+
+void SerialLink::ClosePty() {
+  if (slave_ >= 0) ::close(slave_);
+  if (master_ >= 0) ::close(master_);
+  slave_ = master_ = -1;
+  pending_.clear();
+}
+
+void SerialLink::Start() {
+  if (thread_.joinable()) return;
+  ::mkdir(dir_.c_str(), 0700);
+  OpenPty();
+  stop_ = false;
+  thread_ = std::thread([this] { Run(); });
+}
+
+void SerialLink::Stop() {
+  if (!thread_.joinable()) return;
+  stop_ = true;
+  wake_.Signal();
+  thread_.join();
+  ClosePty();
+  for (int port : ports_) ::unlink(LinkName(dir_, port).c_str());
+}
+
+void SerialLink::ReadMaster() {
+  char buf[4096];
+  for (;;) {
+    ssize_t n = ::read(master_, buf, sizeof buf);
+    if (n > 0) {
+      engine_.Receive(Link::Serial, buf, static_cast<size_t>(n));
+      continue;
+    }
+    return;  // EAGAIN, or EIO which cannot last since we hold the slave
+  }
+}
+
+void SerialLink::FlushOutput() {
+  while (!pending_.empty()) {
+    ssize_t n = ::write(master_, pending_.data(), pending_.size());
+    if (n <= 0) return;  // pty full: wait for POLLOUT
+    pending_.erase(0, static_cast<size_t>(n));
+  }
+}
+
+void SerialLink::Run() {
+  Clock::time_point next = Clock::time_point::max();
+  while (!stop_) {
+    pollfd fds[2] = {{master_, POLLIN, 0}, {wake_.fd(), POLLIN, 0}};
+    if (!pending_.empty()) fds[0].events |= POLLOUT;
+    int r = ::poll(fds, 2, PollTimeoutMs(next));
+    if (r < 0 && errno != EINTR) break;
+    if (stop_) break;
+    if (fds[1].revents & POLLIN) wake_.Clear();
+    if (fds[0].revents & POLLIN) ReadMaster();
+
+    std::vector<Chunk> due = engine_.Poll(Link::Serial, Clock::now(), &next);
+    for (const Chunk& c : due) {
+      if (c.hangup) {
+        // Drop the line: the host's open descriptor sees the hangup, and the
+        // next open of the same path finds a fresh line.
+        engine_.LinkClosed(Link::Serial);
+        ClosePty();
+        try {
+          OpenPty();
+        } catch (const std::exception&) {
+          stop_ = true;
+          return;
+        }
+        ++hangups_;
+        continue;
+      }
+      if (pending_.size() + c.bytes.size() <= kMaxPending) pending_ += c.bytes;
+    }
+    FlushOutput();
+  }
+}
+
+}  // namespace tlxsim

@@ -1,0 +1,66 @@
+// The terminal's serial line: a pseudo-terminal whose slave is reachable as
+// <dir>/ttyS<k> for every served port number k+1, so that a host with
+// TLX_SERIAL_PATH=<dir>/ttyS%d opens it like a real serial port. A thread
+// moves bytes between the master side and the engine.
+#ifndef TLXSIM_SERIALLINK_H
+#define TLXSIM_SERIALLINK_H
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Engine.h"
+#include "Wakeup.h"
+
+namespace tlxsim {
+
+class SerialLink {
+ public:
+  // ports: the port numbers (1-based) the terminal answers on.
+  SerialLink(Engine& engine, std::string dir, std::vector<int> ports);
+  ~SerialLink();
+  SerialLink(const SerialLink&) = delete;
+  SerialLink& operator=(const SerialLink&) = delete;
+
+  // Creates the pty and the links and starts the thread. Throws
+  // std::runtime_error when the pty or a link cannot be made.
+  void Start();
+  // Ends the thread, closes the pty and removes the links.
+  void Stop();
+
+  // Pattern for TLX_SERIAL_PATH: "<dir>/ttyS%d".
+  std::string PathPattern() const;
+  // Path of the current slave (changes after a hangup).
+  std::string SlavePath() const;
+  const std::vector<int>& Ports() const { return ports_; }
+  // Number of hangups carried out (the pty was re-created this often).
+  int Hangups() const { return hangups_; }
+  // Makes the thread look at the engine's output now (the engine's notify).
+  void Wake() { wake_.Signal(); }
+
+ private:
+  void OpenPty();   // new master/slave pair, links re-pointed
+  void ClosePty();
+  void Run();
+  void ReadMaster();
+  void FlushOutput();
+
+  Engine& engine_;
+  std::string dir_;
+  std::vector<int> ports_;
+  int master_ = -1;
+  int slave_ = -1;  // held open so the master never sees a hangup between host opens
+  mutable std::mutex pathLock_;
+  std::string slavePath_;
+  std::string pending_;  // answer bytes the pty did not take yet
+  Wakeup wake_;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> hangups_{0};
+  std::thread thread_;
+};
+
+}  // namespace tlxsim
+
+#endif

@@ -1,0 +1,202 @@
+// Device handles of the libusb stand-in: open, interface claim, kernel
+// driver, and the two bulk endpoints of the terminal (OUT 0x02, IN 0x81, both
+// 1024-byte reports) carried over the simulator's socket.
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <unistd.h>
+
+#include "StubInternal.h"
+#include "UsbSimProtocol.h"
+
+using namespace tlxsim;
+
+namespace {
+
+constexpr unsigned char kEndpointOut = 0x02;
+constexpr unsigned char kEndpointIn = 0x81;
+
+// Waits for the answer to a request, skipping nothing: before the claim no
+// report is sent, so the next frame is the answer.
+int Request(libusb_device_handle* h, uint8_t request) {
+  unsigned char buf[usbproto::kMaxPayload];
+  uint8_t type = 0;
+  size_t n = 0;
+  if (!usbproto::SendFrame(h->fd, request, nullptr, 0) ||
+      usbproto::WaitReadable(h->fd, 2000) != 1 || !usbproto::RecvFrame(h->fd, &type, buf, &n)) {
+    h->gone = true;
+    return LIBUSB_ERROR_NO_DEVICE;
+  }
+  switch (type) {
+    case usbproto::kOk: return LIBUSB_SUCCESS;
+    case usbproto::kBusy: return LIBUSB_ERROR_BUSY;
+    default: h->gone = true; return LIBUSB_ERROR_NO_DEVICE;
+  }
+}
+
+// Takes one frame off the socket into the handle's state. False when the
+// connection ended.
+bool TakeFrame(libusb_device_handle* h) {
+  unsigned char buf[usbproto::kMaxPayload];
+  uint8_t type = 0;
+  size_t n = 0;
+  if (!usbproto::RecvFrame(h->fd, &type, buf, &n) || type == usbproto::kGone) {
+    h->gone = true;
+    return false;
+  }
+  if (type == usbproto::kReport) h->reports.emplace_back(reinterpret_cast<char*>(buf), n);
+  return true;
+}
+
+// Reads whatever already waits on the socket, so that a vanished device is
+// noticed before the next OUT transfer.
+void Drain(libusb_device_handle* h) {
+  while (!h->gone && usbproto::WaitReadable(h->fd, 0) == 1) {
+    if (!TakeFrame(h)) break;
+  }
+}
+
+int TransferOut(libusb_device_handle* h, const unsigned char* data, int length, int* transferred) {
+  if (length != static_cast<int>(usbproto::kReportSize) || data == nullptr)
+    return LIBUSB_ERROR_INVALID_PARAM;
+  Drain(h);
+  if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
+  if (!usbproto::SendFrame(h->fd, usbproto::kOut, data, static_cast<size_t>(length))) {
+    h->gone = true;
+    return LIBUSB_ERROR_NO_DEVICE;
+  }
+  *transferred = length;
+  return LIBUSB_SUCCESS;
+}
+
+int TransferIn(libusb_device_handle* h, unsigned char* data, int length, int* transferred,
+               unsigned int timeoutMs) {
+  if (length < static_cast<int>(usbproto::kReportSize) || data == nullptr)
+    return LIBUSB_ERROR_INVALID_PARAM;
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (h->reports.empty()) {
+    if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
+    int wait = -1;  // timeout 0 means unlimited, as in libusb
+    if (timeoutMs != 0) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) return LIBUSB_ERROR_TIMEOUT;
+      wait = static_cast<int>(left.count());
+    }
+    int r = usbproto::WaitReadable(h->fd, wait);
+    if (r == 0) return LIBUSB_ERROR_TIMEOUT;
+    if (r < 0) return LIBUSB_ERROR_IO;
+    TakeFrame(h);
+  }
+  const std::string report = std::move(h->reports.front());
+  h->reports.pop_front();
+  const size_t n = report.size() < static_cast<size_t>(length) ? report.size() : length;
+  std::memcpy(data, report.data(), n);
+  *transferred = static_cast<int>(n);
+  return LIBUSB_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" {
+
+int LIBUSB_CALL libusb_open(libusb_device* dev, libusb_device_handle** handle) {
+  if (dev == nullptr || handle == nullptr) return LIBUSB_ERROR_INVALID_PARAM;
+  int fd = stub::ConnectToSimulator();
+  if (fd < 0) return LIBUSB_ERROR_NO_DEVICE;
+  auto* h = new (std::nothrow) libusb_device_handle;
+  if (h == nullptr) {
+    ::close(fd);
+    return LIBUSB_ERROR_NO_MEM;
+  }
+  h->fd = fd;
+  int r = Request(h, usbproto::kOpen);
+  if (r != LIBUSB_SUCCESS) {
+    ::close(fd);
+    delete h;
+    return r;
+  }
+  h->device = libusb_ref_device(dev);
+  *handle = h;
+  return LIBUSB_SUCCESS;
+}
+
+void LIBUSB_CALL libusb_close(libusb_device_handle* h) {
+  if (h == nullptr) return;
+  ::close(h->fd);
+  libusb_unref_device(h->device);
+  delete h;
+}
+
+libusb_device* LIBUSB_CALL libusb_get_device(libusb_device_handle* h) {
+  return h ? h->device : nullptr;
+}
+
+int LIBUSB_CALL libusb_kernel_driver_active(libusb_device_handle* h, int iface) {
+  if (h == nullptr) return LIBUSB_ERROR_INVALID_PARAM;
+  if (iface != 0) return LIBUSB_ERROR_NOT_FOUND;
+  std::lock_guard<std::mutex> g(h->lock);
+  if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
+  return h->kernelDriverAttached ? 1 : 0;
+}
+
+int LIBUSB_CALL libusb_detach_kernel_driver(libusb_device_handle* h, int iface) {
+  if (h == nullptr) return LIBUSB_ERROR_INVALID_PARAM;
+  if (iface != 0) return LIBUSB_ERROR_NOT_FOUND;
+  std::lock_guard<std::mutex> g(h->lock);
+  if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
+  if (!h->kernelDriverAttached) return LIBUSB_ERROR_NOT_FOUND;
+  h->kernelDriverAttached = false;
+  return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_attach_kernel_driver(libusb_device_handle* h, int iface) {
+  if (h == nullptr) return LIBUSB_ERROR_INVALID_PARAM;
+  if (iface != 0) return LIBUSB_ERROR_NOT_FOUND;
+  std::lock_guard<std::mutex> g(h->lock);
+  if (h->claimed) return LIBUSB_ERROR_BUSY;
+  h->kernelDriverAttached = true;
+  return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_set_auto_detach_kernel_driver(libusb_device_handle* h, int) {
+  return h ? LIBUSB_SUCCESS : LIBUSB_ERROR_INVALID_PARAM;
+}
+
+int LIBUSB_CALL libusb_claim_interface(libusb_device_handle* h, int iface) {
+  if (h == nullptr) return LIBUSB_ERROR_INVALID_PARAM;
+  if (iface != 0) return LIBUSB_ERROR_NOT_FOUND;
+  std::lock_guard<std::mutex> g(h->lock);
+  if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
+  if (h->claimed) return LIBUSB_SUCCESS;
+  // usbhid still bound: the interface belongs to the kernel.
+  if (h->kernelDriverAttached) return LIBUSB_ERROR_BUSY;
+  int r = Request(h, usbproto::kClaim);
+  if (r == LIBUSB_SUCCESS) h->claimed = true;
+  return r;
+}
+
+int LIBUSB_CALL libusb_release_interface(libusb_device_handle* h, int iface) {
+  if (h == nullptr) return LIBUSB_ERROR_INVALID_PARAM;
+  std::lock_guard<std::mutex> g(h->lock);
+  if (iface != 0 || !h->claimed) return LIBUSB_ERROR_NOT_FOUND;
+  // The server hands the interface on when the connection closes; until then
+  // this handle simply stops using it.
+  h->claimed = false;
+  return h->gone ? LIBUSB_ERROR_NO_DEVICE : LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle* h, unsigned char endpoint,
+                                     unsigned char* data, int length, int* transferred,
+                                     unsigned int timeout) {
+  if (transferred) *transferred = 0;
+  if (h == nullptr || transferred == nullptr) return LIBUSB_ERROR_INVALID_PARAM;
+  std::lock_guard<std::mutex> g(h->lock);
+  if (endpoint != kEndpointOut && endpoint != kEndpointIn) return LIBUSB_ERROR_INVALID_PARAM;
+  if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
+  if (!h->claimed) return LIBUSB_ERROR_NOT_FOUND;
+  if (endpoint == kEndpointOut) return TransferOut(h, data, length, transferred);
+  return TransferIn(h, data, length, transferred, timeout);
+}
+
+}  // extern "C"

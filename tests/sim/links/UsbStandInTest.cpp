@@ -1,0 +1,147 @@
+// The libusb stand-in where its behaviour is subtle: IN timeouts with a
+// transferred count of 0, the count of a delivered report, the vanished
+// device, the interface ownership and the endpoint and length checks. The
+// test calls libusb directly; the loader gives it the stand-in.
+#include <gtest/gtest.h>
+#include <libusb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "LinkTestSupport.h"
+#include "SimTest.h"
+
+using namespace linktest;
+using tlxsim::Fault;
+using tlxsim::FaultKind;
+
+namespace {
+
+class UsbStandInTest : public tlxsim::SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    ASSERT_EQ(0, libusb_init(nullptr));
+  }
+  void TearDown() override {
+    if (handle_) libusb_close(handle_);
+    if (list_) libusb_free_device_list(list_, 1);
+    SimTest::TearDown();
+  }
+
+  // Lists, opens, detaches usbhid and claims interface 0, like libtlxdev.
+  void OpenTerminal() {
+    ASSERT_EQ(1, libusb_get_device_list(nullptr, &list_));
+    ASSERT_EQ(0, libusb_open(list_[0], &handle_));
+    ASSERT_EQ(1, libusb_kernel_driver_active(handle_, 0));
+    ASSERT_EQ(0, libusb_detach_kernel_driver(handle_, 0));
+    ASSERT_EQ(0, libusb_claim_interface(handle_, 0));
+  }
+
+  int Out(const std::string& payload) {
+    unsigned char report[1024] = {};
+    std::memcpy(report, payload.data(), payload.size());
+    int done = -1;
+    int r = libusb_bulk_transfer(handle_, 0x02, report, sizeof report, &done, 1000);
+    if (r == 0) EXPECT_EQ(1024, done);
+    return r;
+  }
+
+  libusb_device** list_ = nullptr;
+  libusb_device_handle* handle_ = nullptr;
+};
+
+TEST_F(UsbStandInTest, DeviceCarriesTheConfiguredIdentity) {
+  ASSERT_EQ(1, libusb_get_device_list(nullptr, &list_));
+  EXPECT_EQ(nullptr, list_[1]);
+  libusb_device_descriptor d{};
+  ASSERT_EQ(0, libusb_get_device_descriptor(list_[0], &d));
+  EXPECT_EQ(0x2FB0, d.idVendor);
+  EXPECT_EQ(0x0101, d.idProduct);
+}
+
+TEST_F(UsbStandInTest, InWithoutAnswerTimesOutWithNothingTransferred) {
+  OpenTerminal();
+  unsigned char buf[1025];
+  int done = 77;
+  EXPECT_EQ(LIBUSB_ERROR_TIMEOUT, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 50));
+  EXPECT_EQ(0, done);
+}
+
+TEST_F(UsbStandInTest, AnswerComesAsOneFullZeroPaddedReport) {
+  OpenTerminal();
+  ASSERT_EQ(0, Out(kCheckR40));
+  unsigned char buf[1025];
+  std::memset(buf, 0x5a, sizeof buf);
+  int done = 0;
+  ASSERT_EQ(0, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 1000));
+  ASSERT_EQ(1024, done);
+  EXPECT_EQ(kAck, std::string(reinterpret_cast<char*>(buf), 3));
+  for (int i = 3; i < 1024; ++i) ASSERT_EQ(0, buf[i]) << "byte " << i;
+  EXPECT_EQ(0x5a, buf[1024]);  // nothing written past the length
+  // One answer, one report: the next IN finds nothing.
+  EXPECT_EQ(LIBUSB_ERROR_TIMEOUT, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 50));
+  EXPECT_EQ(0, done);
+}
+
+TEST_F(UsbStandInTest, WrongEndpointsAndLengthsAreRefused) {
+  OpenTerminal();
+  unsigned char buf[2048] = {};
+  int done = 5;
+  EXPECT_EQ(LIBUSB_ERROR_INVALID_PARAM, libusb_bulk_transfer(handle_, 0x01, buf, 1024, &done, 10));
+  EXPECT_EQ(0, done);
+  EXPECT_EQ(LIBUSB_ERROR_INVALID_PARAM, libusb_bulk_transfer(handle_, 0x82, buf, 1024, &done, 10));
+  EXPECT_EQ(LIBUSB_ERROR_INVALID_PARAM, libusb_bulk_transfer(handle_, 0x02, buf, 10, &done, 10));
+  EXPECT_EQ(LIBUSB_ERROR_INVALID_PARAM, libusb_bulk_transfer(handle_, 0x02, buf, 2048, &done, 10));
+  EXPECT_EQ(LIBUSB_ERROR_INVALID_PARAM, libusb_bulk_transfer(handle_, 0x81, buf, 64, &done, 10));
+  EXPECT_TRUE(History().empty());  // nothing reached the terminal
+}
+
+TEST_F(UsbStandInTest, InterfaceBelongsToOneHandleAndToUsbhidUntilDetached) {
+  ASSERT_EQ(1, libusb_get_device_list(nullptr, &list_));
+  ASSERT_EQ(0, libusb_open(list_[0], &handle_));
+  EXPECT_EQ(LIBUSB_ERROR_BUSY, libusb_claim_interface(handle_, 0));
+  ASSERT_EQ(0, libusb_detach_kernel_driver(handle_, 0));
+  ASSERT_EQ(0, libusb_claim_interface(handle_, 0));
+
+  libusb_device_handle* second = nullptr;
+  ASSERT_EQ(0, libusb_open(list_[0], &second));
+  ASSERT_EQ(0, libusb_detach_kernel_driver(second, 0));
+  EXPECT_EQ(LIBUSB_ERROR_BUSY, libusb_claim_interface(second, 0));
+  unsigned char buf[1024] = {};
+  int done = 0;
+  EXPECT_EQ(LIBUSB_ERROR_NOT_FOUND, libusb_bulk_transfer(second, 0x02, buf, 1024, &done, 10));
+  libusb_close(second);
+}
+
+TEST_F(UsbStandInTest, VanishedDeviceGivesNoDeviceAndLeavesTheNextList) {
+  OpenTerminal();
+  SetFault("CHECKR40", Fault{FaultKind::Vanish, 0, 1});
+  ASSERT_EQ(0, Out(kCheckR40));
+  unsigned char buf[1024];
+  int done = 9;
+  EXPECT_EQ(LIBUSB_ERROR_NO_DEVICE, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 1000));
+  EXPECT_EQ(0, done);
+  EXPECT_EQ(LIBUSB_ERROR_NO_DEVICE, Out(kCheckR40));
+
+  libusb_device** again = nullptr;
+  EXPECT_EQ(0, libusb_get_device_list(nullptr, &again));
+  libusb_free_device_list(again, 1);
+  EXPECT_EQ(1, libusb_get_device_list(nullptr, &again));
+  libusb_free_device_list(again, 1);
+}
+
+TEST(UsbStandInWithoutTerminal, ListIsEmptyWhenNoTerminalRuns) {
+  ::unsetenv("TLX_SIM_USB_SOCKET");
+  libusb_device** list = nullptr;
+  EXPECT_EQ(0, libusb_get_device_list(nullptr, &list));
+  ASSERT_NE(nullptr, list);
+  EXPECT_EQ(nullptr, list[0]);
+  libusb_free_device_list(list, 1);
+  ::setenv("TLX_SIM_USB_SOCKET", "/nonexistent/usb.sock", 1);
+  EXPECT_EQ(0, libusb_get_device_list(nullptr, &list));
+  libusb_free_device_list(list, 1);
+  ::unsetenv("TLX_SIM_USB_SOCKET");
+}
+
+}  // namespace
