@@ -50,6 +50,15 @@ Fault EngineImpl::TakeFault(const std::string& key, const std::string& generic) 
   return Fault();
 }
 
+Fault EngineImpl::PeekFault(const std::string& key, const std::string& generic) const {
+  for (const std::string* k : {&key, &generic}) {
+    if (k->empty()) continue;
+    auto it = faults.find(*k);
+    if (it != faults.end() && it->second.kind != FaultKind::None) return it->second;
+  }
+  return Fault();
+}
+
 void EngineImpl::Schedule(Link link, Clock::time_point due, Chunk chunk, int module, bool secret,
                           int signKind) {
   auto& q = out_[Index(link)];

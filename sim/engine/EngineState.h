@@ -86,6 +86,10 @@ struct LinkTransfer {
   bool pullBadSent = false;
 };
 
+// A transfer packet: 0x02, type, XOR of the payload (inverted when
+// badChecksum), 3-byte length MSB first, payload.
+std::string MakePacket(int type, const std::string& payload, bool badChecksum = false);
+
 class EngineImpl {
  public:
   mutable std::mutex mu;
@@ -130,6 +134,7 @@ class EngineImpl {
   };
   void Dispatch(Link link, const ParsedCommand& c, Clock::time_point now);
   Fault TakeFault(const std::string& key, const std::string& generic = std::string());
+  Fault PeekFault(const std::string& key, const std::string& generic = std::string()) const;
   void Send(Link link, Clock::time_point now, const Fault& f, Reply r);
   void Schedule(Link link, Clock::time_point due, Chunk chunk, int module, bool secret,
                 int signKind = 0);
