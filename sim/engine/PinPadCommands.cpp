@@ -139,13 +139,15 @@ void EngineImpl::PinPadLine(Link link, const ParsedCommand& c, Clock::time_point
     state.pinEntry = true;
     r.module = 1;
     r.secret = true;
-    if (!valid || !PinBlockReply(account, option, &r.bytes)) {
+    bool keyReady = state.workKeys.count({state.activeMaster, state.activeWork}) > 0;
+    if (valid && keyReady && TypedPin(customer, state).empty()) {
+      Log("customer enters no PIN: the terminal does not answer");
+      return;
+    }
+    if (!valid || !keyReady || !PinBlockReply(account, option, &r.bytes)) {
       r.bytes = r.negative;
       r.secret = false;
       Log("PIN block refused (bad request, no active work key or bad account)");
-    } else if (TypedPin(customer, state).empty()) {
-      Log("customer enters no PIN: the terminal does not answer");
-      return;
     } else {
       r.delayMs = customer.pin.delayMs;
     }
