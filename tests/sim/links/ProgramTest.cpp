@@ -1,0 +1,135 @@
+// tlx-sim as a program, and a library call from another process over each
+// link: start tlx-sim, read the environment it writes, run tlx-example on
+// port 1 (pty) and port 0 (stand-in) with it, stop tlx-sim with SIGTERM and
+// check that it cleaned up.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs argv with extra environment, stdout and stderr to `out`; returns the
+// child's pid.
+pid_t Spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+            const std::string& out) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    for (const auto& kv : env) ::setenv(kv.first.c_str(), kv.second.c_str(), 1);
+    int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd >= 0) {
+      ::dup2(fd, 1);
+      ::dup2(fd, 2);
+    }
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+int WaitExit(pid_t pid) {
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char templ[] = "/tmp/tlxsim-prog-XXXXXX";
+    ASSERT_NE(nullptr, ::mkdtemp(templ));
+    dir_ = templ;
+  }
+  void TearDown() override {
+    if (sim_ > 0) {
+      ::kill(sim_, SIGKILL);
+      ::waitpid(sim_, nullptr, 0);
+    }
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  // Starts tlx-sim and waits for its environment file.
+  std::map<std::string, std::string> StartSim(const std::vector<std::string>& extra) {
+    std::vector<std::string> args{TLXSIM_PROGRAM, "--env-file", dir_ + "/sim.env"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    sim_ = Spawn(args, {}, dir_ + "/sim.log");
+    std::map<std::string, std::string> env;
+    for (int i = 0; i < 1000 && !fs::exists(dir_ + "/sim.env"); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::ifstream in(dir_ + "/sim.env");
+    std::string line;
+    while (std::getline(in, line)) {
+      size_t eq = line.find('=');
+      if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return env;
+  }
+
+  std::string dir_;
+  pid_t sim_ = -1;
+};
+
+TEST_F(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
+  auto env = StartSim({"--model", "k60"});
+  ASSERT_EQ(3u, env.size()) << ReadAll(dir_ + "/sim.log");
+  ASSERT_EQ(1u, env.count("TLX_SERIAL_PATH"));
+  ASSERT_EQ(1u, env.count("TLX_SIM_USB_SOCKET"));
+  ASSERT_EQ(1u, env.count("LD_LIBRARY_PATH"));
+
+  for (const char* port : {"1", "0"}) {
+    const std::string out = dir_ + "/example" + port + ".txt";
+    int code = WaitExit(Spawn({TLXSIM_EXAMPLE, port, "B"}, env, out));
+    const std::string text = ReadAll(out);
+    EXPECT_EQ(0, code) << "port " << port << ": " << text;
+    EXPECT_NE(std::string::npos, text.find("model \"k60\"")) << text;
+    EXPECT_NE(std::string::npos, text.find("TLX_GetVer(port " + std::string(port) + ") = 0"))
+        << text;
+  }
+
+  // Stdout: the export lines first, then the log of both links.
+  const std::string log = ReadAll(dir_ + "/sim.log");
+  EXPECT_EQ(0u, log.find("export TLX_SERIAL_PATH=" + env["TLX_SERIAL_PATH"] + "\n")) << log;
+  EXPECT_NE(std::string::npos, log.find("CHECKk60")) << log;
+  EXPECT_NE(std::string::npos, log.find("GETDEVICEINFO")) << log;
+
+  ASSERT_EQ(0, ::kill(sim_, SIGTERM));
+  EXPECT_EQ(0, WaitExit(sim_));
+  sim_ = -1;
+  const std::string pattern = env["TLX_SERIAL_PATH"];
+  EXPECT_FALSE(fs::exists(env["TLX_SIM_USB_SOCKET"]));
+  EXPECT_FALSE(fs::exists(fs::path(pattern).parent_path()));
+  EXPECT_FALSE(fs::exists(dir_ + "/sim.env"));
+}
+
+TEST_F(ProgramTest, BadOptionsAreRefusedWithUsage) {
+  const std::string out = dir_ + "/bad.txt";
+  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_PROGRAM, "--model", "X99"}, {}, out)));
+  EXPECT_NE(std::string::npos, ReadAll(out).find("usage:"));
+  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_PROGRAM, "--info-delay", "soon"}, {}, out)));
+  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_PROGRAM, "--usb-id", "2fb0"}, {}, out)));
+  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_PROGRAM, "--no-answer", "dance"}, {}, out)));
+}
+
+}  // namespace
