@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -77,9 +78,40 @@ void SerialLink::OpenPty() {
     slavePath_ = name;
   }
   for (int port : ports_) PointLink(LinkName(dir_, port), name);
+  WatchSlave();
+}
+
+void SerialLink::WatchSlave() {
+  if (inotify_ < 0) inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (inotify_ < 0) return;  // close detection is a nicety; the line works without
+  if (watch_ >= 0) ::inotify_rm_watch(inotify_, watch_);
+  // Our own descriptor was opened before the watch, so every close seen here
+  // is a host's.
+  watch_ = ::inotify_add_watch(inotify_, SlavePath().c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE);
+}
+
+void SerialLink::ReadWatch() {
+  alignas(inotify_event) char buf[4096];
+  bool closed = false;
+  for (;;) {
+    ssize_t n = ::read(inotify_, buf, sizeof buf);
+    if (n <= 0) break;
+    for (ssize_t off = 0; off < n;) {
+      auto* ev = reinterpret_cast<inotify_event*>(buf + off);
+      if (ev->wd == watch_ && (ev->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE))) closed = true;
+      off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
+    }
+  }
+  if (closed) {
+    // Output not yet handed to the pty belongs to the closed session.
+    pending_.clear();
+    engine_.LinkClosed(Link::Serial);
+  }
 }
 
 void SerialLink::ClosePty() {
+  if (watch_ >= 0) ::inotify_rm_watch(inotify_, watch_);
+  watch_ = -1;
   if (slave_ >= 0) ::close(slave_);
   if (master_ >= 0) ::close(master_);
   slave_ = master_ = -1;
@@ -100,6 +132,8 @@ void SerialLink::Stop() {
   wake_.Signal();
   thread_.join();
   ClosePty();
+  if (inotify_ >= 0) ::close(inotify_);
+  inotify_ = -1;
   for (int port : ports_) ::unlink(LinkName(dir_, port).c_str());
 }
 
@@ -126,12 +160,18 @@ void SerialLink::FlushOutput() {
 void SerialLink::Run() {
   Clock::time_point next = Clock::time_point::max();
   while (!stop_) {
-    pollfd fds[2] = {{master_, POLLIN, 0}, {wake_.fd(), POLLIN, 0}};
+    pollfd fds[3] = {{master_, POLLIN, 0}, {wake_.fd(), POLLIN, 0}, {inotify_, POLLIN, 0}};
     if (!pending_.empty()) fds[0].events |= POLLOUT;
-    int r = ::poll(fds, 2, PollTimeoutMs(next));
+    int r = ::poll(fds, inotify_ >= 0 ? 3 : 2, PollTimeoutMs(next));
     if (r < 0 && errno != EINTR) break;
     if (stop_) break;
     if (fds[1].revents & POLLIN) wake_.Clear();
+    // Closes first: a close is queued when the host closes, before anything
+    // it writes after re-opening can show up at the master, so bytes read
+    // below never belong to a session that a later close event ends. (Bytes
+    // written just before a close may still follow; they are commands the
+    // host does not wait an answer for.)
+    if (inotify_ >= 0) ReadWatch();
     if (fds[0].revents & POLLIN) ReadMaster();
 
     std::vector<Chunk> due = engine_.Poll(Link::Serial, Clock::now(), &next);

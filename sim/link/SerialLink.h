@@ -1,7 +1,8 @@
 // The terminal's serial line: a pseudo-terminal whose slave is reachable as
 // <dir>/ttyS<k> for every served port number k+1, so that a host with
 // TLX_SERIAL_PATH=<dir>/ttyS%d opens it like a real serial port. A thread
-// moves bytes between the master side and the engine.
+// moves bytes between the master side and the engine. When the host closes
+// the slave, the engine hears of it (LinkClosed), as on the USB side.
 #ifndef TLXSIM_SERIALLINK_H
 #define TLXSIM_SERIALLINK_H
 
@@ -45,6 +46,8 @@ class SerialLink {
   void ClosePty();
   void Run();
   void ReadMaster();
+  void WatchSlave();     // host opens/closes of the slave, through inotify
+  void ReadWatch();
   void FlushOutput();
 
   Engine& engine_;
@@ -52,6 +55,8 @@ class SerialLink {
   std::vector<int> ports_;
   int master_ = -1;
   int slave_ = -1;  // held open so the master never sees a hangup between host opens
+  int inotify_ = -1;
+  int watch_ = -1;
   mutable std::mutex pathLock_;
   std::string slavePath_;
   std::string pending_;  // answer bytes the pty did not take yet

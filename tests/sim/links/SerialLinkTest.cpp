@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -77,6 +79,34 @@ TEST_F(SerialLinkTest, HangupFailsTheExchangeAndTheNextOpenFindsAFreshLine) {
   EXPECT_EQ(1, terminal().SerialHangups());
   // Same path for the host, new line behind it.
   EXPECT_EQ(before, terminal().serialPathPattern());
+  Exchange e = Trans(SerialPort(), 0, kCheckR40, EndOfCondition1, 1000);
+  EXPECT_EQ(0, e.result);
+  EXPECT_EQ(kAck, e.reply);
+}
+
+TEST_F(SerialLinkTest, AnswerDueAfterTheHostClosedIsNeverSent) {
+  // The host gives up and closes; the terminal hears of the close and drops
+  // its late answer, which would otherwise wait in the line for whoever
+  // opens it next.
+  const std::string info("\x1b[0GETDEVICEINFO");
+  SetFault("GETDEVICEINFO", Fault{FaultKind::Late, 1200, 1});
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(TLX_ERR_TIMEOUT, Trans(SerialPort(), 0, info, EndOfCondition1, 500).result);
+
+  char path[256];
+  ASSERT_TRUE(SerialDevicePath(SerialPort(), path, sizeof path));
+  int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  std::string seen;
+  while (std::chrono::steady_clock::now() < start + std::chrono::milliseconds(2000)) {
+    char buf[256];
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) seen.append(buf, static_cast<size_t>(n));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ::close(fd);
+  EXPECT_EQ("", seen);
+  // The line still answers.
   Exchange e = Trans(SerialPort(), 0, kCheckR40, EndOfCondition1, 1000);
   EXPECT_EQ(0, e.result);
   EXPECT_EQ(kAck, e.reply);
