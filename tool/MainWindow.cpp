@@ -147,7 +147,21 @@ void MainWindow::slotLog() {
   m_infoPending = false;
   const QString text = currentInfoText();
 
+  // One reading of every counter, so that the totals agree with the lines
+  // below them while the worker goes on counting.
   const TestRecords& r = g_Records;
+  const int counts[6][2] = {
+      {r.keypadPassed, r.keypadTried}, {r.infoPassed, r.infoTried},
+      {r.evaPassed, r.evaTried},       {r.numpadPassed, r.numpadTried},
+      {r.signPassed, r.signTried},     {r.dwnPassed, r.dwnTried},
+  };
+  int passed = 0;
+  int tried = 0;
+  for (const auto& pair : counts) {
+    passed += pair[0];
+    tried += pair[1];
+  }
+
   if (g_Params.loopCount > 0) {
     ui->EditLog->setPlainText(
         QString::asprintf("[%d, %d]", r.loopsDone.load(), g_Params.loopCount) + text);
@@ -163,10 +177,9 @@ void MainWindow::slotLog() {
       "数字键盘：%d/%d\n"
       "电子签名：%d/%d\n"
       "文件下载：%d/%d",
-      r.TotalPassed(), r.TotalTried(), r.keypadPassed.load(), r.keypadTried.load(),
-      r.infoPassed.load(), r.infoTried.load(), r.evaPassed.load(), r.evaTried.load(),
-      r.numpadPassed.load(), r.numpadTried.load(), r.signPassed.load(), r.signTried.load(),
-      r.dwnPassed.load(), r.dwnTried.load());
+      passed, tried, counts[0][0], counts[0][1], counts[1][0], counts[1][1], counts[2][0],
+      counts[2][1], counts[3][0], counts[3][1], counts[4][0], counts[4][1], counts[5][0],
+      counts[5][1]);
   ui->EditLog->appendPlainText(stats);
 }
 

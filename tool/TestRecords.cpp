@@ -12,11 +12,3 @@ void TestRecords::Clear() {
     counter->store(0);
   }
 }
-
-int TestRecords::TotalTried() const {
-  return keypadTried + infoTried + evaTried + numpadTried + signTried + dwnTried;
-}
-
-int TestRecords::TotalPassed() const {
-  return keypadPassed + infoPassed + evaPassed + numpadPassed + signPassed + dwnPassed;
-}

@@ -22,8 +22,6 @@ struct TestRecords {
 
   // Sets every counter to 0.
   void Clear();
-  int TotalTried() const;
-  int TotalPassed() const;
 };
 
 extern TestRecords g_Records;
