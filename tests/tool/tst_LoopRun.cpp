@@ -48,6 +48,7 @@ class LoopRunTest : public QObject {
   void init();
 
   void numpadLoopsWithSilentCustomerAllPass();
+  void noAnswerPassesNumpadButNotEvaluator();
   void missingInfoFileEndsRunAfterStartText();
   void infoFileIsReadEveryLoopAndSentInGbk();
   void stopWhileCommandWaitsCancelsIt();
@@ -65,6 +66,7 @@ void LoopRunTest::initTestCase() {
 
 void LoopRunTest::init() {
   m_terminal.engine().SetCustomer(Terminal::Quick());
+  m_terminal.engine().ClearFaults();
   m_terminal.engine().ClearHistory();
 }
 
@@ -88,6 +90,25 @@ void LoopRunTest::numpadLoopsWithSilentCustomerAllPass() {
                g_Records.dwnTried.load(),
            0);
   QCOMPARE(m_terminal.count(kPhoneEntry), 3);
+}
+
+void LoopRunTest::noAnswerPassesNumpadButNotEvaluator() {
+  // No answer at all: both calls end with -2. Only the keypad-style tests
+  // take that as a pass.
+  m_terminal.engine().SetFault("FA", {tlxsim::FaultKind::Silence});
+  m_terminal.engine().SetFault("4R", {tlxsim::FaultKind::Silence});
+  ToolWindow w;
+  SetLoop(w, 1, 1);
+  w.setChecked("cbx_eva");
+  w.setChecked("cbx_numpad");
+  w.start();
+  QVERIFY(WaitIdle(30000));
+
+  QCOMPARE(g_Records.evaTried.load(), 1);
+  QCOMPARE(g_Records.evaPassed.load(), 0);
+  QCOMPARE(g_Records.numpadTried.load(), 1);
+  QCOMPARE(g_Records.numpadPassed.load(), 1);
+  QCOMPARE(g_Records.loopsDone.load(), 1);
 }
 
 void LoopRunTest::missingInfoFileEndsRunAfterStartText() {
