@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Runs tlx-bench against the in-process virtual terminal.
+# Usage: scripts/run-bench.sh BUILD_DIR [ROUNDS]
+set -euo pipefail
+BUILD=${1:?usage: run-bench.sh BUILD_DIR [ROUNDS]}
+shift
+BUILD=$(cd "$BUILD" && pwd)
+BENCH="$BUILD/bench/tlx-bench"
+if [ ! -x "$BENCH" ]; then
+  cmake --build "$BUILD" --target tlx-bench -j2
+fi
+# The libusb stand-in must come before the system libusb so that port 0
+# reaches the virtual terminal.
+STANDIN=$(dirname "$(find "$BUILD/sim/usbstub" -name 'libusb-1.0.so*' | head -n1)")
+export LD_LIBRARY_PATH="$STANDIN${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+exec "$BENCH" "$@"
