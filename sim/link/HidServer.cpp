@@ -154,10 +154,19 @@ void HidServer::Run() {
     if (stop_) break;
     if (fds[0].revents & POLLIN) wake_.Clear();
     if (fds[1].revents & POLLIN) Accept();
+    // Each connection is read up to what is there, its end included, so a
+    // handle the host closed has given up the interface before the host's
+    // next handle (which it opens only after the close) can ask for it.
     for (size_t i = 2; i < fds.size(); ++i) {
+      const int fd = fds[i].fd;
       if (fds[i].revents == 0) continue;
-      if (clients_.count(fds[i].fd) == 0) continue;  // dropped meanwhile
-      if (!HandleFrame(fds[i].fd)) Drop(fds[i].fd);
+      while (clients_.count(fd) != 0) {  // may have been dropped meanwhile
+        if (!HandleFrame(fd)) {
+          Drop(fd);
+          break;
+        }
+        if (WaitReadable(fd, 0) != 1) break;
+      }
     }
     for (const Chunk& c : engine_.Poll(Link::Hid, Clock::now(), &next)) Deliver(c);
   }

@@ -43,7 +43,9 @@ class UsbStandInTest : public tlxsim::SimTest {
     std::memcpy(report, payload.data(), payload.size());
     int done = -1;
     int r = libusb_bulk_transfer(handle_, 0x02, report, sizeof report, &done, 1000);
-    if (r == 0) EXPECT_EQ(1024, done);
+    if (r == 0) {
+      EXPECT_EQ(1024, done);
+    }
     return r;
   }
 
