@@ -96,13 +96,12 @@ void CommandParser::Start(ParsedCommand::Kind kind, unsigned char b) {
 
 // An incomplete command that turned out invalid becomes noise; the byte
 // that broke it is looked at again as a possible command start.
-#define TLX_ABANDON(b)                 \
-  do {                                 \
-    noise_ += cur_.raw;                \
-    cur_ = ParsedCommand();            \
-    state_ = State::Idle;              \
-    Idle(b, out);                      \
-  } while (0)
+void CommandParser::Abandon(unsigned char b, std::vector<ParsedCommand>* out) {
+  noise_ += cur_.raw;
+  cur_ = ParsedCommand();
+  state_ = State::Idle;
+  Idle(b, out);
+}
 
 void CommandParser::Idle(unsigned char b, std::vector<ParsedCommand>* out) {
   if (b == 0x00) return;  // report padding
@@ -161,7 +160,7 @@ void CommandParser::Feed(const char* data, size_t n, std::vector<ParsedCommand>*
           cur_.keyword.assign(1, static_cast<char>(b));
           state_ = State::Line;
         } else {
-          TLX_ABANDON(b);
+          Abandon(b, out);
         }
         break;
       case State::Digit:
@@ -170,7 +169,7 @@ void CommandParser::Feed(const char* data, size_t n, std::vector<ParsedCommand>*
           cur_.module = b - '0';
           state_ = State::AfterDigit;
         } else {
-          TLX_ABANDON(b);
+          Abandon(b, out);
         }
         break;
       case State::AfterDigit:
@@ -178,7 +177,7 @@ void CommandParser::Feed(const char* data, size_t n, std::vector<ParsedCommand>*
           cur_.raw.push_back(';');
           state_ = State::Value;
         } else if (!KeywordStep(b, out)) {
-          TLX_ABANDON(b);
+          Abandon(b, out);
         }
         break;
       case State::Value:
@@ -187,11 +186,11 @@ void CommandParser::Feed(const char* data, size_t n, std::vector<ParsedCommand>*
           cur_.hasValue = true;
           cur_.value = cur_.value * 10 + (b - '0');
         } else if (!KeywordStep(b, out)) {
-          TLX_ABANDON(b);
+          Abandon(b, out);
         }
         break;
       case State::Keyword:
-        if (!KeywordStep(b, out)) TLX_ABANDON(b);
+        if (!KeywordStep(b, out)) Abandon(b, out);
         break;
       case State::Stx:
         if (b == 0x02) {

@@ -54,6 +54,7 @@ class CommandParser {
   void Start(ParsedCommand::Kind kind, unsigned char b);
   bool KeywordStep(unsigned char b, std::vector<ParsedCommand>* out);
   void Idle(unsigned char b, std::vector<ParsedCommand>* out);
+  void Abandon(unsigned char b, std::vector<ParsedCommand>* out);
 
   bool packets_;
   State state_ = State::Idle;
