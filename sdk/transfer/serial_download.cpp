@@ -68,13 +68,16 @@ TLX_EXPORT int DownFile(int mediaType, int totalBlocks, int blockNo, char* data,
   int recordLen = GetDownParam(totalBlocks, totalBlocks - blockNo,
                                reinterpret_cast<unsigned char*>(data), len, record);
   if (recordLen < 0) return TLX_ERR_ARG;
-  char hex[4096] = {0};
-  HexAsc1Split(reinterpret_cast<char*>(record), recordLen, hex, sizeof hex - 1);
-  char cmd[4096] = {0};
-  int n = std::snprintf(cmd, sizeof cmd, "\x1b[0DOWNLOAD\x02%d|%s|%s\x03", mediaType, destName,
-                        hex);
-  if (n < 0 || n >= static_cast<int>(sizeof cmd)) return TLX_ERR_ARG;
-  if (WriteData(0, cmd) != TLX_OK) return TLX_ERR_WRITE;
+  // The command is built in place: head and name, the record's HexAsc1
+  // form straight behind them, ETX; written with its explicit length.
+  char cmd[4096];
+  int n = std::snprintf(cmd, sizeof cmd, "\x1b[0DOWNLOAD\x02%d|%s|", mediaType, destName);
+  if (n < 0 || n + 2 * recordLen + 2 > static_cast<int>(sizeof cmd)) return TLX_ERR_ARG;
+  n += HexAsc1Split(reinterpret_cast<char*>(record), recordLen, cmd + n,
+                    static_cast<int>(sizeof cmd) - n - 2);
+  cmd[n++] = 0x03;
+  cmd[n] = '\0';
+  if (WriteData(n, cmd) != TLX_OK) return TLX_ERR_WRITE;
   char ack[4] = {0};
   int got = ReadData(ack, 3, MediaEndCondition, 2000);
   if (got == TLX_PORT_CANCELLED) return TLX_ERR_CANCEL;
