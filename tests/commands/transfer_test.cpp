@@ -105,6 +105,17 @@ TEST_F(SerialTransfer, RefusedBlockStopsTransfer) {
   EXPECT_EQ(1u + 1u, Blocks(Sent()).size());
 }
 
+TEST_F(SerialTransfer, LineHangsUpMidTransfer) {
+  SetFault("DOWNLOAD", Fault{FaultKind::Hangup, 0, 1});
+  int rc = Download(5000);
+  EXPECT_TRUE(rc == -4 || rc == -5) << rc;
+  size_t blocks = Blocks(Sent()).size();
+  EXPECT_GE(blocks, 2u);
+  EXPECT_LT(blocks, 10u);
+  std::string stored;
+  EXPECT_FALSE(impl().ReadTerminalFile(impl().MediaPath(255, "blob.bin"), &stored));
+}
+
 TEST_F(SerialTransfer, NamesAndMemoryBlocks) {
   std::string path = Scratch("dir.x/photo.jpg");
   std::string dir = Scratch("dir.x");
@@ -182,9 +193,27 @@ TEST_F(HidTransfer, EndPacketBytesAndDefaultName) {
 TEST_F(HidTransfer, RefusedPacketStopsTransfer) {
   std::string path = Scratch("r.bin");
   WriteFile(path, Pattern(450000));
-  SetFault("PACKET", Fault{FaultKind::Refuse, 0, 1});
+  // The first data packet, after the switch and the start were accepted.
+  SetFault("PACKET2", Fault{FaultKind::Refuse, 0, 1});
   EXPECT_EQ(-7, DownLoadFile(kHidPort, 0, 9600, 1, &path[0], nullptr));
-  EXPECT_LE(Sent().size(), 3u);
+  std::vector<std::string> sent = Sent();
+  ASSERT_EQ(3u, sent.size());
+  EXPECT_EQ(2, sent[2][1]);
+  std::string stored;
+  EXPECT_FALSE(impl().ReadTerminalFile(impl().MediaPath(1, "r.bin"), &stored));
+  // Refused end packet: the name is not taken.
+  SetFault("PACKET3", Fault{FaultKind::Refuse, 0, 1});
+  EXPECT_EQ(-7, DownLoadFile(kHidPort, 0, 9600, 1, &path[0], nullptr));
+}
+
+TEST_F(HidTransfer, DeviceVanishesMidTransfer) {
+  std::string path = Scratch("v.bin");
+  WriteFile(path, Pattern(450000));
+  SetFault("PACKET", Fault{FaultKind::Vanish, 0, 1});
+  int rc = DownLoadFile(kHidPort, 0, 9600, 1, &path[0], nullptr);
+  EXPECT_TRUE(rc == -2 || rc == -3 || rc == -4) << rc;
+  std::string stored;
+  EXPECT_FALSE(impl().ReadTerminalFile(impl().MediaPath(1, "v.bin"), &stored));
 }
 
 TEST_F(HidTransfer, MemoryBlockStartingWithZero) {
