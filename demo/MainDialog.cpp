@@ -26,10 +26,10 @@ MainDialog::MainDialog(QWidget *parent, const char *libraryPath)
     ui->setupUi(this);
     Init(ui->widget_topBar, ui->menuButton_Close, nullptr, nullptr, false, false, true);
 
-    m_evaNum = new TabEvaNum(this);
     m_pages.push_back(new TabPage{new TabBasic(this), QStringLiteral("基础功能")});
     m_pages.push_back(new TabPage{new TabKeypad(this), QStringLiteral("密码键盘")});
     m_pages.push_back(new TabPage{new TabInfo(this), QStringLiteral("交互和签名")});
+    m_evaNum = new TabEvaNum(this);
     m_pages.push_back(new TabPage{m_evaNum, QStringLiteral("评价和数字键盘")});
     for (TabPage *page : m_pages)
         ui->stackedWidget->addWidget(page->page);

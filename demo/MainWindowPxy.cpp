@@ -7,6 +7,6 @@ bool MainWindowPxy::CheckBound()
 {
     if (m_pSdk && m_pSdk->IsBound())
         return true;
-    m_pMainDlg->Log(QStringLiteral(">>>动态库未加载(./libtlxdev.so)，未发送命令"));
+    m_pMainDlg->Log(QStringLiteral(">>>调用失败：动态库未加载(./libtlxdev.so)"));
     return false;
 }
