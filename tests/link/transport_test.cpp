@@ -278,4 +278,9 @@ TEST(SerialTransport, MissingDeviceFailsAndLeavesTheObjectClosed) {
   EXPECT_FALSE(dev.OpenCom(0, 9600, 8, 0, 0));
   EXPECT_FALSE(dev.OpenCom(-3, 9600, 8, 0, 0));
   EXPECT_FALSE(dev.IsOpen());
+
+  // A path that opens but is no tty: the line settings fail, nothing stays open.
+  WriteFile(peer.dir().file("tty2"), "not a tty");
+  EXPECT_FALSE(dev.OpenCom(3, 9600, 8, 0, 0));
+  EXPECT_FALSE(dev.IsOpen());
 }
