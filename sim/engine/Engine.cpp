@@ -25,8 +25,10 @@ static auto Locked(EngineImpl& impl, F f) -> decltype(f()) {
       log = impl.logFn;
       note = impl.notifyFn;
     }
-    if (log)
+    if (log && !lines.empty()) {
+      std::lock_guard<std::recursive_mutex> l(impl.logCallMu);
       for (const auto& line : lines) log(line);
+    }
     if (notify && note) note();
   };
   if constexpr (std::is_void_v<decltype(f())>) {

@@ -117,7 +117,8 @@ class Engine {
   void ClearHistory();
 
   // Logger for one readable line per command and per answer (key and PIN
-  // material masked). Null: no logging.
+  // material masked). Null: no logging. Called outside the engine's lock,
+  // one call at a time even when both links are busy.
   void SetLogger(std::function<void(const std::string&)> log);
 
   // Direct access to the terminal state for tests and the program's options;

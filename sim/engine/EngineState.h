@@ -122,6 +122,9 @@ class EngineImpl {
   std::mutex cbMu;
   std::function<void(const std::string&)> logFn;
   std::function<void()> notifyFn;
+  // Serialises logger calls from the two link threads (recursive: a logger
+  // may call into the engine).
+  std::recursive_mutex logCallMu;
 
  private:
   struct Reply {

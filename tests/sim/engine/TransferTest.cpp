@@ -103,6 +103,18 @@ TEST_F(Transfer, HidPacketsAreReassembled) {
   EXPECT_EQ(h[2].bytes.size(), 200006u);
 }
 
+TEST_F(Transfer, HidDownloadSurvivesTheHostsCloseBetweenPackets) {
+  // The host opens and closes the device around every packet.
+  Exchange("\x1b[0HIDCHANGE", Link::Hid);
+  engine.LinkClosed(Link::Hid);
+  Exchange(MakePacket(1, ""), Link::Hid);
+  engine.LinkClosed(Link::Hid);
+  Exchange(MakePacket(2, "photo"), Link::Hid);
+  engine.LinkClosed(Link::Hid);
+  EXPECT_EQ(Exchange(MakePacket(3, B("\x02t.jpg", 6)), Link::Hid), kAck);
+  EXPECT_EQ(ReadFile(storage + "/mnt/sdcard/media/photo/t.jpg"), "photo");
+}
+
 TEST_F(Transfer, HidPacketWithBadChecksumIsRefused) {
   EXPECT_EQ(Exchange(MakePacket(1, ""), Link::Hid), kNak);  // no HIDCHANGE before
   Exchange("\x1b[0HIDCHANGE", Link::Hid);
