@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QModelIndex>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -177,11 +178,12 @@ void Tour::runStep()
         return;
     }
     Step &step = m_steps[m_current];
+    // Select the navigation row as a click would, and let the main window
+    // switch pages through its own slot.
+    auto *list = m_window->findChild<QListWidget *>(QStringLiteral("listWidget"));
+    list->setCurrentRow(step.row);
     QMetaObject::invokeMethod(m_window, "on_listWidget_clicked",
-                              Q_ARG(QModelIndex, m_window->findChild<QAbstractItemView *>(
-                                                              QStringLiteral("listWidget"))
-                                                     ->model()
-                                                     ->index(step.row, 0)));
+                              Q_ARG(QModelIndex, list->model()->index(step.row, 0)));
     m_linesBefore = m_log->document()->isEmpty() ? 0 : m_log->document()->blockCount();
     m_elapsedMs = 0;
     step.act();
