@@ -43,6 +43,7 @@ private slots:
     void mediaGuards();
     void firmwareUpgrade();
     void unsavedSettingsUsedByNextCall();
+    void serialLinkThroughSettings();
 
     // PIN pad
     void keyCommands();
@@ -359,6 +360,20 @@ void TestPages::unsavedSettingsUsedByNextCall()
     QCOMPARE(run("BtnCheckDev"), QStringList({"检测设备是否在线", ">>>检测设备成功：R40"}));
     QVERIFY(f.Commands() > 0);
     QVERIFY(!QFile::exists(QStringLiteral("config.ini")));
+}
+
+void TestPages::serialLinkThroughSettings()
+{
+    // Port 1 in the settings: the call goes over the terminal's serial line.
+    QLineEdit *port = f.window().configDialog().findChild<QLineEdit *>(QStringLiteral("EditCom"));
+    port->setText(QString::number(f.terminal().serialPort()));
+    const QStringList lines = run("BtnCheckDev");
+    port->setText(QStringLiteral("0"));
+    QCOMPARE(lines, QStringList({"检测设备是否在线", ">>>检测设备成功：R40"}));
+    bool serial = false;
+    for (const tlxsim::Received &r : f.terminal().History())
+        serial = serial || (r.link == tlxsim::Link::Serial && r.bytes.find("CHECKR40") != std::string::npos);
+    QVERIFY(serial);
 }
 
 // ---- PIN pad ----------------------------------------------------------------
