@@ -1,5 +1,6 @@
 // Command dispatch, the output schedule and fault injection.
 #include <algorithm>
+#include <cstdint>
 
 #include "EngineState.h"
 #include "WireText.h"
@@ -69,6 +70,7 @@ void EngineImpl::Schedule(Link link, Clock::time_point due, Chunk chunk, int mod
   s.module = module;
   s.secret = secret;
   s.signKind = signKind;
+  s.command = commands_;
   auto pos = std::upper_bound(q.begin(), q.end(), s, [](const Scheduled& a, const Scheduled& b) {
     return a.due < b.due || (a.due == b.due && a.seq < b.seq);
   });
@@ -137,8 +139,11 @@ void EngineImpl::Receive(Link link, const char* data, size_t n, Clock::time_poin
       Log(std::string(LinkName(link)) + " ignored " + Printable(c.raw, 60));
       continue;
     }
-    if (c.kind == ParsedCommand::Kind::Channel && link == Link::Serial)
+    ++commands_;
+    if (c.kind == ParsedCommand::Kind::Channel && link == Link::Serial) {
       state.selectedChannel = static_cast<char>(c.code);
+      if (c.code == 'A') lastReset_[Index(link)] = commands_;
+    }
     char channel = link == Link::Serial ? state.selectedChannel : 0;
     bool heard = link == Link::Hid || c.kind == ParsedCommand::Kind::Channel ||
                  state.terminalChannel == 0 || state.terminalChannel == state.selectedChannel;
@@ -226,14 +231,26 @@ std::vector<Chunk> EngineImpl::Poll(Link link, Clock::time_point now,
 }
 
 void EngineImpl::LinkClosed(Link link) {
-  auto& q = out_[Index(link)];
-  if (!q.empty())
-    Log(std::string(LinkName(link)) + " closed by the host: " + std::to_string(q.size()) +
-        " pending answer(s) dropped");
-  q.clear();
-  LinkTransfer& t = transfer_[Index(link)];
-  t.pulling = false;
-  t.pullData.clear();
+  // The notice of a serial close can reach the engine after the next
+  // session's first command (the close and the bytes travel different
+  // ways). When the host marks its session ends with the channel reset,
+  // only what belongs to commands up to the last reset is dropped;
+  // otherwise everything is.
+  const int i = Index(link);
+  const uint64_t end = (link == Link::Serial && lastReset_[i] != 0) ? lastReset_[i] : UINT64_MAX;
+  auto& q = out_[i];
+  size_t before = q.size();
+  q.erase(std::remove_if(q.begin(), q.end(),
+                         [end](const Scheduled& s) { return s.command <= end; }),
+          q.end());
+  if (q.size() != before)
+    Log(std::string(LinkName(link)) + " closed by the host: " +
+        std::to_string(before - q.size()) + " pending answer(s) dropped");
+  LinkTransfer& t = transfer_[i];
+  if (t.pulling && t.pullCommand <= end) {
+    t.pulling = false;
+    t.pullData.clear();
+  }
 }
 
 }  // namespace tlxsim

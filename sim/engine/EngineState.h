@@ -63,6 +63,7 @@ struct Scheduled {
   int module = 0;        // interaction module it answers (for cancellation)
   bool secret = false;   // PIN material: masked in the log
   int signKind = 0;      // a signature completes when this answer goes out
+  uint64_t command = 0;  // number of the command it answers
 };
 
 // Transfer state of one link.
@@ -84,6 +85,7 @@ struct LinkTransfer {
   int pullStage = 0;  // 1 start sent, 2 data, 3 end sent
   Fault pullFault;
   bool pullBadSent = false;
+  uint64_t pullCommand = 0;  // number of the PULLFILE command
 };
 
 // A transfer packet: 0x02, type, XOR of the payload (inverted when
@@ -165,6 +167,11 @@ class EngineImpl {
   std::vector<Scheduled> out_[2];
   LinkTransfer transfer_[2];
   uint64_t seq_ = 0;
+  // Commands are numbered per engine. On serial the host sends the channel
+  // reset right before every close, so the number of the last reset marks
+  // where the last closed session ended.
+  uint64_t commands_ = 0;
+  uint64_t lastReset_[2] = {0, 0};
   std::vector<std::string> log_;
   bool notify_ = false;
 };

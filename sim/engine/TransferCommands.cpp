@@ -177,6 +177,7 @@ void EngineImpl::PullStart(Link link, const ParsedCommand& c, Clock::time_point 
   t.pullStage = 1;
   t.pullFault = f;
   t.pullBadSent = false;
+  t.pullCommand = commands_;
   int delay = f.kind == FaultKind::Late ? f.lateMs : 0;
   Chunk start;
   start.bytes = MakePacket(1, std::string(), false);

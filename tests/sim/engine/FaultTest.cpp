@@ -164,6 +164,27 @@ TEST_F(Faults, ClosingTheLinkDropsPendingAnswers) {
   Send("\x1b[4R");
   engine.LinkClosed(Link::Serial);
   EXPECT_EQ(Out(60000), "");
+  Send("\x1b[4R", Link::Hid);
+  engine.LinkClosed(Link::Hid);
+  EXPECT_EQ(Out(60000, Link::Hid), "");
+}
+
+TEST_F(Faults, LateSerialCloseNoticeSparesTheNextSession) {
+  Customer c;
+  c.evaluator = Answer{true, 1500, "B1F"};
+  engine.SetCustomer(c);
+  // Session 1 times out waiting and ends with the channel reset; session 2
+  // starts the evaluation before the engine hears of the first close.
+  Send("\x1b[4R\x1b%A");
+  Send("\x1b[4;10T\x1b[4R", Link::Serial, 100);
+  engine.LinkClosed(Link::Serial);
+  auto out = Chunks(5000);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].bytes, "B1F");
+  // Its own close (after its reset) drops its answer as usual.
+  Send("\x1b[4R\x1b%A", Link::Serial, 6000);
+  engine.LinkClosed(Link::Serial);
+  EXPECT_EQ(Out(60000), "");
 }
 
 }  // namespace
