@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QMessageBox>
-#include <QMutexLocker>
 
 #include <cstring>
 
@@ -38,6 +37,7 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow() {
   // The worker writes into this window; it must be gone before the window.
   stopWorker();
+  m_worker->JoinRun();
   if (g_pThread == m_worker) g_pThread = nullptr;
   delete m_worker;
   delete ui;
@@ -45,7 +45,7 @@ MainWindow::~MainWindow() {
 
 void MainWindow::setInfoText(const QString& text) {
   {
-    QMutexLocker lock(&m_infoLock);
+    std::lock_guard<std::mutex> lock(m_infoLock);
     infoText = text;
   }
   // Commands that fail at once (no terminal attached) would otherwise queue
@@ -54,7 +54,7 @@ void MainWindow::setInfoText(const QString& text) {
 }
 
 QString MainWindow::currentInfoText() const {
-  QMutexLocker lock(&m_infoLock);
+  std::lock_guard<std::mutex> lock(m_infoLock);
   return infoText;
 }
 
@@ -84,36 +84,36 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
-bool MainWindow::fillParams() {
-  g_Params.port = FieldValue(ui->EditCom_2->text());
-  g_Params.loopCount = FieldValue(ui->EditCom_5->text());
-  g_Params.interval = FieldValue(ui->EditCom_3->text());
-  g_Params.timeout = FieldValue(ui->EditCom_4->text());
+bool MainWindow::fillParams(TestParams& params) {
+  params.port = FieldValue(ui->EditCom_2->text());
+  params.loopCount = FieldValue(ui->EditCom_5->text());
+  params.interval = FieldValue(ui->EditCom_3->text());
+  params.timeout = FieldValue(ui->EditCom_4->text());
   const QString bp = ui->CbxBP->currentText();
-  g_Params.bp = bp == QStringLiteral("无") ? 0 : bp.toLocal8Bit().at(0);
-  g_Params.baud = FieldValue(ui->CbxBaud->currentText());
-  g_Params.testKeypad = ui->cbx_keypad->isChecked();
-  g_Params.testInfo = ui->cbx_info->isChecked();
-  g_Params.testEva = ui->cbx_eva->isChecked();
-  g_Params.testNumpad = ui->cbx_numpad->isChecked();
-  g_Params.testSign = ui->cbx_sign->isChecked();
-  g_Params.testDwn = ui->cbx_dwn->isChecked();
+  params.bp = bp == QStringLiteral("无") ? 0 : bp.toLocal8Bit().at(0);
+  params.baud = FieldValue(ui->CbxBaud->currentText());
+  params.testKeypad = ui->cbx_keypad->isChecked();
+  params.testInfo = ui->cbx_info->isChecked();
+  params.testEva = ui->cbx_eva->isChecked();
+  params.testNumpad = ui->cbx_numpad->isChecked();
+  params.testSign = ui->cbx_sign->isChecked();
+  params.testDwn = ui->cbx_dwn->isChecked();
 
-  if (g_Params.testDwn) {
-    g_Params.mediaType = ui->cbx_media_type->currentIndex();
+  if (params.testDwn) {
+    params.mediaType = ui->cbx_media_type->currentIndex();
     // Characters outside Latin-1 become '?'. A path that does not fit
     // filePath is refused rather than cut to the name of another file.
     const QByteArray path = ui->edit_filepath->text().toLatin1();
-    if (path.isEmpty() || path.size() >= int(sizeof(g_Params.filePath))) {
+    if (path.isEmpty() || path.size() >= int(sizeof(params.filePath))) {
       showWarning(QStringLiteral("请正确填写文件路径"));
       return false;
     }
-    std::memcpy(g_Params.filePath, path.constData(), path.size());
-    g_Params.filePath[path.size()] = '\0';
+    std::memcpy(params.filePath, path.constData(), path.size());
+    params.filePath[path.size()] = '\0';
   }
 
-  if (!(g_Params.testKeypad || g_Params.testInfo || g_Params.testEva || g_Params.testNumpad ||
-        g_Params.testSign || g_Params.testDwn)) {
+  if (!(params.testKeypad || params.testInfo || params.testEva || params.testNumpad ||
+        params.testSign || params.testDwn)) {
     showWarning(QStringLiteral("至少选择一个测试项"));
     return false;
   }
@@ -125,9 +125,14 @@ void MainWindow::on_pushButton_clicked() {
     showWarning(QStringLiteral("当前正在测试中"));
     return;
   }
+  // The last run has ended; what it wrote is settled before it is reset.
+  m_worker->JoinRun();
   g_Records.Clear();
-  g_Params = TestParams();
-  if (!fillParams()) return;
+  // A refused start leaves what it has read in g_Params, like an accepted one.
+  TestParams params;
+  const bool accepted = fillParams(params);
+  StoreParams(params);
+  if (!accepted) return;
   if (!m_worker->sdk.IsBound()) {
     showWarning(QStringLiteral("libtlxdev.so 未能加载，无法开始测试"));
     return;

@@ -4,13 +4,14 @@
 #define MAINWINDOW_H
 
 #include <QMainWindow>
-#include <QMutex>
 #include <QString>
 
 #include <atomic>
+#include <mutex>
 
 class QCloseEvent;
 class TestThread;
+struct TestParams;
 class Ui_MainWindow;
 
 class MainWindow : public QMainWindow {
@@ -48,13 +49,13 @@ class MainWindow : public QMainWindow {
 
  private:
   bool workerBusy() const;
-  // Reads the form into g_Params; false (after the warning) when the
+  // Reads the form into params; false (after the warning) when the
   // parameters cannot start a run.
-  bool fillParams();
+  bool fillParams(TestParams& params);
 
   Ui_MainWindow* ui;
   QString infoText;
-  mutable QMutex m_infoLock;            // guards infoText across threads
+  mutable std::mutex m_infoLock;        // guards infoText across threads
   std::atomic<bool> m_infoPending{false};  // a sigInfo() is on its way
   TestThread* m_worker;
 };

@@ -20,7 +20,13 @@ struct TestParams {
   char filePath[256] = {};  // NUL-terminated path of the file to download
 };
 
-// Written by the GUI thread only while the worker is idle.
+// Written by the GUI thread only while the worker is idle; the worker takes
+// its copy when a run begins.
 extern TestParams g_Params;
+
+// Replaces g_Params (GUI thread) / copies it (worker), under one lock so that
+// the hand-over is ordered for both threads.
+void StoreParams(const TestParams& params);
+TestParams LoadParams();
 
 #endif

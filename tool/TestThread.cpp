@@ -53,17 +53,24 @@ const TestThread::Step TestThread::kSteps[] = {
 
 TestThread::TestThread() : sdk(true) {}
 
+void TestThread::JoinRun() { std::lock_guard<std::mutex> lock(m_runLock); }
+
 void TestThread::run() {
+  std::lock_guard<std::mutex> lock(m_runLock);
   g_Records.loopsDone = 0;
   // A library that failed to load has no entry point to call.
   if (!sdk.IsBound()) return;
+  m_params = LoadParams();
+  Loop();
+}
 
+void TestThread::Loop() {
   for (;;) {
     if (isInterruptionRequested()) return;
-    if (g_Params.loopCount > 0 && g_Records.loopsDone >= g_Params.loopCount) return;
+    if (m_params.loopCount > 0 && g_Records.loopsDone >= m_params.loopCount) return;
 
     for (const Step& step : kSteps) {
-      if (!(g_Params.*step.selected)) continue;
+      if (!(m_params.*step.selected)) continue;
       const QString name = QString::fromUtf8(step.name);
       Report(QStringLiteral("当前测试：") + name);
       ++(g_Records.*step.tried);
@@ -74,13 +81,13 @@ void TestThread::run() {
       if (isInterruptionRequested()) return;
     }
 
-    Pause(g_Params.interval);
-    if (g_Params.loopCount > 0) ++g_Records.loopsDone;
+    Pause(m_params.interval);
+    if (m_params.loopCount > 0) ++g_Records.loopsDone;
   }
 }
 
 TestThread::Outcome TestThread::TestKeypad() {
-  const TestParams& p = g_Params;
+  const TestParams& p = m_params;
   sdk.pSetShowDISP(p.port, p.bp, p.baud, 1, 1);
   if (sdk.pSetPinLen(p.port, p.bp, p.baud, 6) != 0) return Outcome::Failed;
   char pin[64] = {};
@@ -98,7 +105,7 @@ TestThread::Outcome TestThread::TestInfo() {
   if (nul >= 0) utf8.truncate(nul);
   QByteArray info = ToGbk(utf8);
 
-  const TestParams& p = g_Params;
+  const TestParams& p = m_params;
   int result = 0;
   const int rc = sdk.pStartInfo(p.port, p.bp, p.baud, p.timeout, info.data(), &result);
   return rc == 0 ? Outcome::Passed : Outcome::Failed;
@@ -108,7 +115,7 @@ TestThread::Outcome TestThread::TestEvaluator() {
   QByteArray tellerName = ToGbk(QByteArray("王五"));
   char tellerNo[] = "100001";
   char photo[] = "photo.jpg";
-  const TestParams& p = g_Params;
+  const TestParams& p = m_params;
   int result = 0;
   const int rc = sdk.pStartEvaluator(p.port, p.bp, p.baud, tellerName.data(), tellerNo, 5,
                                      photo, p.timeout, &result);
@@ -119,7 +126,7 @@ TestThread::Outcome TestThread::TestNumpad() {
   // The keypad command has no size argument and writes the whole answer the
   // terminal sends (up to its 4096-byte reply area), so the area is that big.
   char input[4096] = {};
-  const TestParams& p = g_Params;
+  const TestParams& p = m_params;
   const int rc = sdk.pStartKeyboard(p.port, p.bp, p.baud, p.timeout, 1, input);
   return rc == 0 || rc == kNoAnswer ? Outcome::Passed : Outcome::Failed;
 }
@@ -128,16 +135,16 @@ TestThread::Outcome TestThread::TestSign() {
   char document[] = "hwBack.pdf";
   char image[] = "/tmp/hw.png";
   char data[] = "/tmp/hw.ini";
-  const TestParams& p = g_Params;
+  const TestParams& p = m_params;
   const int rc = sdk.pStartSign(p.port, p.bp, p.baud, p.timeout, document, image, data);
   return rc == 0 || rc == kNoAnswer ? Outcome::Passed : Outcome::Failed;
 }
 
 TestThread::Outcome TestThread::TestDownload() {
-  char path[sizeof(g_Params.filePath)];
-  std::memcpy(path, g_Params.filePath, sizeof(path));
+  char path[sizeof(m_params.filePath)];
+  std::memcpy(path, m_params.filePath, sizeof(path));
   path[sizeof(path) - 1] = '\0';
-  const TestParams& p = g_Params;
+  const TestParams& p = m_params;
   const int rc = sdk.pDownLoadFile(p.port, p.bp, p.baud, p.mediaType, path);
   return rc == 0 ? Outcome::Passed : Outcome::Failed;
 }

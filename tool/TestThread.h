@@ -6,7 +6,10 @@
 
 #include <QThread>
 
+#include <mutex>
+
 #include "TLX_SDK.h"
+#include "TestParams.h"
 
 class MainWindow;
 
@@ -15,6 +18,11 @@ class TestThread : public QThread {
 
  public:
   TestThread();
+
+  // Returns once run() has left (at once when it is not running), with all
+  // that run() wrote visible to the caller. Call it after the thread has
+  // finished, before reusing or deleting what run() used.
+  void JoinRun();
 
   MainWindow* window = nullptr;  // receives the status texts
   TLX_SDK sdk;                   // the tool's only binding of libtlxdev
@@ -37,8 +45,13 @@ class TestThread : public QThread {
   Outcome TestDownload();
 
   void Report(const QString& text);
+  // Runs the loop with the parameters of this run.
+  void Loop();
   // Sleeps the end-of-loop pause; a stop request cuts it short.
   void Pause(int seconds);
+
+  std::mutex m_runLock;  // held for the whole of run()
+  TestParams m_params;   // this run's copy of g_Params
 };
 
 // The one worker of the tool, created by the window.

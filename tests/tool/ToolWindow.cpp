@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMutexLocker>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -23,18 +22,18 @@ W* Child(const QObject* root, const char* name) {
 }  // namespace
 
 QStringList ToolWindow::texts() const {
-  QMutexLocker lock(&m_lock);
+  std::lock_guard<std::mutex> lock(m_lock);
   return m_texts;
 }
 
 void ToolWindow::clearTexts() {
-  QMutexLocker lock(&m_lock);
+  std::lock_guard<std::mutex> lock(m_lock);
   m_texts.clear();
 }
 
 void ToolWindow::setInfoText(const QString& text) {
   {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_texts << text;
   }
   if (onText) onText(text);

@@ -4,12 +4,12 @@
 #ifndef TOOLWINDOW_H
 #define TOOLWINDOW_H
 
-#include <QMutex>
 #include <QPlainTextEdit>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <mutex>
 
 #include "MainWindow.h"
 
@@ -43,7 +43,7 @@ class ToolWindow : public MainWindow {
   void showWarning(const QString& text) override;
 
  private:
-  mutable QMutex m_lock;
+  mutable std::mutex m_lock;
   QStringList m_texts;
 };
 
