@@ -16,7 +16,7 @@ using namespace tlx;
 
 namespace {
 
-enum { kMaxInfoText = 51200 };
+enum { kMaxInfoText = TLX_MAX_INFO_TEXT };
 enum { kInfoHexSize = 102400, kInfoCmdSize = 102500 };
 enum { kPhotoNameSize = 128 };
 

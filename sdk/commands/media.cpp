@@ -1,6 +1,8 @@
 // Media file commands: download (and upgrade), delete, query and list.
 #include "commands/media.h"
 
+#include <unistd.h>
+
 #include <cstring>
 
 #include "commands/replies.h"
@@ -13,7 +15,7 @@ using namespace tlx;
 namespace {
 
 // Longest file name the delete and query commands carry.
-enum { kMaxName = 1024 };
+enum { kMaxName = TLX_MAX_FILE_NAME };
 enum { kQueryReplySize = 64 };
 
 bool NonEmpty(const char* s) { return s != nullptr && s[0] != '\0'; }
@@ -102,6 +104,8 @@ extern "C" {
 
 TLX_EXPORT int TLX_DownLoadFile(int port, char bp, int baud, int mediaType, char* path) {
   if (!NonEmpty(path)) return TLX_ERR_ARG;
+  // A missing file is reported before anything goes out, flush included.
+  if (access(path, F_OK) != 0) return TLX_ERR_NOFILE;
   CommandGuard guard;
   if (guard.Busy()) return TLX_ERR_OPEN;
   FlushPort(port, bp, baud);

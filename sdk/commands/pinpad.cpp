@@ -13,7 +13,7 @@ using namespace tlx;
 namespace {
 
 // Longest key text accepted (hex characters per key).
-enum { kMaxKeyText = 1024 };
+enum { kMaxKeyText = TLX_MAX_KEY_TEXT };
 // Plain PIN entry reply area.
 enum { kPinReplySize = 131072 };
 // Bytes of one PIN block decoded from the reply.

@@ -137,7 +137,8 @@ TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName,
 TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int mode, char* input);
 /* Signature on document (.pdf, .jpg or .html, any case; else -1), always
  * over USB HID whatever port is given; the image and trajectory are pulled
- * into imagePath and dataPath (a failed pull removes its file). */
+ * into imagePath and dataPath (a failed pull removes its file: -5 no first
+ * data, -2 or -9 timeout or cancel between packets, -7 refused packet). */
 TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* document,
                              char* imagePath, char* dataPath);
 

