@@ -37,6 +37,7 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow() {
   // The worker writes into this window; it must be gone before the window.
   stopWorker();
+  m_worker->wait();
   m_worker->JoinRun();
   if (g_pThread == m_worker) g_pThread = nullptr;
   delete m_worker;
