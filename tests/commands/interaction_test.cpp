@@ -66,6 +66,17 @@ TEST_P(Interaction, InformationAnswers) {
   }
 }
 
+TEST_P(Interaction, LongestInformationText) {
+  std::string text = Pattern(TLX_MAX_INFO_TEXT, 11);
+  for (char& c : text)
+    if (c == '\0') c = 'x';
+  Customer(&tlxsim::Customer::info, tlxsim::Answer{true, 0, "B0F"});
+  int result = -100;
+  ASSERT_EQ(0, TLX_StartInfo(Port(), 0, 9600, 5, &text[0], &result));
+  EXPECT_EQ(0, result);
+  EXPECT_TRUE(WasSent("\x1b[2A\x02" + HexAsc1(text) + "\x03"));
+}
+
 TEST_P(Interaction, EvaluatorAnswers) {
   char name[] = "Wang", no[] = "1001";
   const struct {
