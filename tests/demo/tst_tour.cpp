@@ -1,0 +1,99 @@
+// The guided tour that `./tlx demo --tour DIR` runs: every action against
+// the virtual terminal, one picture of the window per action, and an exit
+// code that is 0 only when every action logged its success line.
+#include "PageFixture.h"
+#include "Tour.h"
+
+#include <QDir>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using tlxsim::Fault;
+using tlxsim::FaultKind;
+
+class TestTour : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void everyActionSucceeds();
+    void oneRefusedActionFailsTheTour();
+
+private:
+    int runTour(const QString &dir, Tour **finishedTour);
+
+    PageFixture f;
+};
+
+void TestTour::initTestCase()
+{
+    QVERIFY2(f.Start(), "virtual terminal or ./libtlxdev.so not available");
+}
+
+void TestTour::cleanupTestCase()
+{
+    f.Stop();
+}
+
+void TestTour::init()
+{
+    f.Reset();
+}
+
+int TestTour::runTour(const QString &dir, Tour **finishedTour)
+{
+    auto *tour = new Tour(&f.window(), dir, this);
+    QSignalSpy finished(tour, &Tour::finished);
+    tour->start();
+    if (!finished.wait(120000) && finished.isEmpty())
+        return -1;
+    *finishedTour = tour;
+    return finished.first().first().toInt();
+}
+
+void TestTour::everyActionSucceeds()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Tour *tour = nullptr;
+    QCOMPARE(runTour(dir.path(), &tour), 0);
+    QCOMPARE(tour->failed(), 0);
+    QCOMPARE(tour->passed(), 16);
+
+    const QStringList pictures =
+        QDir(dir.path()).entryList({QStringLiteral("[0-9][0-9]-*.png")}, QDir::Files, QDir::Name);
+    QCOMPARE(pictures.size(), 16);
+    QCOMPARE(pictures.first(), QStringLiteral("01-online.png"));
+    QCOMPARE(pictures.last(), QStringLiteral("16-phone.png"));
+    for (const QString &name : pictures) {
+        const QImage picture(dir.filePath(name));
+        QVERIFY2(!picture.isNull(), qPrintable(name));
+        QCOMPARE(picture.size(), f.window().size());
+    }
+    // The actions reached the terminal: keys loaded, a file stored, a
+    // signature made.
+    QVERIFY(f.Received("\x1b[0DOWNLOAD") || f.Received("\x1b[0HIDCHANGE"));
+    QVERIFY(f.Received("HANDSIGN"));
+    QVERIFY(f.Received("\x1b[4R"));
+}
+
+void TestTour::oneRefusedActionFailsTheTour()
+{
+    f.terminal().SetFault("SETVOLUME", Fault{FaultKind::Refuse, 0, -1});
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Tour *tour = nullptr;
+    QCOMPARE(runTour(dir.path(), &tour), 1);
+    QCOMPARE(tour->failed(), 1);
+    QCOMPARE(tour->passed(), 15);
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("03-volume.png"))));
+}
+
+QTEST_MAIN(TestTour)
+#include "tst_tour.moc"
