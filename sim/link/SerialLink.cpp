@@ -102,11 +102,9 @@ void SerialLink::ReadWatch() {
       off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
     }
   }
-  if (closed) {
-    // Output not yet handed to the pty belongs to the closed session.
-    pending_.clear();
-    engine_.LinkClosed(Link::Serial);
-  }
+  // The engine decides what of its output belonged to the closed session;
+  // bytes already handed to this link stay (they may be the next session's).
+  if (closed) engine_.LinkClosed(Link::Serial);
 }
 
 void SerialLink::ClosePty() {
@@ -166,11 +164,11 @@ void SerialLink::Run() {
     if (r < 0 && errno != EINTR) break;
     if (stop_) break;
     if (fds[1].revents & POLLIN) wake_.Clear();
-    // Closes first: a close is queued when the host closes, before anything
-    // it writes after re-opening can show up at the master, so bytes read
-    // below never belong to a session that a later close event ends. (Bytes
-    // written just before a close may still follow; they are commands the
-    // host does not wait an answer for.)
+    // Closes first, then the bytes: the close event is queued when the host
+    // closes, while its bytes reach the master through the tty layer a
+    // little later. The two can still interleave with the next session's
+    // first bytes; the engine sorts sessions by the channel reset the host
+    // sends before every close.
     if (inotify_ >= 0) ReadWatch();
     if (fds[0].revents & POLLIN) ReadMaster();
 
