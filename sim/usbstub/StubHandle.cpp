@@ -75,11 +75,14 @@ int TransferIn(libusb_device_handle* h, unsigned char* data, int length, int* tr
     return LIBUSB_ERROR_INVALID_PARAM;
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  // A report that has already arrived is delivered even with the shortest
+  // timeout (the host's flush uses 1 ms).
+  Drain(h);
   while (h->reports.empty()) {
     if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
     int wait = -1;  // timeout 0 means unlimited, as in libusb
     if (timeoutMs != 0) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
       if (left.count() <= 0) return LIBUSB_ERROR_TIMEOUT;
       wait = static_cast<int>(left.count());
     }

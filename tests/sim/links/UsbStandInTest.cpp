@@ -6,7 +6,9 @@
 #include <libusb.h>
 
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "LinkTestSupport.h"
 #include "SimTest.h"
@@ -83,6 +85,25 @@ TEST_F(UsbStandInTest, AnswerComesAsOneFullZeroPaddedReport) {
   EXPECT_EQ(0x5a, buf[1024]);  // nothing written past the length
   // One answer, one report: the next IN finds nothing.
   EXPECT_EQ(LIBUSB_ERROR_TIMEOUT, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 50));
+  EXPECT_EQ(0, done);
+}
+
+TEST_F(UsbStandInTest, QueuedReportsComeEvenWithTheShortestTimeout) {
+  // The host's flush reads with 1 ms: what has arrived must come out.
+  OpenTerminal();
+  ASSERT_EQ(0, Out(kCheckR40));
+  ASSERT_EQ(0, Out(kCheckR40));
+  ASSERT_TRUE(WaitFor([&] { return Find(History(), kCheckR40).size() == 2; }, 2000));
+  unsigned char buf[1024];
+  int done = 0;
+  // Both answers are due at once; give them time to cross the socket.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(0, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 1)) << "report " << i;
+    EXPECT_EQ(1024, done);
+    EXPECT_EQ(kAck, std::string(reinterpret_cast<char*>(buf), 3));
+  }
+  EXPECT_EQ(LIBUSB_ERROR_TIMEOUT, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 1));
   EXPECT_EQ(0, done);
 }
 
