@@ -192,8 +192,10 @@ int LIBUSB_CALL libusb_release_interface(libusb_device_handle* h, int iface) {
 int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle* h, unsigned char endpoint,
                                      unsigned char* data, int length, int* transferred,
                                      unsigned int timeout) {
-  if (transferred) *transferred = 0;
-  if (h == nullptr || transferred == nullptr) return LIBUSB_ERROR_INVALID_PARAM;
+  int ignored = 0;  // a null count is allowed, as in libusb since 1.0.21
+  if (transferred == nullptr) transferred = &ignored;
+  *transferred = 0;
+  if (h == nullptr) return LIBUSB_ERROR_INVALID_PARAM;
   std::lock_guard<std::mutex> g(h->lock);
   if (endpoint != kEndpointOut && endpoint != kEndpointIn) return LIBUSB_ERROR_INVALID_PARAM;
   if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
