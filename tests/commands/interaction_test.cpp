@@ -184,7 +184,9 @@ TEST_P(Interaction, SecondCommandWhileOneRunsIsRefused) {
     rc = TLX_StartEvaluator(Port(), 0, 9600, name, no, 1, nullptr, 10, &result);
     done = true;
   });
-  while (!WasSent(B("\x1b[4R"))) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (int i = 0; i < 200 && !done && !WasSent(B("\x1b[4R")); ++i) {
+  }
+  EXPECT_FALSE(done.load()) << "the evaluation ended before the second command";
   char version[TLX_VERSION_SIZE] = {0};
   size_t before = History().size();
   EXPECT_EQ(-3, TLX_GetVer(Port(), 0, 9600, version));

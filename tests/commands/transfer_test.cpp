@@ -239,7 +239,8 @@ TEST_F(HidTransfer, PullWritesFileAndSecondPullIsRefused) {
   std::thread puller([&] {
     first = PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]);
   });
-  while (!WasSent(cmd)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 200 && !WasSent(cmd); ++i) {
+  }
   std::string other = Scratch("other.png");
   EXPECT_EQ(-3, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &other[0]));
   puller.join();
