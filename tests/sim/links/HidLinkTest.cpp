@@ -57,6 +57,18 @@ TEST_F(HidLinkTest, VanishedDeviceTimesOutIsMissingOnceAndComesBack) {
   EXPECT_EQ(kAck, e.reply);
 }
 
+TEST_F(HidLinkTest, LateAnswerToAClosedHandleNeverReachesTheNextOne) {
+  // The host gives up on GETDEVICEINFO and closes; its answer falls due
+  // while the next exchange is still reading (that command gets no answer
+  // of its own). The next handle must not receive it.
+  SetFault("GETDEVICEINFO", Fault{FaultKind::Late, 1200, 1});
+  SetFault("CHECKR40", Fault{FaultKind::Silence, 0, 1});
+  EXPECT_EQ(TLX_ERR_TIMEOUT,
+            Trans(kHidPort, 0, "\x1b[0GETDEVICEINFO", EndOfCondition1, 500).result);
+  Exchange e = Trans(kHidPort, 0, kCheckR40, EndOfCondition1, 1500);
+  EXPECT_EQ(TLX_ERR_TIMEOUT, e.result) << e.reply;
+}
+
 class ThirdIdentityTest : public tlxsim::SimTest {
  protected:
   ThirdIdentityTest() {
