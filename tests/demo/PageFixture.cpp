@@ -1,5 +1,7 @@
 #include "PageFixture.h"
 
+#include <QTest>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
@@ -49,6 +51,17 @@ void PageFixture::Reset()
     Click("pushButton");  // clears the output pane
     m_terminal->ClearFaults();
     m_terminal->SetCustomer(QuickCustomer());
+    // A write-only command of the previous case may still be on its way
+    // through the pty or the socket: let the link go quiet before the
+    // history is cleared, so it is not counted against the next case.
+    size_t seen = m_terminal->History().size();
+    for (int i = 0; i < 20; ++i) {
+        QTest::qWait(50);
+        const size_t now = m_terminal->History().size();
+        if (now == seen)
+            break;
+        seen = now;
+    }
     m_terminal->ClearHistory();
 }
 
