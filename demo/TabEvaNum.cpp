@@ -6,7 +6,7 @@
 #include "TLX_SDK.h"
 #include "TestThread.h"
 
-#include <QMutexLocker>
+#include <mutex>
 #include <QTextCodec>
 
 #include <cstring>
@@ -67,7 +67,7 @@ bool TabEvaNum::WorkerBusy() const
 void TabEvaNum::PostResult(const QString &line)
 {
     {
-        QMutexLocker lock(&m_infoLock);
+        std::lock_guard<std::mutex> lock(m_infoLock);
         infoText = line;
     }
     emit sigInfo();
@@ -77,7 +77,7 @@ void TabEvaNum::slotLog()
 {
     QString line;
     {
-        QMutexLocker lock(&m_infoLock);
+        std::lock_guard<std::mutex> lock(m_infoLock);
         line = infoText;
     }
     m_pMainDlg->Log(line);

@@ -6,7 +6,7 @@
 #include "MainWindowPxy.h"
 
 #include <QDialog>
-#include <QMutex>
+#include <mutex>
 #include <QString>
 
 namespace Ui {
@@ -53,7 +53,7 @@ private:
 
     Ui::TabEvaNum *ui;
     TestThread *m_thread;
-    QMutex m_infoLock;  // infoText is written by the worker, read by slotLog
+    std::mutex m_infoLock;  // infoText is written by the worker, read by slotLog
     QString infoText;
 };
 
