@@ -87,6 +87,7 @@ class TLX_EXPORT CDevice {
   __attribute__((visibility("hidden"))) void CloseHid();
   __attribute__((visibility("hidden"))) void FlushCom();
   __attribute__((visibility("hidden"))) void FlushHid();
+  __attribute__((visibility("hidden"))) bool ClaimHid(libusb_device* device);
 
   int type;
   int port;
@@ -95,6 +96,11 @@ class TLX_EXPORT CDevice {
   libusb_device** usbDeviceList;
   std::atomic<libusb_device_handle*> usbHandle;
   std::atomic<bool> cancelRequested;
+  // The device that matched the last HID open, kept referenced so that the
+  // next open of the same identity needs no new enumeration.
+  libusb_device* knownDevice;
+  unsigned long knownVendorId;
+  unsigned long knownProductId;
 };
 
 // The library's only port object.

@@ -10,6 +10,7 @@
 
 #include "transport/CDevice.h"
 #include "transport/monotonic_seconds.h"
+#include "util/util.h"
 
 namespace {
 
@@ -30,11 +31,52 @@ bool EnsureLibusb() {
   return true;
 }
 
+// Clears a report buffer when it goes out of scope: reports carry key and
+// PIN bytes, which must not stay behind on the stack.
+class ReportWiper {
+ public:
+  ReportWiper(unsigned char* p, unsigned long n) : p_(p), n_(n) {}
+  ~ReportWiper() { SecureWipe(p_, n_); }
+  ReportWiper(const ReportWiper&) = delete;
+  ReportWiper& operator=(const ReportWiper&) = delete;
+
+ private:
+  unsigned char* p_;
+  unsigned long n_;
+};
+
 }  // namespace
+
+// Opens a device and claims interface 0 (detaching a kernel driver first).
+// On success the handle is stored; on failure nothing is left open.
+bool CDevice::ClaimHid(libusb_device* device) {
+  libusb_device_handle* handle = nullptr;
+  if (libusb_open(device, &handle) != 0 || handle == nullptr) return false;
+  if (libusb_kernel_driver_active(handle, 0) == 1) libusb_detach_kernel_driver(handle, 0);
+  if (libusb_claim_interface(handle, 0) != 0) {
+    libusb_close(handle);
+    return false;
+  }
+  usbHandle = handle;
+  return true;
+}
 
 bool CDevice::OpenHid(unsigned long vendorId, unsigned long productId) {
   if (usbHandle.load() != nullptr) return true;
   if (!EnsureLibusb()) return false;
+
+  // The device found for the same identity last time is tried first: the
+  // enumeration costs more than the whole exchange. When it has gone away
+  // (unplugged, re-enumerated) its open fails and the list is walked anew.
+  if (knownDevice != nullptr) {
+    if (knownVendorId == vendorId && knownProductId == productId && ClaimHid(knownDevice)) {
+      usbDevice = knownDevice;
+      usbDeviceList = nullptr;
+      return true;
+    }
+    libusb_unref_device(knownDevice);
+    knownDevice = nullptr;
+  }
 
   libusb_device** list = nullptr;
   const ssize_t n = libusb_get_device_list(nullptr, &list);
@@ -51,31 +93,15 @@ bool CDevice::OpenHid(unsigned long vendorId, unsigned long productId) {
     }
   }
 
-  if (usbDevice == nullptr) {
-    libusb_free_device_list(list, 1);
-    usbDeviceList = nullptr;
-    return false;
-  }
-
-  libusb_device_handle* handle = nullptr;
-  if (libusb_open(usbDevice, &handle) != 0 || handle == nullptr) {
+  if (usbDevice == nullptr || !ClaimHid(usbDevice)) {
     libusb_free_device_list(list, 1);
     usbDeviceList = nullptr;
     usbDevice = nullptr;
     return false;
   }
-
-  if (libusb_kernel_driver_active(handle, 0) == 1) libusb_detach_kernel_driver(handle, 0);
-
-  if (libusb_claim_interface(handle, 0) != 0) {
-    libusb_close(handle);
-    libusb_free_device_list(list, 1);
-    usbDeviceList = nullptr;
-    usbDevice = nullptr;
-    usbHandle = nullptr;
-    return false;
-  }
-  usbHandle = handle;
+  knownDevice = libusb_ref_device(usbDevice);
+  knownVendorId = vendorId;
+  knownProductId = productId;
   return true;
 }
 
@@ -90,11 +116,12 @@ int CDevice::ReadHid(char* buf, unsigned long capacity, EndConditionFn cond,
   const unsigned long limit = timeoutMs / 1000;
   cancelRequested = false;
 
+  unsigned char report[kReportSize + 1];
+  ReportWiper wiper(report, sizeof report);
   unsigned long count = 0;
   while (count < capacity) {
     if (cancelRequested) return TLX_PORT_CANCELLED;
 
-    unsigned char report[kReportSize + 1];
     std::memset(report, 0, sizeof report);
     int transferred = 0;
     // A failed transfer counts as an empty one; a vanished device therefore
@@ -122,9 +149,10 @@ long CDevice::WriteHid(const char* data, unsigned long length) {
   if (data == nullptr) return TLX_PORT_BAD_ARG;
   if (length == 0) length = std::strlen(data);
 
+  unsigned char report[kReportSize + 1];
+  ReportWiper wiper(report, sizeof report);
   unsigned long sent = 0;
   while (sent < length) {
-    unsigned char report[kReportSize + 1];
     std::memset(report, 0, sizeof report);
     const unsigned long chunk = std::min<unsigned long>(length - sent, kReportSize);
     std::memcpy(report, data + sent, chunk);
