@@ -39,53 +39,19 @@ for f in "$SIM" "$DEMO" "$LIB"; do
   [ -e "$f" ] || { echo "run-demo: $f is missing; build first" >&2; exit 1; }
 done
 
-mkdir -p "$RUN"
-ln -sfn "$LIB" "$RUN/libtlxdev.so"
+NAME=run-demo
+. "$(dirname "$0")/sim-session.sh"
+prepare_run_dir
 # Settings the user saved in an earlier run are kept; the tour always starts
 # from USB HID.
 if [ -n "$TOUR" ] || [ ! -f "$RUN/config.ini" ]; then
   printf '[com]\nport=0\nbp=0\nbaud=9600\n' >"$RUN/config.ini"
 fi
-# Sample inputs for the interaction page's default paths; edited copies are kept.
-[ -f "$RUN/info.txt" ] || printf '尊敬的客户，请确认本次业务信息。\n业务类型：转账\n金额：100.00元\n' >"$RUN/info.txt"
-[ -f "$RUN/hwBack.pdf" ] || printf '%%PDF-1.4\n1 0 obj<</Type/Catalog>>endobj\ntrailer<</Root 1 0 R>>\n%%%%EOF\n' >"$RUN/hwBack.pdf"
-
-ENV_FILE=$RUN/sim.env
-rm -f "$ENV_FILE"
-"$SIM" --serial-ports 1 --env-file "$ENV_FILE" >"$RUN/sim.log" 2>&1 &
-SIM_PID=$!
-stop_sim() {
-  kill "$SIM_PID" 2>/dev/null || true
-  wait "$SIM_PID" 2>/dev/null || true
-}
-trap stop_sim EXIT
-
-# tlx-sim writes the file once its links are up.
-for _ in $(seq 100); do
-  [ -s "$ENV_FILE" ] && break
-  kill -0 "$SIM_PID" 2>/dev/null || { echo "run-demo: tlx-sim ended, see $RUN/sim.log" >&2; exit 1; }
-  sleep 0.1
-done
-[ -s "$ENV_FILE" ] || { echo "run-demo: tlx-sim did not come up, see $RUN/sim.log" >&2; exit 1; }
-
-# NAME=value lines: TLX_SERIAL_PATH (port 1 -> the pty), the stand-in's
-# socket, and LD_LIBRARY_PATH to the stand-in so HID reaches the terminal.
-while IFS= read -r line; do
-  case "$line" in
-    ''|'#'*) continue ;;
-    *=*) export "${line%%=*}=${line#*=}" ;;
-  esac
-done <"$ENV_FILE"
+start_sim --serial-ports 1
 
 args=()
 [ -n "$TOUR" ] && args=(--tour "$TOUR")
 echo "run-demo: virtual terminal up (log: $RUN/sim.log); demo in $RUN"
-cd "$RUN"
-status=0
-if [ -n "${DISPLAY:-}" ]; then
-  "$DEMO" "${args[@]}" || status=$?
-else
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$DEMO" "${args[@]}" || status=$?
-fi
+run_gui "$DEMO" "${args[@]}"
 [ -n "$TOUR" ] && echo "run-demo: tour pictures in $TOUR"
-exit "$status"
+exit "$STATUS"

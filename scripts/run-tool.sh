@@ -19,45 +19,12 @@ for f in "$SIM" "$TOOL" "$LIB"; do
   [ -e "$f" ] || { echo "run-tool: $f is missing; build first" >&2; exit 1; }
 done
 
-mkdir -p "$RUN"
-ln -sfn "$LIB" "$RUN/libtlxdev.so"
-# Sample inputs; edited copies are kept.
-[ -f "$RUN/info.txt" ] || printf '尊敬的客户，请确认本次业务信息。\n业务类型：转账\n金额：100.00元\n' >"$RUN/info.txt"
-[ -f "$RUN/hwBack.pdf" ] || printf '%%PDF-1.4\n1 0 obj<</Type/Catalog>>endobj\ntrailer<</Root 1 0 R>>\n%%%%EOF\n' >"$RUN/hwBack.pdf"
+NAME=run-tool
+. "$(dirname "$0")/sim-session.sh"
+prepare_run_dir
 [ -f "$RUN/ad.jpg" ] || head -c 4096 /dev/urandom >"$RUN/ad.jpg"
-
-ENV_FILE=$RUN/sim.env
-rm -f "$ENV_FILE"
-"$SIM" --env-file "$ENV_FILE" >"$RUN/sim.log" 2>&1 &
-SIM_PID=$!
-stop_sim() {
-  kill "$SIM_PID" 2>/dev/null || true
-  wait "$SIM_PID" 2>/dev/null || true
-}
-trap stop_sim EXIT
-
-# The terminal writes the file once its links are up.
-for _ in $(seq 100); do
-  [ -s "$ENV_FILE" ] && break
-  kill -0 "$SIM_PID" 2>/dev/null || { echo "run-tool: tlx-sim ended, see $RUN/sim.log" >&2; exit 1; }
-  sleep 0.1
-done
-[ -s "$ENV_FILE" ] || { echo "run-tool: tlx-sim did not come up, see $RUN/sim.log" >&2; exit 1; }
-
-# NAME=value lines: TLX_SERIAL_PATH, the stand-in's socket, LD_LIBRARY_PATH.
-while IFS= read -r line; do
-  case "$line" in
-    ''|'#'*) continue ;;
-    *=*) export "${line%%=*}=${line#*=}" ;;
-  esac
-done <"$ENV_FILE"
+start_sim
 
 echo "run-tool: virtual terminal up (log: $RUN/sim.log); tool in $RUN"
-cd "$RUN"
-status=0
-if [ -n "${DISPLAY:-}" ]; then
-  "$TOOL" || status=$?
-else
-  xvfb-run -a "$TOOL" || status=$?
-fi
-exit "$status"
+run_gui "$TOOL"
+exit "$STATUS"
