@@ -14,10 +14,7 @@ CDevice::CDevice()
       usbDevice(nullptr),
       usbDeviceList(nullptr),
       usbHandle(nullptr),
-      cancelRequested(false),
-      knownDevice(nullptr),
-      knownVendorId(0),
-      knownProductId(0) {}
+      cancelRequested(false) {}
 
 // The link is deliberately left as it is: the object lives until unload and
 // the session layer closes the link after every exchange.

@@ -96,11 +96,6 @@ class TLX_EXPORT CDevice {
   libusb_device** usbDeviceList;
   std::atomic<libusb_device_handle*> usbHandle;
   std::atomic<bool> cancelRequested;
-  // The device that matched the last HID open, kept referenced so that the
-  // next open of the same identity needs no new enumeration.
-  libusb_device* knownDevice;
-  unsigned long knownVendorId;
-  unsigned long knownProductId;
 };
 
 // The library's only port object.

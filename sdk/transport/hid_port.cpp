@@ -21,14 +21,56 @@ const unsigned int kOutTimeoutMs = 1000;
 const unsigned int kInTimeoutMs = 200;
 const unsigned int kFlushTimeoutMs = 1;
 
-// The default libusb context is initialised once, on the first HID open
-// that needs it, and kept for the life of the process.
-bool EnsureLibusb() {
-  static std::atomic<bool> ready(false);
-  if (ready.load()) return true;
-  if (libusb_init(nullptr) != 0) return false;
-  ready = true;
-  return true;
+// The library's use of libusb's default context: initialised on the first
+// HID open and released when the library is unloaded. The release matters
+// for programs that load the library at run time and unload it again:
+// libusb keeps memory (and on real systems an event thread) that must not
+// outlive the library that started it. Also remembers the device that
+// matched the last open, kept referenced so that the next open of the same
+// identity needs no new enumeration.
+class LibusbSession {
+ public:
+  ~LibusbSession() {
+    if (!ready_) return;
+    // An exchange still running at unload keeps its handle; leave libusb
+    // alone rather than pull the context from under it.
+    if (g_device.IsOpen() && g_device.GetType() == TLX_LINK_HID) return;
+    Forget();
+    libusb_exit(nullptr);
+  }
+
+  bool Ensure() {
+    if (ready_) return true;
+    if (libusb_init(nullptr) != 0) return false;
+    ready_ = true;
+    return true;
+  }
+
+  libusb_device* Known(unsigned long vendorId, unsigned long productId) const {
+    return vendorId == vendorId_ && productId == productId_ ? device_ : nullptr;
+  }
+  void Remember(libusb_device* device, unsigned long vendorId, unsigned long productId) {
+    Forget();
+    device_ = libusb_ref_device(device);
+    vendorId_ = vendorId;
+    productId_ = productId;
+  }
+  void Forget() {
+    if (device_ != nullptr) libusb_unref_device(device_);
+    device_ = nullptr;
+  }
+
+ private:
+  bool ready_ = false;
+  libusb_device* device_ = nullptr;
+  unsigned long vendorId_ = 0;
+  unsigned long productId_ = 0;
+};
+
+// Constructed on first use, after g_device, so it is destroyed before it.
+LibusbSession& Libusb() {
+  static LibusbSession session;
+  return session;
 }
 
 // Clears a report buffer when it goes out of scope: reports carry key and
@@ -63,19 +105,19 @@ bool CDevice::ClaimHid(libusb_device* device) {
 
 bool CDevice::OpenHid(unsigned long vendorId, unsigned long productId) {
   if (usbHandle.load() != nullptr) return true;
-  if (!EnsureLibusb()) return false;
+  LibusbSession& libusb = Libusb();
+  if (!libusb.Ensure()) return false;
 
   // The device found for the same identity last time is tried first: the
   // enumeration costs more than the whole exchange. When it has gone away
   // (unplugged, re-enumerated) its open fails and the list is walked anew.
-  if (knownDevice != nullptr) {
-    if (knownVendorId == vendorId && knownProductId == productId && ClaimHid(knownDevice)) {
-      usbDevice = knownDevice;
+  if (libusb_device* known = libusb.Known(vendorId, productId)) {
+    if (ClaimHid(known)) {
+      usbDevice = known;
       usbDeviceList = nullptr;
       return true;
     }
-    libusb_unref_device(knownDevice);
-    knownDevice = nullptr;
+    libusb.Forget();
   }
 
   libusb_device** list = nullptr;
@@ -99,9 +141,7 @@ bool CDevice::OpenHid(unsigned long vendorId, unsigned long productId) {
     usbDevice = nullptr;
     return false;
   }
-  knownDevice = libusb_ref_device(usbDevice);
-  knownVendorId = vendorId;
-  knownProductId = productId;
+  libusb.Remember(usbDevice, vendorId, productId);
   return true;
 }
 
