@@ -143,8 +143,9 @@ void MainWindow::on_pushButton_clicked() {
 
 void MainWindow::on_EditCom_2_textChanged(const QString& text) {
   const int port = FieldValue(text);
+  // Widened: the lowest int typed into the field has no int predecessor.
   ui->LabelCom->setText(port == 0 ? QStringLiteral("(HID)")
-                                  : QStringLiteral("(ttyS%1)").arg(port - 1));
+                                  : QStringLiteral("(ttyS%1)").arg(qint64(port) - 1));
   const QString normal = QString::number(port);
   if (text != normal) ui->EditCom_2->setText(normal);
 }

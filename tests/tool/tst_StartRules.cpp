@@ -214,6 +214,13 @@ void StartRulesTest::portLabelFollowsPortField() {
   w.setField("EditCom_2", QStringLiteral("abc"));
   QCOMPARE(w.fieldText("EditCom_2"), QStringLiteral("0"));
   QCOMPARE(w.labelText("LabelCom"), QStringLiteral("(HID)"));
+  // The extremes of the field: the device number is one below the port
+  // number, also for the lowest int.
+  w.setField("EditCom_2", QStringLiteral("-2147483648"));
+  QCOMPARE(w.fieldText("EditCom_2"), QStringLiteral("-2147483648"));
+  QCOMPARE(w.labelText("LabelCom"), QStringLiteral("(ttyS-2147483649)"));
+  w.setField("EditCom_2", QStringLiteral("2147483647"));
+  QCOMPARE(w.labelText("LabelCom"), QStringLiteral("(ttyS2147483646)"));
 }
 
 void StartRulesTest::negativeIntervalMeansNoPause() {
