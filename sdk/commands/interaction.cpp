@@ -4,6 +4,7 @@
 
 #include <strings.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "commands/replies.h"
@@ -146,7 +147,7 @@ TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName,
   if (photo != nullptr)
     std::strncpy(photoName, photo, kPhotoNameSize - 1);
   else
-    Format(photoName, sizeof photoName, "%s.jpg", tellerNo);
+    std::snprintf(photoName, sizeof photoName, "%s.jpg", tellerNo);  // cut to 127 characters
   char header[kWorkSize] = {0};
   if (!Format(header, sizeof header, "\x1b[4H\x02%s|%s|%d|%s\x03", tellerName, tellerNo, stars,
               photoName))

@@ -100,6 +100,22 @@ TEST_P(Interaction, EvaluatorAnswers) {
   EXPECT_EQ(B("\x1b[4H\x02Wang|1001|0|teller.png\x03"), Sent().at(0));
 }
 
+TEST_P(Interaction, EvaluatorPhotoNameFromLongTellerNumber) {
+  Customer(&tlxsim::Customer::evaluator, tlxsim::Answer{true, 0, "B1F"});
+  char name[] = "Wang";
+  // "<number>.jpg" is longer than 127 characters: its first 127 are taken.
+  std::string no(130, '9');
+  int result = 0;
+  ASSERT_EQ(0, TLX_StartEvaluator(Port(), 0, 9600, name, &no[0], 2, nullptr, 5, &result));
+  EXPECT_EQ(1, result);
+  EXPECT_EQ(B("\x1b[4H\x02Wang|") + no + "|2|" + std::string(127, '9') + B("\x03"), Sent().at(0));
+  // 123 digits and ".jpg" are exactly 127 characters.
+  std::string shorter(123, '8');
+  ClearHistory();
+  ASSERT_EQ(0, TLX_StartEvaluator(Port(), 0, 9600, name, &shorter[0], 2, nullptr, 5, &result));
+  EXPECT_EQ(B("\x1b[4H\x02Wang|") + shorter + "|2|" + shorter + ".jpg" + B("\x03"), Sent().at(0));
+}
+
 TEST_P(Interaction, KeypadEntry) {
   Customer(&tlxsim::Customer::keypadAmount, tlxsim::Answer{true, 20, "12345"});
   char input[TLX_KEYPAD_INPUT_SIZE];
