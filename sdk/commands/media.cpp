@@ -87,7 +87,8 @@ TLX_EXPORT int GetMediaFileList(int port, char bp, int baud, int mediaType, char
   if (list == nullptr || listSize < 0) return TLX_ERR_ARG;
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0GETFILELIST\x02%d\x03", mediaType);
-  char reply[kWorkSize];
+  // The full 4096-byte capacity: a list that fills it is still whole.
+  char reply[kWorkSize + 1];
   int len = 0;
   int rc = Exchange(port, bp, baud, cmd, reply, sizeof reply, &len);
   if (rc != TLX_OK) return rc;

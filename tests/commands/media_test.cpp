@@ -105,6 +105,22 @@ TEST_P(Media, FileListTooSmallAndExactFit) {
   EXPECT_EQ('z', exact[len]);
 }
 
+TEST_P(Media, FileListFillingTheWholeReplyArea) {
+  // 20 names joined by '|': 19 * 204 + 199 + 19 = 4094 characters, so the
+  // framed reply is exactly 4096 bytes.
+  std::string expected;
+  for (int i = 0; i < 20; ++i) {
+    std::string n = std::string(1, static_cast<char>('a' + i)) + std::string(i < 19 ? 203 : 198, 'x');
+    ASSERT_TRUE(impl().WriteTerminalFile(impl().MediaPath(1, n), "v"));
+    expected += (expected.empty() ? "" : "|") + n;
+  }
+  ASSERT_EQ(4094u, expected.size());
+  std::string list(5000, 'z');
+  ASSERT_EQ(0, TLX_GetFileList(Port(), 0, 9600, 1, &list[0], 4094));
+  EXPECT_EQ(expected, list.substr(0, 4094));
+  EXPECT_EQ('z', list[4094]);
+}
+
 TEST_P(Media, QueryReplyCutByCapacityIsRefused) {
   // A name long enough that the terminal's information exceeds 64 bytes.
   std::string longName(80, 'n');
