@@ -275,6 +275,56 @@ TEST_F(HidTransfer, PullWithoutAnswerOrWithBadChecksum) {
   EXPECT_EQ(Pattern(4000), ReadFile(local));
 }
 
+// The receiver on its own, one 1024-byte report at a time (no link open, so
+// its acceptance and refusal texts go nowhere).
+TEST(PullReceiver, HeaderChecks) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(nullptr, file);
+  char report[1024];
+  auto header = [&](int first, int type, long n) {
+    std::memset(report, 0, sizeof report);
+    report[0] = static_cast<char>(first);
+    report[1] = static_cast<char>(type);
+    report[3] = static_cast<char>((n >> 16) & 0xFF);
+    report[4] = static_cast<char>((n >> 8) & 0xFF);
+    report[5] = static_cast<char>(n & 0xFF);
+  };
+  header(0x02, 2, 256001);  // more than 250 reports
+  EXPECT_EQ(-1, RecvPullPacket(report, sizeof report, file));
+  header(0x03, 1, 0);
+  EXPECT_EQ(-1, RecvPullPacket(report, sizeof report, file));
+  header(0x02, 4, 0);
+  EXPECT_EQ(-1, RecvPullPacket(report, sizeof report, file));
+  header(0x02, 0, 0);  // nothing yet: no answer, still waiting for a header
+  EXPECT_EQ(0, RecvPullPacket(report, sizeof report, file));
+  header(0x02, 1, 1);
+  report[6] = 0x5A;
+  report[2] = 0x5B;  // wrong checksum
+  EXPECT_EQ(-1, RecvPullPacket(report, sizeof report, file));
+  report[2] = 0x5A;
+  EXPECT_EQ(1, RecvPullPacket(report, sizeof report, file));
+  // A data packet of 1020 bytes: 1018 in this report, 2 in the next one,
+  // whose other bytes are ignored.
+  header(0x02, 2, 1020);
+  for (int i = 6; i < 1024; ++i) report[i] = static_cast<char>(i);
+  unsigned char sum = 0;
+  for (int i = 6; i < 1024; ++i) sum ^= static_cast<unsigned char>(report[i]);
+  sum ^= 0x11 ^ 0x22;
+  report[2] = static_cast<char>(sum);
+  EXPECT_EQ(0, RecvPullPacket(report, sizeof report, file));
+  std::memset(report, 0x77, sizeof report);
+  report[0] = 0x11;
+  report[1] = 0x22;
+  EXPECT_EQ(1, RecvPullPacket(report, sizeof report, file));
+  EXPECT_EQ(1018 + 2, std::ftell(file));
+  header(0x02, 3, 0);  // end packet, back to expecting a header
+  EXPECT_EQ(2, RecvPullPacket(report, sizeof report, file));
+  // Exactly 250 reports of payload is allowed.
+  header(0x02, 2, 256000);
+  EXPECT_EQ(0, RecvPullPacket(report, sizeof report, file));
+  std::fclose(file);
+}
+
 TEST(DownParam, RecordLayout) {
   unsigned char data[3] = {0xAA, 0x00, 0x55};
   unsigned char out[16] = {0};
