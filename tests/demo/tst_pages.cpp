@@ -163,6 +163,8 @@ void TestPages::volumeRangeSwitch()
 {
     QSlider *slider = f.Child<QSlider>("SldVol");
     QLabel *value = f.Child<QLabel>("LabelVol");
+    value->ensurePolished();
+    QCOMPARE(value->alignment(), Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     QCOMPARE(slider->maximum(), 5);
     slider->setValue(4);
     QCOMPARE(value->text(), QStringLiteral("4"));
@@ -548,6 +550,10 @@ void TestPages::signature()
     QLabel *label = f.Child<QLabel>("LabelSignPic");
     const QPixmap shown = label->pixmap(Qt::ReturnByValue);
     QVERIFY(!shown.isNull());
+    // The picture sits in the middle of its frame, also once the page's
+    // style has been applied to the label.
+    label->ensurePolished();
+    QCOMPARE(label->alignment(), Qt::Alignment(Qt::AlignCenter));
     const QSize expected = picture.width() > label->width() || picture.height() > label->height()
                                ? picture.size().scaled(label->size(), Qt::KeepAspectRatio)
                                : picture.size();
