@@ -18,6 +18,7 @@ private slots:
     void doubleClickDoesNotMaximise();
     void closeButtonClosesMainWindow();
     void closeButtonHidesSettings();
+    void maximiseRestoreAndDragOut();
 };
 
 static void send(QWidget *w, QEvent::Type type, const QPoint &local, Qt::MouseButton button,
@@ -117,6 +118,74 @@ void TestChrome::closeButtonHidesSettings()
     QTest::mouseClick(close, Qt::LeftButton);
     QVERIFY(!w.configDialog().isVisible());
     QVERIFY(w.isVisible());
+}
+
+// A dialog that passes every chrome option: top bar, maximise and minimise
+// buttons, double click toggles.
+class FullChrome : public CustomTopBarDialog
+{
+public:
+    FullChrome()
+        : bar(new QWidget(this))
+        , maxButton(new QPushButton(bar))
+        , minButton(new QPushButton(bar))
+    {
+        bar->setGeometry(0, 0, 400, 40);
+        Init(bar, nullptr, maxButton, minButton, true, false, true);
+    }
+    QWidget *bar;
+    QPushButton *maxButton;
+    QPushButton *minButton;
+};
+
+void TestChrome::maximiseRestoreAndDragOut()
+{
+    FullChrome w;
+    w.setGeometry(100, 100, 400, 300);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QRect normal = w.geometry();
+
+    // Double click in the top bar maximises, again restores.
+    send(&w, QEvent::MouseButtonDblClick, QPoint(200, 20), Qt::LeftButton, Qt::LeftButton);
+    QTRY_VERIFY(w.isMaximized());
+    QCOMPARE(w.maxButton->toolTip(), QStringLiteral("还原"));
+    QTRY_VERIFY(w.width() > normal.width());
+    send(&w, QEvent::MouseButtonDblClick, QPoint(200, 20), Qt::LeftButton, Qt::LeftButton);
+    QTRY_VERIFY(!w.isMaximized());
+    QCOMPARE(w.maxButton->toolTip(), QStringLiteral("最大化"));
+    QTRY_COMPARE(w.geometry(), normal);
+    // Below the top bar a double click changes nothing.
+    send(&w, QEvent::MouseButtonDblClick, QPoint(200, 100), Qt::LeftButton, Qt::LeftButton);
+    QVERIFY(!w.isMaximized());
+
+    // Dragging the maximised window restores it under the cursor: same
+    // relative horizontal position, same height below the top edge.
+    w.sltClickMaxRestore();
+    QTRY_VERIFY(w.isMaximized());
+    QTRY_VERIFY(w.width() > normal.width());
+    const QRect maximised = w.frameGeometry();
+    const QPoint pressAt(300, 20);  // inside the 400 px top bar
+    send(&w, QEvent::MouseButtonPress, pressAt, Qt::LeftButton, Qt::LeftButton);
+    const QPoint local(pressAt.x() + 20, 30);
+    const QPoint global = maximised.topLeft() + local;
+    QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(global), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &move);
+    QTRY_VERIFY(!w.isMaximized());
+    const int f = static_cast<int>(static_cast<float>(local.x()) / maximised.width()
+                                       * normal.width()
+                                   + normal.left());
+    QTRY_COMPARE(w.geometry(), QRect(QPoint(normal.left() + global.x() - f, global.y() - local.y()),
+                                     normal.size()));
+    // The drag goes on from there.
+    const QPoint before = w.pos();
+    QMouseEvent further(QEvent::MouseMove, QPointF(w.mapFromGlobal(global + QPoint(7, 9))),
+                        QPointF(global + QPoint(7, 9)), Qt::NoButton, Qt::LeftButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(&w, &further);
+    QCOMPARE(w.pos(), before + QPoint(7, 9));
+    send(&w, QEvent::MouseButtonRelease, w.mapFromGlobal(global), Qt::LeftButton, Qt::NoButton);
 }
 
 QTEST_MAIN(TestChrome)
