@@ -45,15 +45,10 @@ bool SerialDestName(int mediaType, const char* path, const char* destName, const
   return Fits(name);
 }
 
-// A named file goes under the name given, also an empty one; without any
-// name it takes the source's base name, as on the serial link. An upgrade
-// package keeps its own base name on this link.
+// As the serial link, a named file without a name takes the source's base
+// name; an upgrade package keeps its own base name on this link.
 bool HidDestName(int mediaType, const char* path, const char* destName, const char** out) {
-  if (mediaType == 255 && destName != nullptr) {
-    *out = destName;
-    return Fits(destName);
-  }
-  const char* name = BaseName(path);
+  const char* name = (mediaType == 255 && NonEmpty(destName)) ? destName : BaseName(path);
   *out = name;
   return NonEmpty(name) && Fits(name);
 }
