@@ -490,6 +490,17 @@ void TestPages::information()
                  QByteArray("\xc7\xeb\xc8\xb7\xc8\xcf\xc4\xfa\xb5\xc4\xd2\xb5\xce\xf1\xd0\xc5\xcf\xa2"));
     }
 
+    // Only the part before a NUL byte in the file goes out; CR LF is read
+    // as LF.
+    f.Reset();
+    f.SetText("EditInfoPath", writeFile("nul.txt", QByteArray("line1\r\nline2\0hidden", 19)));
+    QCOMPARE(run("pushButton_40"), QStringList({"信息交互", ">>>交互完成：确认"}));
+    {
+        tlxsim::EngineImpl &impl = f.terminal().engine().Impl();
+        std::lock_guard<std::mutex> lock(impl.mu);
+        QCOMPARE(QByteArray::fromStdString(impl.state.infoText), QByteArray("line1\nline2"));
+    }
+
     f.Reset();
     tlxsim::Customer c = f.QuickCustomer();
     c.info.value = "B1F";
