@@ -181,6 +181,11 @@ TEST_F(HidTransfer, EndPacketBytesAndDefaultName) {
   // Named file without a name: the source's base name.
   ASSERT_EQ(0, DownLoadFile(kHidPort, 0, 9600, 255, &path[0], nullptr));
   EXPECT_EQ(B("\x00\x00\x06\xff" "a.jpg"), Sent().back().substr(3));
+  // An empty name counts as none.
+  char empty[] = "";
+  ClearHistory();
+  ASSERT_EQ(0, DownLoadFile(kHidPort, 0, 9600, 255, &path[0], empty));
+  EXPECT_EQ(B("\x00\x00\x06\xff" "a.jpg"), Sent().back().substr(3));
   ClearHistory();
   std::string tooLong(TLX_MAX_DEST_NAME + 1, 'n');
   EXPECT_EQ(-1, DownLoadFile(kHidPort, 0, 9600, 255, &path[0], &tooLong[0]));
