@@ -41,10 +41,12 @@ int CheckAndGetResponse(char head, char tail, char* buf, int len, char* out, int
 
   const unsigned char tag = static_cast<unsigned char>(scratch[0]);
   const int n = decoded - 1;
+  int result = TLX_ERR_REPLY;
   if ((tag == kTagShort && n <= 8) || (tag == kTagLong && n > 8)) {
     std::memcpy(out, scratch + 1, static_cast<size_t>(n));
     *outLen = n;
-    return TLX_OK;
+    result = TLX_OK;
   }
-  return TLX_ERR_REPLY;
+  SecureWipe(scratch, sizeof scratch);  // the data is a PIN block
+  return result;
 }

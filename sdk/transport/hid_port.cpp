@@ -210,6 +210,7 @@ long CDevice::WriteHid(const char* data, unsigned long length) {
 void CDevice::FlushHid() {
   libusb_device_handle* handle = usbHandle.load();
   unsigned char report[kReportSize + 1];
+  ReportWiper wiper(report, sizeof report);
   // Drain until a transfer brings nothing; bounded so that a device which
   // keeps sending cannot hold us here for more than a few seconds.
   const long start = MonotonicSeconds();

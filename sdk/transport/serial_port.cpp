@@ -17,6 +17,7 @@
 
 #include "transport/CDevice.h"
 #include "transport/monotonic_seconds.h"
+#include "util/util.h"
 
 namespace {
 
@@ -190,6 +191,7 @@ void CDevice::FlushCom() {
   while (ReadRetry(cur, scratch, sizeof scratch) > 0) {
     if (MonotonicSeconds() - start > 2) break;
   }
+  SecureWipe(scratch, sizeof scratch);  // stale replies may hold PIN bytes
 }
 
 void CDevice::CloseCom() {
