@@ -1,13 +1,14 @@
 #include "TabEvaNum.h"
+
 #include "ui_TabEvaNum.h"
 
+#include "GbkText.h"
 #include "MainDialog.h"
 #include "PageStyle.h"
 #include "TLX_SDK.h"
 #include "TestThread.h"
 
 #include <mutex>
-#include <QTextCodec>
 
 #include <cstring>
 
@@ -25,14 +26,6 @@ bool CopyField(char (&field)[kTellerFieldSize], const QByteArray &text)
         return false;
     std::memcpy(field, text.constData(), static_cast<size_t>(text.size()));
     return true;
-}
-
-QByteArray ToGbk(const QString &text)
-{
-    QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
-    QTextCodec *gbk = QTextCodec::codecForName("gbk");
-    const QString decoded = utf8->toUnicode(text.toUtf8());
-    return gbk ? gbk->fromUnicode(decoded) : decoded.toUtf8();
 }
 
 } // namespace

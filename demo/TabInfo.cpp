@@ -1,14 +1,15 @@
 #include "TabInfo.h"
+
 #include "ui_TabInfo.h"
 
 #include "BufferText.h"
+#include "GbkText.h"
 #include "MainDialog.h"
 #include "PageStyle.h"
 
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
-#include <QTextCodec>
 
 const char TabInfo::kSignImagePath[] = "/tmp/hw.png";
 const char TabInfo::kSignDataPath[] = "/tmp/hw.ini";
@@ -24,14 +25,6 @@ bool ReadTextFile(const QString &path, QString *text)
     const QByteArray bytes = file.readAll();
     *text = BufferText(bytes.constData(), static_cast<size_t>(bytes.size()));
     return true;
-}
-
-QByteArray ToGbk(const QString &text)
-{
-    QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
-    QTextCodec *gbk = QTextCodec::codecForName("gbk");
-    const QString decoded = utf8->toUnicode(text.toUtf8());
-    return gbk ? gbk->fromUnicode(decoded) : decoded.toUtf8();
 }
 
 } // namespace
