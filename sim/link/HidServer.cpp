@@ -67,9 +67,44 @@ void HidServer::Accept() {
   clients_[fd] = Client{};
 }
 
+Clock::time_point HidServer::OnTheBus(size_t n) {
+  constexpr size_t kPacket = 64, kPacketsPerFrame = 19;
+  const size_t packets = (n + kPacket - 1) / kPacket;
+  const size_t frames = std::max<size_t>(1, (packets + kPacketsPerFrame - 1) / kPacketsPerFrame);
+  busFree_ = std::max(Clock::now(), busFree_) +
+             std::chrono::milliseconds(static_cast<long>(frames));
+  return busFree_;
+}
+
+void HidServer::CompleteTransfers(Clock::time_point now) {
+  while (!transfers_.empty() && transfers_.front().end <= now) {
+    Transfer t = std::move(transfers_.front());
+    transfers_.pop_front();
+    if (t.vanish) {
+      Vanish();
+      continue;
+    }
+    if (t.fd != claimedBy_ || clients_.count(t.fd) == 0) continue;
+    if (t.out) {
+      engine_.ReceiveAt(Link::Hid, t.report.data(), t.report.size(), t.end);
+      if (!SendFrame(t.fd, kOutDone, nullptr, 0)) Drop(t.fd);
+    } else if (!SendFrame(t.fd, kReport, t.report.data(), t.report.size())) {
+      Drop(t.fd);
+    }
+  }
+}
+
+Clock::time_point HidServer::NextTransfer() const {
+  return transfers_.empty() ? Clock::time_point::max() : transfers_.front().end;
+}
+
 void HidServer::Drop(int fd) {
   ::close(fd);
   clients_.erase(fd);
+  // Its transfers under way never complete.
+  transfers_.erase(std::remove_if(transfers_.begin(), transfers_.end(),
+                                  [fd](const Transfer& t) { return !t.vanish && t.fd == fd; }),
+                   transfers_.end());
   if (fd == claimedBy_) {
     claimedBy_ = -1;
     engine_.LinkClosed(Link::Hid);
@@ -94,16 +129,24 @@ bool HidServer::HandleFrame(int fd) {
       }
       return SendFrame(fd, kDevice, dev, sizeof dev);
     }
-    case kOpen:
+    case kOpen: {
       if (listsMissing_ > 0) return SendFrame(fd, kNoDevice, nullptr, 0);
       c.opened = true;
-      return SendFrame(fd, kOk, nullptr, 0);
+      const uint8_t flags = paced_ ? kOpenPaced : 0;
+      return SendFrame(fd, kOk, &flags, 1);
+    }
     case kClaim:
       if (!c.opened) return SendFrame(fd, kNoDevice, nullptr, 0);
       if (claimedBy_ >= 0 && claimedBy_ != fd) return SendFrame(fd, kBusy, nullptr, 0);
       claimedBy_ = fd;
       return SendFrame(fd, kOk, nullptr, 0);
     case kOut:
+      if (paced_) {
+        // The host's transfer ends when its frames have gone by.
+        transfers_.push_back(
+            Transfer{OnTheBus(n), fd, true, std::string(reinterpret_cast<char*>(buf), n)});
+        return true;
+      }
       if (fd == claimedBy_) engine_.Receive(Link::Hid, reinterpret_cast<char*>(buf), n);
       return true;
     default:
@@ -126,7 +169,10 @@ void HidServer::Vanish() {
 
 void HidServer::Deliver(const Chunk& c) {
   if (c.hangup) {
-    Vanish();
+    if (paced_)
+      transfers_.push_back(Transfer{std::max(Clock::now(), busFree_), -1, false, {}, true});
+    else
+      Vanish();
     return;
   }
   if (claimedBy_ < 0) return;  // nobody listens: the report goes nowhere
@@ -134,6 +180,11 @@ void HidServer::Deliver(const Chunk& c) {
     unsigned char report[kReportSize] = {};
     size_t n = std::min(kReportSize, c.bytes.size() - off);
     std::memcpy(report, c.bytes.data() + off, n);
+    if (paced_) {
+      transfers_.push_back(Transfer{OnTheBus(kReportSize), claimedBy_, false,
+                                    std::string(reinterpret_cast<char*>(report), kReportSize)});
+      continue;
+    }
     if (!SendFrame(claimedBy_, kReport, report, sizeof report)) {
       Drop(claimedBy_);
       return;
@@ -149,7 +200,9 @@ void HidServer::Run() {
     fds.push_back({wake_.fd(), POLLIN, 0});
     fds.push_back({listen_, POLLIN, 0});
     for (auto& c : clients_) fds.push_back({c.first, POLLIN, 0});
-    int r = ::poll(fds.data(), fds.size(), PollTimeoutMs(next));
+    const timespec timeout = paced_ ? PollTimeoutPrecise(std::min(next, NextTransfer()))
+                                    : PollTimeoutSpec(next);
+    int r = ::ppoll(fds.data(), fds.size(), &timeout, nullptr);
     if (r < 0 && errno != EINTR) break;
     if (stop_) break;
     if (fds[0].revents & POLLIN) wake_.Clear();
@@ -168,7 +221,9 @@ void HidServer::Run() {
         if (WaitReadable(fd, 0) != 1) break;
       }
     }
+    if (paced_) CompleteTransfers(Clock::now());
     for (const Chunk& c : engine_.Poll(Link::Hid, Clock::now(), &next)) Deliver(c);
+    if (paced_) CompleteTransfers(Clock::now());
   }
 }
 

@@ -117,6 +117,7 @@ int main(int argc, char** argv) {
         for (int p : options.terminal.serialPorts) std::cout << ' ' << p;
       }
       if (options.terminal.hid) std::cout << ", USB port 0";
+      if (options.terminal.pace) std::cout << ", paced";
       std::cout << "; storage " << terminal.storageDir() << std::endl;
     }
     int sig = 0;
