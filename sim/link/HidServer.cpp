@@ -41,6 +41,8 @@ void HidServer::Start() {
     throw std::runtime_error("cannot listen on " + path_ + ": " + err);
   }
   stop_ = false;
+  busEpoch_ = Clock::now();
+  lastFrame_ = -1;
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -68,12 +70,19 @@ void HidServer::Accept() {
 }
 
 Clock::time_point HidServer::OnTheBus(size_t n) {
+  // Frames of 1 ms on a fixed grid. A transfer is served from the frame it
+  // is given in, ends at the end of a frame, never in the same frame as the
+  // transfer before it, and takes as many frames as its 64-byte packets
+  // need at 19 a frame: a 1024-byte report (16 packets) has a frame of its
+  // own, so back-to-back reports go one a millisecond.
   constexpr size_t kPacket = 64, kPacketsPerFrame = 19;
-  const size_t packets = (n + kPacket - 1) / kPacket;
-  const size_t frames = std::max<size_t>(1, (packets + kPacketsPerFrame - 1) / kPacketsPerFrame);
-  busFree_ = std::max(Clock::now(), busFree_) +
-             std::chrono::milliseconds(static_cast<long>(frames));
-  return busFree_;
+  const auto frame = std::chrono::milliseconds(1);
+  const size_t packets = std::max<size_t>(1, (n + kPacket - 1) / kPacket);
+  const long long frames = static_cast<long long>((packets + kPacketsPerFrame - 1) / kPacketsPerFrame);
+  const long long now = (Clock::now() - busEpoch_) / frame;
+  const long long first = std::max(now, lastFrame_ + 1);
+  lastFrame_ = first + frames - 1;
+  return busEpoch_ + frame * (lastFrame_ + 1);
 }
 
 void HidServer::CompleteTransfers(Clock::time_point now) {
@@ -170,7 +179,8 @@ void HidServer::Vanish() {
 void HidServer::Deliver(const Chunk& c) {
   if (c.hangup) {
     if (paced_)
-      transfers_.push_back(Transfer{std::max(Clock::now(), busFree_), -1, false, {}, true});
+      transfers_.push_back(Transfer{transfers_.empty() ? Clock::now() : transfers_.back().end, -1,
+                                    false, {}, true});
     else
       Vanish();
     return;

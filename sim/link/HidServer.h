@@ -51,7 +51,7 @@ class HidServer {
   void Drop(int fd);
   void Deliver(const Chunk& c);
   void Vanish();
-  // Paced: the transfer of n bytes ends this long after the bus is free.
+  // Paced: when the transfer of n bytes given now ends.
   Clock::time_point OnTheBus(size_t n);
   void CompleteTransfers(Clock::time_point now);
   Clock::time_point NextTransfer() const;
@@ -77,7 +77,8 @@ class HidServer {
     bool vanish = false;  // the device goes once the transfers before have ended
   };
   bool paced_ = false;
-  Clock::time_point busFree_{};
+  Clock::time_point busEpoch_{};  // start of frame 0
+  long long lastFrame_ = -1;       // the frame the last transfer ended in
   std::deque<Transfer> transfers_;
   std::thread thread_;
 };
