@@ -112,8 +112,8 @@ struct Prompt {
 enum class PromptEnd {
   Answered,   // the customer's answer went out
   TimedOut,   // the terminal's own timeout ended it
-  Cancelled,  // the host closed the module or ended PIN entry
-  Closed,     // the host closed the link, or the line went down
+  Cancelled,  // the host closed the module, ended PIN entry or closed the link
+  Closed,     // the line went down (serial hangup, USB device gone)
 };
 
 struct PromptEvent {

@@ -265,7 +265,7 @@ void EngineImpl::LinkClosed(Link link) {
         std::to_string(before - q.size()) + " pending answer(s) dropped");
   for (size_t k = prompts_.size(); k-- > 0;)
     if (prompts_[k].prompt.link == link && prompts_[k].command <= end)
-      EndPrompt(k, PromptEnd::Closed);
+      EndPrompt(k, PromptEnd::Cancelled);  // the host stopped waiting
   LinkTransfer& t = transfer_[i];
   if (t.pulling && t.pullCommand <= end) {
     t.pulling = false;

@@ -17,7 +17,7 @@ const char* EndName(PromptEnd end) {
     case PromptEnd::Answered: return "answered";
     case PromptEnd::TimedOut: return "timed out";
     case PromptEnd::Cancelled: return "cancelled by the host";
-    default: return "ended with the link";
+    default: return "ended: the line went down";
   }
 }
 

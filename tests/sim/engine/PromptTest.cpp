@@ -295,11 +295,22 @@ TEST_F(Prompts, ClosingTheLinkOrANewPromptEndsTheOldOne) {
   Send("\x1b" "FA\r\n", Link::Hid, 10);
   EXPECT_EQ(EndOf(first.id), kCancelled);
   const Prompt second = Started();
-  engine.LinkClosed(Link::Hid);
-  EXPECT_EQ(EndOf(second.id), kClosed);
+  engine.LinkClosed(Link::Hid);  // the host stopped waiting
+  EXPECT_EQ(EndOf(second.id), kCancelled);
   EXPECT_FALSE(Answer(second.id, "1", 20));
   EXPECT_EQ(Out(60000, Link::Hid), "");
   EXPECT_EQ(NextDueMs(Link::Hid), -1);
+}
+
+TEST_F(Prompts, ALineThatGoesDownEndsThePrompt) {
+  Customer c;
+  c.keypadAmount = tlxsim::Answer{true, 100, "5"};
+  engine.SetCustomer(c);
+  engine.SetFault("GM", Fault{FaultKind::Vanish, 0, 1});
+  Send("\x1bGM\r\n", Link::Hid);
+  const Prompt p = Started();
+  EXPECT_EQ(Out(100, Link::Hid), "<HANGUP>");
+  EXPECT_EQ(EndOf(p.id), kClosed);
 }
 
 TEST_F(Prompts, FaultsApplyToThePersonsAnswer) {
