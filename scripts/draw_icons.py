@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws the demo's images as SVG and renders them to PNG with rsvg-convert.
 
-The PNGs are committed under demo/res/; run this again only after changing a
-drawing here:  python3 scripts/draw_icons.py
+The PNGs are committed under demo/res/, the desktop icons of the installed
+programs (SVG and PNG sizes) under packaging/icons/; run this again only
+after changing a drawing here:  python3 scripts/draw_icons.py
 """
 import os
 import struct
@@ -12,6 +13,8 @@ import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 OUT = os.path.join(ROOT, "demo", "res")
+ICONS = os.path.join(ROOT, "packaging", "icons")
+ICON_SIZES = (48, 128)
 
 
 def svg(w, h, body):
@@ -84,6 +87,14 @@ def logo():
                 for y in (45, 53) for x in (14, 28, 42)) + '</g>')
 
 
+def loop_badge():
+    """The loop-test tool's mark: a circular arrow over the lower right."""
+    return ('<circle cx="46" cy="46" r="16" fill="#2f6f3e" stroke="#1d1d1d" stroke-width="2"/>'
+            '<path d="M37 46 a9 9 0 1 1 3 6.7" fill="none" stroke="#ededed" stroke-width="3" '
+            'stroke-linecap="round"/>'
+            '<path d="M34 50 l3 -6 l4 5 z" fill="#ededed"/>')
+
+
 def banner():
     return ('<rect width="320" height="120" fill="#2b2b2b"/>'
             '<rect x="10" y="10" width="300" height="100" rx="8" fill="#242424" stroke="#424242"/>'
@@ -110,12 +121,21 @@ IMAGES = {
 }
 
 
-def render(name, text):
+DESKTOP_ICONS = {
+    "tlx-demo": svg(64, 64, logo()),
+    "tlx-tool": svg(64, 64, logo() + loop_badge()),
+}
+
+
+def render(name, text, out_dir=OUT, size=None):
     with tempfile.NamedTemporaryFile("w", suffix=".svg", delete=False) as f:
         f.write(text)
         src = f.name
     try:
-        subprocess.run(["rsvg-convert", "-o", os.path.join(OUT, name), src], check=True)
+        cmd = ["rsvg-convert", "-o", os.path.join(out_dir, name)]
+        if size:
+            cmd += ["-w", str(size), "-h", str(size)]
+        subprocess.run(cmd + [src], check=True)
     finally:
         os.unlink(src)
 
@@ -135,6 +155,12 @@ def main():
     for name, text in IMAGES.items():
         render(name, text)
     write_ico("logo.png", "tlx.ico", 64)
+    os.makedirs(ICONS, exist_ok=True)
+    for name, text in DESKTOP_ICONS.items():
+        with open(os.path.join(ICONS, name + ".svg"), "w") as f:
+            f.write(text + "\n")
+        for size in ICON_SIZES:
+            render("%s-%d.png" % (name, size), text, ICONS, size)
     return 0
 
 

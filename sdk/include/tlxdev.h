@@ -30,6 +30,7 @@
 #define TLXDEV_H
 
 #include "tlx_export.h"
+#include "tlx_version.h"
 
 /* Output buffer sizes (bytes, terminator included). */
 #define TLX_VERSION_SIZE 128       /* version text: at most 127 characters */
