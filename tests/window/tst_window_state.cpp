@@ -109,11 +109,14 @@ void TestWindowState::wirePaneHasEveryCommandAndAnswer()
     char version[TLX_VERSION_SIZE] = {0};
     QCOMPARE(TLX_GetVer(kHid, 0, 9600, version), 0);
     QTRY_VERIFY(f.window().wireLines().contains(QStringLiteral("hid recv <ESC>[0GETDEVICEINFO")));
-    bool answer = false;
-    for (const QString &line : f.window().wireLines())
-        answer = answer || (line.startsWith(QStringLiteral("hid send <STX>{")) &&
-                            line.contains(QStringLiteral("TLX-1.4.2")));
-    QVERIFY(answer);
+    auto answered = [this] {
+        for (const QString &line : f.window().wireLines())
+            if (line.startsWith(QStringLiteral("hid send <STX>{")) &&
+                line.contains(QStringLiteral("TLX-1.4.2")))
+                return true;
+        return false;
+    };
+    QTRY_VERIFY(answered());
 }
 
 QTEST_MAIN(TestWindowState)
