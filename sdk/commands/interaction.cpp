@@ -205,9 +205,8 @@ TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int m
 
 TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* document,
                              char* imagePath, char* dataPath) {
-  if (timeout < 1 || timeout > 999 || !NonEmpty(document) || !NonEmpty(imagePath) ||
-      !NonEmpty(dataPath) || KindOf(document) == nullptr)
-    return TLX_ERR_ARG;
+  // The flush uses the caller's link parameters; the arguments are checked
+  // after it, by the signature flow, which then runs over HID.
   Command command(port, bp, baud);
   if (command.Busy()) return TLX_ERR_OPEN;
   return StartHandSign(port, bp, baud, timeout, document, imagePath, dataPath);

@@ -116,7 +116,9 @@ TLX_EXPORT int TLX_DeleteFile(int port, char bp, int baud, int mediaType, char* 
 
 TLX_EXPORT int TLX_FindFileInfo(int port, char bp, int baud, int mediaType, char* name,
                                 char* info) {
-  if (!NonEmpty(name) || strnlen(name, kMaxName + 1) > kMaxName) return TLX_ERR_ARG;
+  // A null or empty name is refused by the query after the flush; a name
+  // too long for the command is refused before anything is sent.
+  if (name != nullptr && strnlen(name, kMaxName + 1) > kMaxName) return TLX_ERR_ARG;
   Command command(port, bp, baud);
   if (command.Busy()) return TLX_ERR_OPEN;
   return FindMediaFileInfo(port, bp, baud, mediaType, name, info);
