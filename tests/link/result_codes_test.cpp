@@ -1,9 +1,13 @@
-// The result codes of the public header: their values and TLX_StrError's
-// text for each and for unknown values.
+// The result codes of the public header: their values, TLX_StrError's text
+// for each and for unknown values, and the README's table of them, which
+// must say what the library says.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -52,6 +56,27 @@ TEST(ResultCodes, UnknownValuesSaySo) {
     ASSERT_NE(nullptr, TLX_StrError(code)) << code;
     EXPECT_STREQ("unknown result code", TLX_StrError(code)) << code;
   }
+}
+
+// Rows "| -2 | `TLX_ERR_TIMEOUT` | no complete reply in time |".
+TEST(ResultCodes, ReadmeTableMatchesTheLibrary) {
+  std::ifstream in(TLX_README_PATH);
+  ASSERT_TRUE(in) << TLX_README_PATH;
+  std::map<std::string, int> byName;
+  for (const Code& c : kCodes) byName[c.name] = c.value;
+  const std::regex row(R"(^\| *(-?\d+) *\| *`(TLX_[A-Z_]+)` *\| *(.*[^ ]) *\| *$)");
+  std::set<int> rows;
+  std::string line;
+  while (std::getline(in, line)) {
+    std::smatch m;
+    if (!std::regex_match(line, m, row)) continue;
+    const int code = std::stoi(m[1]);
+    ASSERT_EQ(1u, byName.count(m[2])) << line;
+    EXPECT_EQ(byName[m[2]], code) << line;
+    EXPECT_EQ(std::string(TLX_StrError(code)), m[3].str()) << line;
+    EXPECT_TRUE(rows.insert(code).second) << "twice: " << line;
+  }
+  EXPECT_EQ(sizeof kCodes / sizeof kCodes[0], rows.size());
 }
 
 }  // namespace
