@@ -150,9 +150,11 @@ TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName,
  * for an answer without a value, -2 when nothing came within timeout. */
 TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int mode, char* input);
 /* Signature on document (.pdf, .jpg or .html, any case; else -1), always
- * over USB HID whatever port is given; the image and trajectory are pulled
- * into imagePath and dataPath (a failed pull removes its file: -5 no first
- * data, -2 or -9 timeout or cancel between packets, -7 refused packet). */
+ * over USB HID whatever port is given. The port given is flushed first, then
+ * the arguments are checked (timeout 1..999 s, no path null or empty). The
+ * image and trajectory are pulled into imagePath and dataPath (a failed pull
+ * removes its file: -5 no first data, -2 or -9 timeout or cancel between
+ * packets, -7 refused packet). */
 TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* document,
                              char* imagePath, char* dataPath);
 
@@ -165,7 +167,8 @@ TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* doc
 TLX_EXPORT int TLX_DownLoadFile(int port, char bp, int baud, int mediaType, char* path);
 /* Deletes name (not null or empty) of mediaType; -7 refused. */
 TLX_EXPORT int TLX_DeleteFile(int port, char bp, int baud, int mediaType, char* name);
-/* Information of file name (not null or empty); info (may be null):
+/* Information of file name (not null or empty, else -1 after the flush,
+ * without the query); info (may be null):
  * TLX_FILE_INFO_SIZE bytes, NUL-terminated; -7 refused or cut reply. */
 TLX_EXPORT int TLX_FindFileInfo(int port, char bp, int baud, int mediaType, char* name, char* info);
 /* Stored files of mediaType as the terminal lists them: at most listSize
