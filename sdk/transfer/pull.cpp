@@ -131,7 +131,7 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
       break;
     }
     std::memset(report, 0, sizeof report);
-    got = ReadData(report, R, nullptr, 2000);
+    got = ReadData(report, R, nullptr, kPullPacketMs);
     if (got <= 0) {
       rc = got == 0 ? TLX_ERR_READ : PortReadCode(got);
       break;
