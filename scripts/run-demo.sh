@@ -10,7 +10,8 @@
 # holds the library it binds ("./libtlxdev.so"), its "config.ini" and the
 # sample inputs of its pages ("info.txt", "hwBack.pdf"). Port 0 (the default)
 # is USB HID through the libusb stand-in; port 1 is the terminal's serial
-# line (a pseudo-terminal). Without a display the demo runs under Xvfb.
+# line (a pseudo-terminal). Without a display the demo runs on a virtual one
+# (Xvfb). Ctrl-C ends the demo, the terminal and the virtual display.
 set -euo pipefail
 
 usage() { echo "usage: run-demo.sh BUILD_DIR [--tour DIR]" >&2; exit 2; }
@@ -52,6 +53,7 @@ start_sim --serial-ports 1
 args=()
 [ -n "$TOUR" ] && args=(--tour "$TOUR")
 echo "run-demo: virtual terminal up (log: $RUN/sim.log); demo in $RUN"
+[ -z "$TOUR" ] && HINT="./tlx demo --tour DIR saves pictures of its window"
 run_gui "$DEMO" "${args[@]}"
 [ -n "$TOUR" ] && echo "run-demo: tour pictures in $TOUR"
 exit "$STATUS"
