@@ -69,8 +69,10 @@ int main(int argc, char** argv) {
   const std::string scratch = mkdtemp(scratchTmpl);
 
   std::printf("tlx-bench: %d round trips each; serial port %d (pty), HID through the libusb "
-              "stand-in\n\n",
+              "stand-in\n",
               rounds, serial);
+  std::printf("Serial figures are dominated by the flush before every command: it waits for "
+              "0.1 s of line silence.\n\n");
   struct Link {
     const char* name;
     int port;

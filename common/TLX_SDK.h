@@ -1,30 +1,61 @@
 // TLX_SDK: run-time binding of libtlxdev for the demo and the loop tool.
-// Binds the 22 entry points both programs call, all or nothing.
+// Binds the 22 entry points both programs call, all or nothing. Their types
+// are taken from the library's public header, so a prototype that changes
+// there changes here, and a binding whose type disagrees does not compile.
 #ifndef TLX_SDK_H
 #define TLX_SDK_H
 
+#include <type_traits>
+
+#include "tlxdev.h"
+
+// The bound entry points, in binding order: X(name of TLX_name, the line the
+// loop tool writes when this is the first one missing from the library).
+#define TLX_SDK_ENTRY_POINTS(X)                       \
+  X(GetVer, "load TLX_GetVer error")                  \
+  X(SetVolume, "load pSetVolume error")               \
+  X(RestartSys, "load pRestartSys error")             \
+  X(CheckOnline, "load pCheckOnline error")           \
+  X(CancelRead, "load pCancelRead error")             \
+  X(SetShowDISP, "load pSetShowDISP error")           \
+  X(SetPinLen, "load pSetPinLen error")               \
+  X(UpdateMKey, "load pUpdateMKey error")             \
+  X(ResetKey, "load pResetKey error")                 \
+  X(DownLoadWKey, "load pDownLoadWKey error")         \
+  X(ActiveWKey, "load pActiveWKey error")             \
+  X(ReadPin, "load pReadPin error")                   \
+  X(ReadPinDES, "load pReadPinDES error")             \
+  X(ReadPinAnsi, "load pReadPinAnsi error")           \
+  X(StartInfo, "load pStartInfo error")               \
+  X(StartEvaluator, "load pStartEvaluator error")     \
+  X(StartKeyboard, "load pStartKeyboard error")       \
+  X(StartSign, "load pStartSign error")               \
+  X(DownLoadFile, "load pDownLoadFile error")         \
+  X(DeleteFile, "load pDeleteFile error")             \
+  X(FindFileInfo, "load pFindFileInfo error")         \
+  X(GetFileList, "load pGetFileList error")
+
+namespace tlx_binding {
+
+// Stores a looked-up symbol in an entry point. HeaderType is the type of the
+// function's prototype in tlxdev.h; an entry point of any other type is
+// refused at compile time.
+template <typename HeaderType, typename Slot>
+inline void Bind(Slot& slot, void* symbol) {
+  static_assert(std::is_same<Slot, HeaderType>::value,
+                "entry point type differs from its prototype in tlxdev.h");
+  slot = reinterpret_cast<Slot>(symbol);
+}
+
+}  // namespace tlx_binding
+
 class TLX_SDK {
  public:
-  typedef int (*FnGetVer)(int, char, int, char*);
-  typedef int (*FnSetVolume)(int, char, int, int, int);
-  typedef int (*FnLink)(int, char, int);
-  typedef int (*FnCheckOnline)(int, char, int, char*);
-  typedef int (*FnSetShowDISP)(int, char, int, int, int);
-  typedef int (*FnSetPinLen)(int, char, int, int);
-  typedef int (*FnUpdateMKey)(int, char, int, int, char*, char*);
-  typedef int (*FnDownLoadWKey)(int, char, int, int, int, char*);
-  typedef int (*FnActiveWKey)(int, char, int, int, int);
-  typedef int (*FnReadPin)(int, char, int, int, int, int, char*, int);
-  typedef int (*FnReadPinDES)(int, char, int, int, int, int, char*);
-  typedef int (*FnReadPinAnsi)(int, char, int, int, int, int, char*, char*);
-  typedef int (*FnStartInfo)(int, char, int, int, char*, int*);
-  typedef int (*FnStartEvaluator)(int, char, int, char*, char*, int, char*, int, int*);
-  typedef int (*FnStartKeyboard)(int, char, int, int, int, char*);
-  typedef int (*FnStartSign)(int, char, int, int, char*, char*, char*);
-  typedef int (*FnDownLoadFile)(int, char, int, int, char*);
-  typedef int (*FnDeleteFile)(int, char, int, int, char*);
-  typedef int (*FnFindFileInfo)(int, char, int, int, char*, char*);
-  typedef int (*FnGetFileList)(int, char, int, int, char*, int);
+#define TLX_SDK_TYPE(name, line) typedef decltype(&::TLX_##name) Fn##name;
+  TLX_SDK_ENTRY_POINTS(TLX_SDK_TYPE)
+#undef TLX_SDK_TYPE
+  // Not one of the 22: looked up when the library has it, null otherwise.
+  typedef decltype(&::TLX_StrError) FnStrError;
 
   // verbose: write the loader's progress lines to Qt's debug output (the
   // loop tool does, the demo binds silently).
@@ -41,28 +72,11 @@ class TLX_SDK {
   bool IsBound() const { return m_handle != nullptr; }
 
   void* m_handle;
-  FnGetVer pGetVer;
-  FnSetVolume pSetVolume;
-  FnLink pRestartSys;
-  FnCheckOnline pCheckOnline;
-  FnLink pCancelRead;
-  FnSetShowDISP pSetShowDISP;
-  FnSetPinLen pSetPinLen;
-  FnUpdateMKey pUpdateMKey;
-  FnLink pResetKey;
-  FnDownLoadWKey pDownLoadWKey;
-  FnActiveWKey pActiveWKey;
-  FnReadPin pReadPin;
-  FnReadPinDES pReadPinDES;
-  FnReadPinAnsi pReadPinAnsi;
-  FnStartInfo pStartInfo;
-  FnStartEvaluator pStartEvaluator;
-  FnStartKeyboard pStartKeyboard;
-  FnStartSign pStartSign;
-  FnDownLoadFile pDownLoadFile;
-  FnDeleteFile pDeleteFile;
-  FnFindFileInfo pFindFileInfo;
-  FnGetFileList pGetFileList;
+#define TLX_SDK_MEMBER(name, line) Fn##name p##name;
+  TLX_SDK_ENTRY_POINTS(TLX_SDK_MEMBER)
+#undef TLX_SDK_MEMBER
+  // Text of a result code; null when the library does not export it.
+  FnStrError pStrError = nullptr;
 
  private:
   bool m_verbose;

@@ -1,9 +1,8 @@
 #include "ConfigDialog.h"
 #include "ui_ConfigDialog.h"
 
+#include "PortValidator.h"
 #include "RWIni.h"
-
-#include <QIntValidator>
 
 namespace {
 const QString kFile = QStringLiteral("config.ini");
@@ -16,9 +15,12 @@ ConfigDialog::ConfigDialog(QWidget *parent)
 {
     ui->setupUi(this);
     Init(ui->widget_topBar, ui->menuButton_Close, nullptr, nullptr, false, false, true);
-    ui->EditCom->setValidator(new QIntValidator(0, 100, this));
+    ui->EditCom->setValidator(new PortValidator(this));
 
-    const int port = RWIni::load(kFile, kGroup, QStringLiteral("port"), 0);
+    // A port the field would not accept counts as missing.
+    int port = RWIni::load(kFile, kGroup, QStringLiteral("port"), 0);
+    if (!PortValidator::inRange(port))
+        port = 0;
     ui->EditCom->setText(QString::number(port));
 
     const QString bp = RWIni::load(kFile, kGroup, QStringLiteral("bp"), QString()).toUpper();

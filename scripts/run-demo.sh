@@ -18,8 +18,8 @@
 # ("./libtlxdev.so"), its "config.ini" and the sample inputs of its pages
 # ("info.txt", "hwBack.pdf"). Port 0 (the default) is USB HID through the
 # libusb stand-in; port 1 is the terminal's serial line (a pseudo-terminal).
-# Without a display the demo runs under Xvfb and the terminal window off
-# screen.
+# Without a display the demo and the terminal's window run on a virtual one
+# (Xvfb). Ctrl-C ends the demo, the terminal and the virtual display.
 set -euo pipefail
 
 usage() { echo "usage: run-demo.sh BUILD_DIR [--scripted] [--tour DIR]" >&2; exit 2; }
@@ -73,17 +73,10 @@ prepare_run_dir
 if [ -n "$TOUR" ] || [ ! -f "$RUN/config.ini" ]; then
   printf '[com]\nport=0\nbp=0\nbaud=9600\n' >"$RUN/config.ini"
 fi
-if [ -z "$SCRIPTED" ] && [ -z "${DISPLAY:-}" ]; then
-  # No display for the terminal's window: it runs off screen (its pictures
-  # are drawn all the same); the demo keeps whatever platform it had.
-  qpa_was_set=${QT_QPA_PLATFORM+1}
-  qpa_saved=${QT_QPA_PLATFORM-}
-  export QT_QPA_PLATFORM=offscreen
-  start_sim "${SIM_ARGS[@]}"
-  if [ -n "$qpa_was_set" ]; then export QT_QPA_PLATFORM=$qpa_saved; else unset QT_QPA_PLATFORM; fi
-else
-  start_sim "${SIM_ARGS[@]}"
-fi
+[ -z "$TOUR" ] && HINT="./tlx demo --tour DIR saves pictures of its window"
+# The terminal's window needs the display the demo will have.
+[ -z "$SCRIPTED" ] && start_display "$DEMO"
+start_sim "${SIM_ARGS[@]}"
 
 args=()
 [ -n "$TOUR" ] && args=(--tour "$TOUR")

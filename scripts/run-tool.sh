@@ -6,7 +6,8 @@
 # ("./libtlxdev.so") and the files its tests read ("info.txt" for the
 # information test, "hwBack.pdf" for the signature, "ad.jpg" to download).
 # The link is USB HID (port 0) through the libusb stand-in; port 1 is the
-# terminal's serial line. Without a display the tool runs under Xvfb.
+# terminal's serial line. Without a display the tool runs on a virtual one
+# (Xvfb). Ctrl-C ends the tool, the terminal and the virtual display.
 set -euo pipefail
 
 BUILD=$(cd "${1:?usage: run-tool.sh BUILD_DIR}" && pwd)

@@ -1,6 +1,29 @@
 # Shared steps of the scripts that run a program against the virtual
 # terminal: sourced, not run. The caller sets NAME (for messages), BUILD and
-# RUN (the program's run directory).
+# RUN (the program's run directory). Whatever the session started (the
+# program, tlx-sim, Xvfb) ends with the script, also on Ctrl-C.
+
+SIM_PID=""
+XVFB_PID=""
+GUI_PID=""
+
+end_session() {
+  local pid
+  # The program first, then the terminal it talks to, then its display.
+  for pid in "$GUI_PID" "$SIM_PID" "$XVFB_PID"; do
+    [ -z "$pid" ] && continue
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  GUI_PID="" SIM_PID="" XVFB_PID=""
+  return 0
+}
+interrupted() {
+  echo "$NAME: stopped" >&2
+  exit 130
+}
+trap end_session EXIT
+trap interrupted INT TERM HUP
 
 # Run directory with the library the programs bind ("./libtlxdev.so") and
 # the sample inputs of their default paths; edited copies are kept.
@@ -21,9 +44,10 @@ prepare_run_dir() {
 start_sim() {
   local env_file=$RUN/sim.env
   rm -f "$env_file"
-  "${SIM_PROGRAM:-$BUILD/sim/program/tlx-sim}" "$@" --env-file "$env_file" >"$RUN/sim.log" 2>&1 &
+  # In a session of its own, so that Ctrl-C reaches only this script, which
+  # then ends everything in order.
+  setsid "${SIM_PROGRAM:-$BUILD/sim/program/tlx-sim}" "$@" --env-file "$env_file" >"$RUN/sim.log" 2>&1 &
   SIM_PID=$!
-  trap stop_sim EXIT
   # tlx-sim writes the file once its links are up.
   for _ in $(seq 100); do
     [ -s "$env_file" ] && break
@@ -40,19 +64,33 @@ start_sim() {
   done <"$env_file"
 }
 
-stop_sim() {
-  kill "$SIM_PID" 2>/dev/null || true
-  wait "$SIM_PID" 2>/dev/null || true
+# Without a display, starts Xvfb on a free display number for the rest of
+# the session and says so in one line naming the program ($1); HINT, when
+# the caller sets it, goes into that line.
+start_display() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  local number=$RUN/xvfb.display
+  rm -f "$number"
+  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >"$RUN/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 100); do
+    [ -s "$number" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -s "$number" ] || { echo "$NAME: Xvfb did not start, see $RUN/xvfb.log" >&2; exit 1; }
+  export DISPLAY=":$(tr -dc 0-9 <"$number")"
+  echo "$NAME: no display, so $(basename "$1") runs on a virtual one ($DISPLAY), out of sight${HINT:+; $HINT}; Ctrl-C ends it"
 }
 
-# Runs a GUI program in the run directory, under Xvfb when there is no
-# display; sets STATUS to its exit code.
+# Runs a GUI program in the run directory, on a virtual display when there
+# is none; sets STATUS to its exit code.
 run_gui() {
   STATUS=0
   cd "$RUN"
-  if [ -n "${DISPLAY:-}" ]; then
-    "$@" || STATUS=$?
-  else
-    xvfb-run -a -s "-screen 0 1280x1024x24" "$@" || STATUS=$?
-  fi
+  start_display "$1"
+  "$@" &
+  GUI_PID=$!
+  wait "$GUI_PID" || STATUS=$?
+  GUI_PID=""
 }

@@ -2,7 +2,9 @@
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QStatusBar>
 
 #include <cstring>
 
@@ -32,6 +34,7 @@ MainWindow::MainWindow(QWidget* parent)
   }
   g_pThread = m_worker;
   connect(this, &MainWindow::sigInfo, this, &MainWindow::slotLog);
+  connect(m_worker, &QThread::finished, this, [this] { showFailureNote(); });
 }
 
 MainWindow::~MainWindow() {
@@ -138,7 +141,22 @@ void MainWindow::on_pushButton_clicked() {
     showWarning(QStringLiteral("libtlxdev.so 未能加载，无法开始测试"));
     return;
   }
+  statusBar()->clearMessage();
   m_worker->start(QThread::InheritPriority);
+}
+
+void MainWindow::showFailureNote() {
+  const FailureLog& log = m_worker->failures;
+  const int failed = log.failures();
+  if (failed == 0) {
+    statusBar()->clearMessage();
+    return;
+  }
+  QString note = QStringLiteral("本次测试有 %1 次调用失败，详见 %2")
+                     .arg(failed)
+                     .arg(QFileInfo(log.path()).absoluteFilePath());
+  if (log.dropped() > 0) note += QStringLiteral("（只保留最近 %1 条）").arg(log.cap());
+  statusBar()->showMessage(note);
 }
 
 void MainWindow::on_EditCom_2_textChanged(const QString& text) {

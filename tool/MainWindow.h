@@ -49,6 +49,8 @@ class MainWindow : public QMainWindow {
 
  private:
   bool workerBusy() const;
+  // After a run: names the failure log in the status bar when calls failed.
+  void showFailureNote();
   // Reads the form into params; false (after the warning) when the
   // parameters cannot start a run.
   bool fillParams(TestParams& params);

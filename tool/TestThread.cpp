@@ -61,7 +61,9 @@ void TestThread::run() {
   // A library that failed to load has no entry point to call.
   if (!sdk.IsBound()) return;
   m_params = LoadParams();
+  failures.begin();
   Loop();
+  failures.end();
 }
 
 void TestThread::Loop() {
@@ -72,6 +74,7 @@ void TestThread::Loop() {
     for (const Step& step : kSteps) {
       if (!(m_params.*step.selected)) continue;
       const QString name = QString::fromUtf8(step.name);
+      m_testName = name;
       Report(QStringLiteral("当前测试：") + name);
       ++(g_Records.*step.tried);
       const Outcome outcome = (this->*step.test)();
@@ -88,11 +91,12 @@ void TestThread::Loop() {
 
 TestThread::Outcome TestThread::TestKeypad() {
   const TestParams& p = m_params;
-  sdk.pSetShowDISP(p.port, p.bp, p.baud, 1, 1);
-  if (sdk.pSetPinLen(p.port, p.bp, p.baud, 6) != 0) return Outcome::Failed;
+  sdk.pSetShowDISP(p.port, p.bp, p.baud, 1, 1);  // its result does not decide the test
+  const int length = sdk.pSetPinLen(p.port, p.bp, p.baud, 6);
+  if (length != 0) return Failed("TLX_SetPinLen", length);
   char pin[64] = {};
   const int rc = sdk.pReadPin(p.port, p.bp, p.baud, 0, 0, p.timeout, pin, sizeof(pin));
-  return rc == 0 || rc == kNoAnswer ? Outcome::Passed : Outcome::Failed;
+  return rc == 0 || rc == kNoAnswer ? Outcome::Passed : Failed("TLX_ReadPin", rc);
 }
 
 TestThread::Outcome TestThread::TestInfo() {
@@ -108,7 +112,7 @@ TestThread::Outcome TestThread::TestInfo() {
   const TestParams& p = m_params;
   int result = 0;
   const int rc = sdk.pStartInfo(p.port, p.bp, p.baud, p.timeout, info.data(), &result);
-  return rc == 0 ? Outcome::Passed : Outcome::Failed;
+  return rc == 0 ? Outcome::Passed : Failed("TLX_StartInfo", rc);
 }
 
 TestThread::Outcome TestThread::TestEvaluator() {
@@ -119,7 +123,7 @@ TestThread::Outcome TestThread::TestEvaluator() {
   int result = 0;
   const int rc = sdk.pStartEvaluator(p.port, p.bp, p.baud, tellerName.data(), tellerNo, 5,
                                      photo, p.timeout, &result);
-  return rc == 0 ? Outcome::Passed : Outcome::Failed;
+  return rc == 0 ? Outcome::Passed : Failed("TLX_StartEvaluator", rc);
 }
 
 TestThread::Outcome TestThread::TestNumpad() {
@@ -128,7 +132,7 @@ TestThread::Outcome TestThread::TestNumpad() {
   char input[4096] = {};
   const TestParams& p = m_params;
   const int rc = sdk.pStartKeyboard(p.port, p.bp, p.baud, p.timeout, 1, input);
-  return rc == 0 || rc == kNoAnswer ? Outcome::Passed : Outcome::Failed;
+  return rc == 0 || rc == kNoAnswer ? Outcome::Passed : Failed("TLX_StartKeyboard", rc);
 }
 
 TestThread::Outcome TestThread::TestSign() {
@@ -137,7 +141,7 @@ TestThread::Outcome TestThread::TestSign() {
   char data[] = "/tmp/hw.ini";
   const TestParams& p = m_params;
   const int rc = sdk.pStartSign(p.port, p.bp, p.baud, p.timeout, document, image, data);
-  return rc == 0 || rc == kNoAnswer ? Outcome::Passed : Outcome::Failed;
+  return rc == 0 || rc == kNoAnswer ? Outcome::Passed : Failed("TLX_StartSign", rc);
 }
 
 TestThread::Outcome TestThread::TestDownload() {
@@ -146,7 +150,12 @@ TestThread::Outcome TestThread::TestDownload() {
   path[sizeof(path) - 1] = '\0';
   const TestParams& p = m_params;
   const int rc = sdk.pDownLoadFile(p.port, p.bp, p.baud, p.mediaType, path);
-  return rc == 0 ? Outcome::Passed : Outcome::Failed;
+  return rc == 0 ? Outcome::Passed : Failed("TLX_DownLoadFile", rc);
+}
+
+TestThread::Outcome TestThread::Failed(const char* function, int code) {
+  failures.add(m_testName, function, code, sdk.pStrError ? sdk.pStrError(code) : "");
+  return Outcome::Failed;
 }
 
 void TestThread::Report(const QString& text) {

@@ -8,6 +8,7 @@
 
 #include <mutex>
 
+#include "FailureLog.h"
 #include "TLX_SDK.h"
 #include "TestParams.h"
 
@@ -26,6 +27,7 @@ class TestThread : public QThread {
 
   MainWindow* window = nullptr;  // receives the status texts
   TLX_SDK sdk;                   // the tool's only binding of libtlxdev
+  FailureLog failures;           // calls that failed in the current run
 
  protected:
   void run() override;
@@ -44,6 +46,9 @@ class TestThread : public QThread {
   Outcome TestSign();
   Outcome TestDownload();
 
+  // Logs the call that failed the current test and gives Outcome::Failed.
+  Outcome Failed(const char* function, int code);
+
   void Report(const QString& text);
   // Runs the loop with the parameters of this run.
   void Loop();
@@ -52,6 +57,7 @@ class TestThread : public QThread {
 
   std::mutex m_runLock;  // held for the whole of run()
   TestParams m_params;   // this run's copy of g_Params
+  QString m_testName;    // name of the test being run
 };
 
 // The one worker of the tool, created by the window.

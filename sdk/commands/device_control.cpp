@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "commands/replies.h"
+#include "commands/command_steps.h"
 #include "session/session.h"
 #include "tlxdev.h"
 
@@ -12,31 +12,28 @@ using namespace tlx;
 
 namespace {
 
-// Runs one command read up to ETX. reply must hold kWorkSize bytes; one byte
-// is kept free so that the reply is always NUL-terminated.
-int Exchange(int port, char bp, int baud, const char* cmd, char* reply, int* len, int timeoutMs) {
-  std::memset(reply, 0, kWorkSize);
-  *len = kWorkSize - 1;
-  return TransProc(port, bp, baud, const_cast<char*>(cmd), reply, len, EndOfCondition1,
-                   timeoutMs);
+// Runs one command read up to ETX into a kWorkSize reply, which stays
+// NUL-terminated.
+int ReplyExchange(int port, char bp, int baud, const char* cmd, char* reply, int timeoutMs) {
+  return Exchange(port, bp, baud, cmd, 0, reply, kWorkSize, nullptr, EndOfCondition1, timeoutMs);
 }
 
 // Accepted unless the second reply byte is 'U'.
 int SimpleCommand(int port, char bp, int baud, const char* cmd) {
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   char reply[kWorkSize];
-  int len = 0;
-  FlushPort(port, bp, baud);
-  int rc = Exchange(port, bp, baud, cmd, reply, &len, 2000);
+  int rc = ReplyExchange(port, bp, baud, cmd, reply, kReplyMs);
   if (rc != TLX_OK) return rc;
-  return reply[1] == 'U' ? TLX_ERR_REPLY : TLX_OK;
+  return reply[1] == kRefusedMark ? TLX_ERR_REPLY : TLX_OK;
 }
 
 // The reply must be the acknowledgement.
 int AckCommand(int port, char bp, int baud, const char* cmd) {
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   char reply[kWorkSize];
-  int len = 0;
-  FlushPort(port, bp, baud);
-  int rc = Exchange(port, bp, baud, cmd, reply, &len, 2000);
+  int rc = ReplyExchange(port, bp, baud, cmd, reply, kReplyMs);
   if (rc != TLX_OK) return rc;
   return IsAck(reply) ? TLX_OK : TLX_ERR_REPLY;
 }
@@ -66,27 +63,21 @@ extern "C" {
 
 TLX_EXPORT int TLX_SetGlobalConfig(int port, char bp, int baud, int first, int second) {
   if (first < 1 || first > 5 || second < 1 || second > 2) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
   char cmd[260] = {0};
   Format(cmd, sizeof cmd, "\x1b[0SETGLOBALCONFIG\x02%d|%d\x03", first, second);
   return SimpleCommand(port, bp, baud, cmd);
 }
 
 TLX_EXPORT int TLX_StartPQC(int port, char bp, int baud) {
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
   return SimpleCommand(port, bp, baud, "\x1b[0;NERIVAX_PRODUCTION_START_PQCR");
 }
 
 TLX_EXPORT int TLX_GetVer(int port, char bp, int baud, char* version) {
   if (version == nullptr) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   char reply[kWorkSize];
-  int len = 0;
-  FlushPort(port, bp, baud);
-  int rc = Exchange(port, bp, baud, "\x1b[0GETDEVICEINFO", reply, &len, 2000);
+  int rc = ReplyExchange(port, bp, baud, "\x1b[0GETDEVICEINFO", reply, kReplyMs);
   if (rc != TLX_OK) return rc;
   cJSON* doc = ParseFramedJson(reply);
   if (doc == nullptr) return TLX_ERR_REPLY;
@@ -105,12 +96,10 @@ TLX_EXPORT int TLX_GetVer(int port, char bp, int baud, char* version) {
 
 TLX_EXPORT int TLX_GetUpdateStatus(int port, char bp, int baud, char* result, char* detail) {
   if (result == nullptr || detail == nullptr) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   char reply[kWorkSize];
-  int len = 0;
-  FlushPort(port, bp, baud);
-  int rc = Exchange(port, bp, baud, "\x1b[0GETUPDATESTATUS", reply, &len, 2000);
+  int rc = ReplyExchange(port, bp, baud, "\x1b[0GETUPDATESTATUS", reply, kReplyMs);
   if (rc != TLX_OK) return rc;
   cJSON* doc = ParseFramedJson(reply);
   if (doc == nullptr) return TLX_ERR_REPLY;
@@ -134,31 +123,25 @@ TLX_EXPORT int TLX_GetUpdateStatus(int port, char bp, int baud, char* result, ch
 TLX_EXPORT int TLX_SetVolume(int port, char bp, int baud, int kind, int level) {
   int maxLevel = kind == 1 ? 5 : (kind == 2 || kind == 3) ? 15 : -1;
   if (maxLevel < 0 || level < 0 || level > maxLevel) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0SETVOLUME\x02%d|%d\x03", kind, level);
   return AckCommand(port, bp, baud, cmd);
 }
 
 TLX_EXPORT int TLX_RestartSys(int port, char bp, int baud) {
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
   return AckCommand(port, bp, baud, "\x1b[0RESTART");
 }
 
 TLX_EXPORT int TLX_CheckOnline(int port, char bp, int baud, char* model) {
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   char reply[kWorkSize];
-  int len = 0;
-  FlushPort(port, bp, baud);
-  int rc = Exchange(port, bp, baud, "\x1b[0CHECKR40", reply, &len, 1000);
+  int rc = ReplyExchange(port, bp, baud, "\x1b[0CHECKR40", reply, kProbeMs);
   if (rc == TLX_OK && IsAck(reply)) {
     if (model != nullptr) std::memcpy(model, "R40", 4);
     return TLX_OK;
   }
-  rc = Exchange(port, bp, baud, "\x1b[0CHECKk60", reply, &len, 1000);
+  rc = ReplyExchange(port, bp, baud, "\x1b[0CHECKk60", reply, kProbeMs);
   if (rc != TLX_OK) return rc;
   if (IsAck(reply) && model != nullptr) std::memcpy(model, "k60", 4);
   return TLX_OK;
@@ -173,11 +156,10 @@ TLX_EXPORT int TLX_CancelRead(int, char, int) {
 TLX_EXPORT int TLX_SetShowDISP(int port, char bp, int baud, int module, int show) {
   static const char kModuleDigit[] = {'1', '2', '4', '5'};
   if (module < 1 || module > 4 || show < 0 || show > 1) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[%c;SETDISP\x02%d\x03", kModuleDigit[module - 1], show);
-  FlushPort(port, bp, baud);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   return SendOnly(port, bp, baud, cmd);
 }
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "commands/replies.h"
+#include "commands/command_steps.h"
 #include "session/session.h"
 #include "tlxdev.h"
 #include "transfer/transfer.h"
@@ -20,6 +20,8 @@ namespace {
 enum { kMaxInfoText = TLX_MAX_INFO_TEXT };
 enum { kInfoHexSize = 102400, kInfoCmdSize = 102500 };
 enum { kPhotoNameSize = 128 };
+// Reply area of the signing command: 259 bytes and a terminator.
+enum { kSignReplyArea = 260 };
 
 struct DocumentKind {
   const char* extension;
@@ -43,12 +45,14 @@ const DocumentKind* KindOf(const char* document) {
 
 bool NonEmpty(const char* s) { return s != nullptr && s[0] != '\0'; }
 
-// Reads a three-character status answer ('B', digit, 'F') after sending cmd.
-int StatusExchange(int port, char bp, int baud, char* cmd, int cmdLen, int timeoutMs,
-                   char* answer) {
-  std::memset(answer, 0, 4);
-  int len = 3;
-  return TransProc(port, bp, baud, cmd, cmdLen, answer, &len, EndOfCondition3, timeoutMs);
+// Size of the area of a status answer: 'B', digit, 'F' and a terminator.
+enum { kStatusArea = 4 };
+
+// Sends cmd and reads the three-character status answer, allowing the
+// customer timeout seconds and the margin.
+int StatusExchange(int port, char bp, int baud, const char* cmd, int timeout, char* answer) {
+  return Exchange(port, bp, baud, cmd, 0, answer, kStatusArea, nullptr, EndOfCondition3,
+                  SecondsToMs(timeout) + kAnswerMarginMs);
 }
 
 int InfoResult(const char* a) {
@@ -70,24 +74,25 @@ int EvaluatorResult(const char* a) {
 int PullSignatureFile(char bp, int baud, const char* terminalPath, char* localPath) {
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0PULLFILE\x02%s\x03", terminalPath);
-  return PullFile(0, bp, baud, 3000, static_cast<int>(std::strlen(cmd)), cmd,
+  return PullFile(0, bp, baud, kPullFirstDataMs, static_cast<int>(std::strlen(cmd)), cmd,
                   localPath);
 }
 
 }  // namespace
 
 TLX_EXPORT int StartSign(int port, char bp, int baud, int timeout, int kind) {
-  SendOnly(port, bp, baud, "\x1b[2C");
+  SendOnly(port, bp, baud, kCloseScreen);
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[2HANDSIGN\x02%d|%d\x03", kind, timeout);
-  char reply[260] = {0};
-  int len = sizeof reply - 1;
-  int rc = TransProc(port, bp, baud, cmd, reply, &len, EndOfCondition1, timeout * 1000);
+  char reply[kSignReplyArea];
+  int len = 0;
+  int rc = Exchange(port, bp, baud, cmd, 0, reply, sizeof reply, &len, EndOfCondition1,
+                    SecondsToMs(timeout));
   if (rc == TLX_OK) {
     rc = CheckAndGetResponse(reply, len);
     if (rc == TLX_OK) return TLX_OK;
   }
-  SendOnly(port, bp, baud, "\x1b[2C");
+  SendOnly(port, bp, baud, kCloseScreen);
   return rc;
 }
 
@@ -116,10 +121,9 @@ TLX_EXPORT int TLX_StartInfo(int port, char bp, int baud, int timeout, char* inf
   if (!NonEmpty(info) || result == nullptr || timeout < 1 || timeout > 999) return TLX_ERR_ARG;
   size_t textLen = strnlen(info, kMaxInfoText + 1);
   if (textLen > kMaxInfoText) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  FlushPort(port, bp, baud);
-  SendOnly(port, bp, baud, "\x1b[2C");
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
+  SendOnly(port, bp, baud, kCloseScreen);
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[2;%dT", timeout);
   int rc = SendOnly(port, bp, baud, cmd);
@@ -131,10 +135,10 @@ TLX_EXPORT int TLX_StartInfo(int port, char bp, int baud, int timeout, char* inf
   std::memset(show, 0, sizeof show);
   HexAsc1Split(info, static_cast<int>(textLen), hex, kInfoHexSize);
   Format(show, sizeof show, "\x1b[2A\x02%s\x03", hex);
-  char answer[4];
-  rc = StatusExchange(port, bp, baud, show, 0, timeout * 1000 + 2000, answer);
+  char answer[kStatusArea];
+  rc = StatusExchange(port, bp, baud, show, timeout, answer);
   if (rc == TLX_OK) *result = InfoResult(answer);
-  SendOnly(port, bp, baud, "\x1b[2C");
+  SendOnly(port, bp, baud, kCloseScreen);
   return rc;
 }
 
@@ -152,22 +156,20 @@ TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName,
   if (!Format(header, sizeof header, "\x1b[4H\x02%s|%s|%d|%s\x03", tellerName, tellerNo, stars,
               photoName))
     return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  FlushPort(port, bp, baud);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   SendOnly(port, bp, baud, header);
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[4;%dT", timeout);
   int rc = SendOnly(port, bp, baud, cmd);
   if (rc != TLX_OK) return rc;
-  char answer[4];
-  rc = StatusExchange(port, bp, baud, const_cast<char*>("\x1b[4R"), 0, timeout * 1000 + 2000,
-                      answer);
+  char answer[kStatusArea];
+  rc = StatusExchange(port, bp, baud, "\x1b[4R", timeout, answer);
   if (rc == TLX_OK) {
     int mapped = EvaluatorResult(answer);
     if (mapped >= 0) *result = mapped;
   }
-  SendOnly(port, bp, baud, "\x1b[4C");
+  SendOnly(port, bp, baud, kCloseEvaluator);
   return rc;
 }
 
@@ -175,20 +177,17 @@ TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int m
                                  char* input) {
   if (mode < 0 || mode > 1 || input == nullptr || timeout < 1 || timeout > 999)
     return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  FlushPort(port, bp, baud);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[5;%dT", timeout);
   int rc = SendOnly(port, bp, baud, cmd);
   if (rc != TLX_OK) return rc;
 
   char reply[kWorkSize];
-  std::memset(reply, 0, sizeof reply);
-  int len = kWorkSize - 1;
   const char* entry = mode == 0 ? "\x1bGM\r\n" : "\x1b" "FA\r\n";
-  rc = TransProc(port, bp, baud, const_cast<char*>(entry), reply, &len, EndOfCondition3,
-                 timeout * 1000);
+  rc = Exchange(port, bp, baud, entry, 0, reply, sizeof reply, nullptr, EndOfCondition3,
+                SecondsToMs(timeout));
   if (rc == TLX_OK) {
     size_t n = std::strlen(reply);
     if (n < 2) {
@@ -200,18 +199,16 @@ TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int m
       input[n - 2] = '\0';
     }
   }
-  SendOnly(port, bp, baud, "\x1b[5C");
+  SendOnly(port, bp, baud, kCloseKeypad);
   return rc;
 }
 
 TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* document,
                              char* imagePath, char* dataPath) {
-  if (timeout < 1 || timeout > 999 || !NonEmpty(document) || !NonEmpty(imagePath) ||
-      !NonEmpty(dataPath) || KindOf(document) == nullptr)
-    return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  FlushPort(port, bp, baud);
+  // The flush uses the caller's link parameters; the arguments are checked
+  // after it, by the signature flow, which then runs over HID.
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   return StartHandSign(port, bp, baud, timeout, document, imagePath, dataPath);
 }
 

@@ -3,7 +3,7 @@
 // buffers only for the length of a call and are wiped before returning.
 #include <cstring>
 
-#include "commands/replies.h"
+#include "commands/command_steps.h"
 #include "session/session.h"
 #include "tlxdev.h"
 #include "util/util.h"
@@ -18,8 +18,8 @@ enum { kMaxKeyText = TLX_MAX_KEY_TEXT };
 enum { kPinReplySize = 131072 };
 // Bytes of one PIN block decoded from the reply.
 enum { kBlockArea = 1024 };
-
-const char kPinEnd = static_cast<char>(0x83);
+// Reply area of the key reset.
+enum { kResetReplyArea = 1024 };
 
 // Wipes a buffer when it goes out of scope, whatever path the call takes.
 class Wiper {
@@ -64,11 +64,10 @@ int KeyCommand(int port, char bp, int baud, char letter, char* payload, int payl
   cmd[3 + chars] = '\n';
 
   char reply[kWorkSize];
-  std::memset(reply, 0, sizeof reply);
-  int len = kWorkSize - 1;
-  int rc = TransProc(port, bp, baud, cmd, 4 + chars, reply, &len, EndOfCondition4, 2000);
+  int rc = Exchange(port, bp, baud, cmd, 4 + chars, reply, sizeof reply, nullptr, EndOfCondition4,
+                    kReplyMs);
   if (rc != TLX_OK) return rc;
-  return std::strcmp(reply, "\xaa") == 0 ? TLX_OK : TLX_ERR_REPLY;
+  return IsKeyAck(reply) ? TLX_OK : TLX_ERR_REPLY;
 }
 
 // Sends the entry mode (plain entry only) and the entry timeout.
@@ -93,14 +92,13 @@ int ReadBlock(int port, char bp, int baud, int timeout, const char* cmd, char* p
   char block[kBlockArea];
   Wiper wipeReply(reply, sizeof reply);
   Wiper wipeBlock(block, sizeof block);
-  std::memset(reply, 0, sizeof reply);
   std::memset(block, 0, sizeof block);
-  int len = kWorkSize - 1;
-  rc = TransProc(port, bp, baud, const_cast<char*>(cmd), reply, &len, EndOfCondition1,
-                 timeout * 1000 + 2000);
+  int len = 0;
+  rc = Exchange(port, bp, baud, cmd, 0, reply, sizeof reply, &len, EndOfCondition1,
+                SecondsToMs(timeout) + kAnswerMarginMs);
   if (rc == TLX_OK) {
     int n = 0;
-    rc = CheckAndGetResponse(0x02, 0x03, reply, len, block, &n);
+    rc = CheckAndGetResponse(kStx, kEtx, reply, len, block, &n);
     if (rc == TLX_OK) {
       if (n * 2 >= TLX_PIN_BLOCK_SIZE) {
         rc = TLX_ERR_BUFFER;
@@ -110,7 +108,7 @@ int ReadBlock(int port, char bp, int baud, int timeout, const char* cmd, char* p
       }
     }
   }
-  SendBytes(port, bp, baud, &kPinEnd, 1);
+  SendOnly(port, bp, baud, &kPinEnd, 1);
   return rc;
 }
 
@@ -120,11 +118,10 @@ extern "C" {
 
 TLX_EXPORT int TLX_SetPinLen(int port, char bp, int baud, int length) {
   if (length < 4 || length > 14) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[1;%dL", length);
-  FlushPort(port, bp, baud);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   return SendOnly(port, bp, baud, cmd);
 }
 
@@ -139,22 +136,19 @@ TLX_EXPORT int TLX_UpdateMKey(int port, char bp, int baud, int mkIndex, char* ke
       !AppendKey(key1, payload, sizeof payload, &len))
     return TLX_ERR_ARG;
   if (len * 2 > kWorkSize - 5) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  FlushPort(port, bp, baud);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   return KeyCommand(port, bp, baud, 'M', payload, len);
 }
 
 TLX_EXPORT int TLX_ResetKey(int port, char bp, int baud) {
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  FlushPort(port, bp, baud);
-  char reply[1024] = {0};
-  int len = sizeof reply - 1;
-  int rc = TransProc(port, bp, baud, const_cast<char*>("\x1bR\r\n"), 4, reply, &len,
-                     EndOfCondition4, 2000);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
+  char reply[kResetReplyArea];
+  int rc = Exchange(port, bp, baud, "\x1bR\r\n", 4, reply, sizeof reply, nullptr,
+                    EndOfCondition4, kReplyMs);
   if (rc != TLX_OK) return rc;
-  return std::strcmp(reply, "\xaa") == 0 ? TLX_OK : TLX_ERR_REPLY;
+  return IsKeyAck(reply) ? TLX_OK : TLX_ERR_REPLY;
 }
 
 TLX_EXPORT int TLX_DownLoadWKey(int port, char bp, int baud, int mkIndex, int wkIndex,
@@ -168,18 +162,16 @@ TLX_EXPORT int TLX_DownLoadWKey(int port, char bp, int baud, int mkIndex, int wk
   payload[1] = static_cast<char>(wkIndex);
   int len = 2;
   if (!AppendKey(wkey, payload, sizeof payload, &len)) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  FlushPort(port, bp, baud);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   return KeyCommand(port, bp, baud, 'S', payload, len);
 }
 
 TLX_EXPORT int TLX_ActiveWKey(int port, char bp, int baud, int mkIndex, int wkIndex) {
   if (mkIndex < 0 || mkIndex > 15 || wkIndex < 0 || wkIndex > 15) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
   char payload[2] = {static_cast<char>(mkIndex), static_cast<char>(wkIndex)};
-  FlushPort(port, bp, baud);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   return KeyCommand(port, bp, baud, 'A', payload, 2);
 }
 
@@ -188,19 +180,17 @@ TLX_EXPORT int TLX_ReadPin(int port, char bp, int baud, int mode, int prompt, in
   if (mode < 0 || mode > 1 || prompt < 0 || prompt > 1 || timeout < 1 || timeout > 999 ||
       pinSize < 0 || pinSize > 2048 || pin == nullptr)
     return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  FlushPort(port, bp, baud);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   int rc = PrepareEntry(port, bp, baud, mode, timeout);
   if (rc != TLX_OK) return rc;
 
   char reply[kPinReplySize];
   Wiper wipe(reply, sizeof reply);
-  std::memset(reply, 0, sizeof reply);
-  int len = kPinReplySize - 1;
-  const char start = static_cast<char>(prompt == 0 ? 0x82 : 0x81);
-  rc = TransProc(port, bp, baud, const_cast<char*>(&start), 1, reply, &len, EndOfCondition2,
-                 timeout * 1000 + 2000);
+  int len = 0;
+  const char start = prompt == 0 ? kPinStartFirstAsk : kPinStartAskAgain;
+  rc = Exchange(port, bp, baud, &start, 1, reply, sizeof reply, &len, EndOfCondition2,
+                SecondsToMs(timeout) + kAnswerMarginMs);
   if (rc == TLX_OK) {
     int n = len > 0 ? len - 1 : 0;  // without the final CR
     if (mode == 0) {
@@ -227,7 +217,7 @@ TLX_EXPORT int TLX_ReadPin(int port, char bp, int baud, int mode, int prompt, in
       }
     }
   }
-  SendBytes(port, bp, baud, &kPinEnd, 1);
+  SendOnly(port, bp, baud, &kPinEnd, 1);
   return rc;
 }
 
@@ -236,11 +226,10 @@ TLX_EXPORT int TLX_ReadPinDES(int port, char bp, int baud, int prompt, int optio
   if (prompt < 0 || prompt > 1 || option < 0 || option > 3 || timeout < 1 || timeout > 999 ||
       pinBlock == nullptr)
     return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b" "F%d%d\r\n", prompt, option);
-  FlushPort(port, bp, baud);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   return ReadBlock(port, bp, baud, timeout, cmd, pinBlock);
 }
 
@@ -254,9 +243,8 @@ TLX_EXPORT int TLX_ReadPinAnsi(int port, char bp, int baud, int prompt, int opti
   Wiper wipe(cmd, sizeof cmd);
   std::memset(cmd, 0, sizeof cmd);
   if (!Format(cmd, sizeof cmd, "\x1bI%d%d%s\r\n", prompt, option, acc)) return TLX_ERR_ARG;
-  CommandGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  FlushPort(port, bp, baud);
+  Command command(port, bp, baud);
+  if (command.Busy()) return TLX_ERR_OPEN;
   return ReadBlock(port, bp, baud, timeout, cmd, pinBlock);
 }
 

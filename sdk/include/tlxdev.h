@@ -9,12 +9,8 @@
  *         any other value for none ('9' also suppresses the channel reset);
  *   baud  300..115200 (unknown rates give 9600); ignored on HID.
  *
- * Results: 0 success, or
- *   -1 bad argument (nothing sent)      -2 no complete reply in time
- *   -3 port cannot be opened / busy     -4 command not written in full
- *   -5 read failed                      -6 file to download missing
- *   -7 unexpected or refused reply      -8 file shorter than announced
- *   -9 read cancelled                  -10 caller's buffer too small
+ * Results: TLX_OK (0) on success, else one of the negative TLX_ERR_ codes
+ * below; TLX_StrError gives a short text for each.
  *
  * Caller timeouts are in seconds. Output buffers belong to the caller; the
  * library never keeps a pointer past the call. Unless a size argument is
@@ -31,6 +27,19 @@
 
 #include "tlx_export.h"
 #include "tlx_version.h"
+
+/* Result codes of every TLX_ function. */
+#define TLX_OK 0               /* success */
+#define TLX_ERR_ARG (-1)       /* bad argument; nothing was sent */
+#define TLX_ERR_TIMEOUT (-2)   /* no complete reply in time */
+#define TLX_ERR_OPEN (-3)      /* port cannot be opened, or a command runs */
+#define TLX_ERR_WRITE (-4)     /* command not written in full */
+#define TLX_ERR_READ (-5)      /* read failed */
+#define TLX_ERR_NOFILE (-6)    /* file to download missing */
+#define TLX_ERR_REPLY (-7)     /* unexpected or refused reply */
+#define TLX_ERR_SHORTFILE (-8) /* file shorter than announced */
+#define TLX_ERR_CANCEL (-9)    /* read cancelled */
+#define TLX_ERR_BUFFER (-10)   /* caller's buffer too small */
 
 /* Output buffer sizes (bytes, terminator included). */
 #define TLX_VERSION_SIZE 128       /* version text: at most 127 characters */
@@ -50,6 +59,11 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Short English text of a result code ("unknown result code" for a value
+ * that is none of the above). The text is static: never null, never to be
+ * freed or written. */
+TLX_EXPORT const char* TLX_StrError(int code);
 
 /* ---- Device control ---------------------------------------------------- */
 
@@ -137,9 +151,11 @@ TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName,
  * for an answer without a value, -2 when nothing came within timeout. */
 TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int mode, char* input);
 /* Signature on document (.pdf, .jpg or .html, any case; else -1), always
- * over USB HID whatever port is given; the image and trajectory are pulled
- * into imagePath and dataPath (a failed pull removes its file: -5 no first
- * data, -2 or -9 timeout or cancel between packets, -7 refused packet). */
+ * over USB HID whatever port is given. The port given is flushed first, then
+ * the arguments are checked (timeout 1..999 s, no path null or empty). The
+ * image and trajectory are pulled into imagePath and dataPath (a failed pull
+ * removes its file: -5 no first data, -2 or -9 timeout or cancel between
+ * packets, -7 refused packet). */
 TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* document,
                              char* imagePath, char* dataPath);
 
@@ -152,7 +168,8 @@ TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* doc
 TLX_EXPORT int TLX_DownLoadFile(int port, char bp, int baud, int mediaType, char* path);
 /* Deletes name (not null or empty) of mediaType; -7 refused. */
 TLX_EXPORT int TLX_DeleteFile(int port, char bp, int baud, int mediaType, char* name);
-/* Information of file name (not null or empty); info (may be null):
+/* Information of file name (not null or empty, else -1 after the flush,
+ * without the query); info (may be null):
  * TLX_FILE_INFO_SIZE bytes, NUL-terminated; -7 refused or cut reply. */
 TLX_EXPORT int TLX_FindFileInfo(int port, char bp, int baud, int mediaType, char* name, char* info);
 /* Stored files of mediaType as the terminal lists them: at most listSize

@@ -7,22 +7,10 @@
 #define TLX_SESSION_H
 
 #include "tlx_export.h"
+#include "tlxdev.h"
 #include "transport/CDevice.h"
 
-// Transaction result codes.
-enum {
-  TLX_OK = 0,
-  TLX_ERR_ARG = -1,
-  TLX_ERR_TIMEOUT = -2,
-  TLX_ERR_OPEN = -3,
-  TLX_ERR_WRITE = -4,
-  TLX_ERR_READ = -5,
-  TLX_ERR_NOFILE = -6,
-  TLX_ERR_REPLY = -7,
-  TLX_ERR_SHORTFILE = -8,
-  TLX_ERR_CANCEL = -9,
-  TLX_ERR_BUFFER = -10,
-};
+// The result codes (TLX_OK, TLX_ERR_...) are those of the public header.
 
 // USB identities tried, in this order, when port 0 is opened:
 //   {0x2FB0, 0x0101}, {0x2FB0, 0x0102}, {0x0483, 0x5750}
@@ -49,6 +37,13 @@ TLX_EXPORT int TransProc(int port, char bp, int baud, char* cmd, char* reply, in
                          EndConditionFn cond, int timeoutMs);
 TLX_EXPORT int TransProc(int port, char bp, int baud, char* cmd, int cmdLen, char* reply,
                          int* replyLen, EndConditionFn cond, int timeoutMs);
+
+// Result code of a port-layer read result (CDevice::Read): a count gives
+// TLX_OK, a timeout timeoutCode, a cancel TLX_ERR_CANCEL, any other failure
+// (link of unknown type, not open, bad buffer) TLX_ERR_READ. Exchanges pass
+// TLX_ERR_TIMEOUT; steps where running out of time is a failed read (a
+// transfer's acknowledgement or first data) pass TLX_ERR_READ.
+int PortReadCode(int portResult, int timeoutCode = TLX_ERR_TIMEOUT);
 
 // End conditions.
 TLX_EXPORT bool EndOfCondition1(const char* data, int count);  // last byte ETX

@@ -5,23 +5,18 @@
 
 #include "session/session.h"
 
-namespace {
-
-int MapReadResult(int n) {
-  switch (n) {
+int PortReadCode(int portResult, int timeoutCode) {
+  if (portResult >= 0) return TLX_OK;
+  switch (portResult) {
     case TLX_PORT_TIMEOUT:
-      return TLX_ERR_TIMEOUT;
-    case TLX_PORT_BAD_TYPE:
-      return TLX_ERR_READ;
+      return timeoutCode;
     case TLX_PORT_CANCELLED:
       return TLX_ERR_CANCEL;
     default:
-      // Any other negative value is a failed read, never a length.
-      return n < 0 ? TLX_ERR_READ : TLX_OK;
+      // A link of unknown type, or any other failure: never a length.
+      return TLX_ERR_READ;
   }
 }
-
-}  // namespace
 
 int TransProc(int port, char bp, int baud, char* cmd, int cmdLen, char* reply, int* replyLen,
               EndConditionFn cond, int timeoutMs) {
@@ -37,7 +32,7 @@ int TransProc(int port, char bp, int baud, char* cmd, int cmdLen, char* reply, i
     result = TLX_ERR_WRITE;
   } else if (reply != nullptr) {
     const int n = g_device.Read(reply, *replyLen, cond, timeoutMs);
-    result = MapReadResult(n);
+    result = PortReadCode(n);
     if (result == TLX_OK) *replyLen = n;
   }
 

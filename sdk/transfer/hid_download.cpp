@@ -17,7 +17,7 @@ char g_packet[kPacketBufferSize];
 
 int SendDataPacket(int port, char bp, int baud, int payloadLen) {
   BuildPacketHeader(g_packet, kPacketData, payloadLen);
-  return MediaTransProc(port, bp, baud, g_packet, kPacketHeader + payloadLen, 2000);
+  return MediaTransProc(port, bp, baud, g_packet, kPacketHeader + payloadLen, kPacketReplyMs);
 }
 
 int Download(int port, char bp, int baud, int mediaType, const char* name, const char* path,

@@ -36,12 +36,12 @@ TLX_EXPORT int MediaTransProc(int port, char bp, int baud, char* packet, int len
 
 TLX_EXPORT int SendHidChange(int port, char bp, int baud) {
   char cmd[] = "\x1b[0HIDCHANGE";
-  return MediaTransProc(port, bp, baud, cmd, 12, 2000);
+  return MediaTransProc(port, bp, baud, cmd, 12, kPacketReplyMs);
 }
 
 TLX_EXPORT int SendStartPacket(int port, char bp, int baud) {
   char packet[7] = {0x02, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00};
-  return MediaTransProc(port, bp, baud, packet, sizeof packet, 2000);
+  return MediaTransProc(port, bp, baud, packet, sizeof packet, kPacketReplyMs);
 }
 
 TLX_EXPORT int SendNamePacket(int port, char bp, int baud, int mediaType, const char* name) {
@@ -53,5 +53,5 @@ TLX_EXPORT int SendNamePacket(int port, char bp, int baud, int mediaType, const 
   std::memcpy(packet + kPacketHeader + 1, name, nameLen);
   int payload = static_cast<int>(nameLen) + 1;
   BuildPacketHeader(packet, kPacketEnd, payload);
-  return MediaTransProc(port, bp, baud, packet, kPacketHeader + payload, 30000);
+  return MediaTransProc(port, bp, baud, packet, kPacketHeader + payload, kEndPacketReplyMs);
 }

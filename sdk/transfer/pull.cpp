@@ -42,12 +42,6 @@ bool Store(const unsigned char* p, long n, std::FILE* file) {
   return n == 0 || std::fwrite(p, 1, static_cast<size_t>(n), file) == static_cast<size_t>(n);
 }
 
-int MapPortCode(int code) {
-  if (code == TLX_PORT_TIMEOUT) return TLX_ERR_TIMEOUT;
-  if (code == TLX_PORT_CANCELLED) return TLX_ERR_CANCEL;
-  return TLX_ERR_READ;
-}
-
 }  // namespace
 
 TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* file) {
@@ -112,7 +106,8 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
   int got = ReadData(report, R, nullptr, timeoutMs);
   if (got <= 0) {
     CloseDevice(0, '9');
-    return got == TLX_PORT_CANCELLED ? TLX_ERR_CANCEL : TLX_ERR_READ;
+    // No first data, also when the wait ran out, is a failed read.
+    return got == 0 ? TLX_ERR_READ : PortReadCode(got, TLX_ERR_READ);
   }
 
   ResetReceiver();
@@ -136,9 +131,9 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
       break;
     }
     std::memset(report, 0, sizeof report);
-    got = ReadData(report, R, nullptr, 2000);
+    got = ReadData(report, R, nullptr, kPullPacketMs);
     if (got <= 0) {
-      rc = got == 0 ? TLX_ERR_READ : MapPortCode(got);
+      rc = got == 0 ? TLX_ERR_READ : PortReadCode(got);
       break;
     }
   }

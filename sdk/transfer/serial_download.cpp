@@ -79,9 +79,9 @@ TLX_EXPORT int DownFile(int mediaType, int totalBlocks, int blockNo, char* data,
   cmd[n] = '\0';
   if (WriteData(n, cmd) != TLX_OK) return TLX_ERR_WRITE;
   char ack[4] = {0};
-  int got = ReadData(ack, 3, MediaEndCondition, 2000);
-  if (got == TLX_PORT_CANCELLED) return TLX_ERR_CANCEL;
-  if (got < 0) return TLX_ERR_READ;
+  int got = ReadData(ack, 3, MediaEndCondition, kBlockAckMs);
+  // A missing acknowledgement, also after the wait ran out, is a failed read.
+  if (got < 0) return PortReadCode(got, TLX_ERR_READ);
   return got == 3 && std::memcmp(ack, "\x02\xaa\x03", 3) == 0 ? TLX_OK : TLX_ERR_REPLY;
 }
 

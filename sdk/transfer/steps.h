@@ -21,6 +21,14 @@ enum {
   kPullPayloadReports = 250,
 };
 
+// Time limits of the transfer steps, in milliseconds.
+enum {
+  kPacketReplyMs = 2000,     // answer to the switch, start and data packets
+  kEndPacketReplyMs = 30000, // answer to the end packet
+  kBlockAckMs = 2000,        // acknowledgement of a serial block
+  kPullPacketMs = 2000,      // each pull report after the first
+};
+
 // One HID packet exchange: the port is opened and closed around it; a reply
 // STX 'U' ... ETX gives -7, any other reply counts as accepted.
 TLX_EXPORT int MediaTransProc(int port, char bp, int baud, char* packet, int len, int timeoutMs);

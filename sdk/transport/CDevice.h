@@ -20,7 +20,10 @@ typedef bool (*EndConditionFn)(const char* data, int count);
 // Link types.
 enum { TLX_LINK_SERIAL = 1, TLX_LINK_HID = 2 };
 
-// Port-layer results of Read/Write.
+// Port-layer results of Read/Write. Their numbers overlap the interface's
+// result codes with other meanings (-5 is a timeout here, -6 a cancel), so
+// they never leave the library as they are: PortReadCode (session layer) is
+// the one place that turns them into result codes.
 enum {
   TLX_PORT_NOT_OPEN = -1,
   TLX_PORT_WRITE_FAILED = -2,

@@ -41,9 +41,6 @@ TEST_P(Interaction, RangeChecksSendNothing) {
   EXPECT_EQ(-1, TLX_StartKeyboard(Port(), 0, 9600, 5, 2, input));
   EXPECT_EQ(-1, TLX_StartKeyboard(Port(), 0, 9600, 5, 0, nullptr));
   EXPECT_EQ(-1, TLX_StartKeyboard(Port(), 0, 9600, 0, 0, input));
-  char doc[] = "contract.doc", img[] = "/tmp/x.png", dat[] = "/tmp/x.xml";
-  EXPECT_EQ(-1, TLX_StartSign(Port(), 0, 9600, 5, doc, img, dat));
-  EXPECT_EQ(-1, TLX_StartSign(Port(), 0, 9600, 5, nullptr, img, dat));
   EXPECT_EQ(9, result);
   EXPECT_TRUE(Settled().empty());
 }
@@ -219,6 +216,41 @@ class Signature : public CommandTest {
  protected:
   Signature() { options_.serialPorts = {2}; }
 };
+
+// The signature checks its arguments after the flush, which uses the
+// caller's link: on a shared serial port the flush's channel selector and
+// reset are all that goes out, and nothing reaches the HID side.
+TEST_F(Signature, ArgumentsAreCheckedAfterTheFlush) {
+  std::string pdf = Scratch("a.pdf");
+  WriteFile(pdf, "%PDF-1.4");
+  char doc[] = "contract.doc", img[] = "/tmp/x.png", dat[] = "/tmp/x.xml", empty[] = "";
+  const std::vector<std::string> flush = {B("\x1b%B"), B("\x1b%A")};
+  const struct {
+    const char* what;
+    int timeout;
+    char* document;
+    char* image;
+  } cases[] = {{"a .doc document", 5, doc, img},
+               {"no document", 5, nullptr, img},
+               {"timeout 0", 0, &pdf[0], img},
+               {"timeout 1000", 1000, &pdf[0], img},
+               {"empty image path", 5, &pdf[0], empty}};
+  for (const auto& c : cases) {
+    ClearHistory();
+    EXPECT_EQ(-1, TLX_StartSign(2, 'B', 9600, c.timeout, c.document, c.image, dat)) << c.what;
+    std::vector<std::string> bytes;
+    for (const auto& r : Settled()) {
+      EXPECT_EQ(Link::Serial, r.link) << c.what;
+      bytes.push_back(r.bytes);
+    }
+    EXPECT_EQ(flush, bytes) << c.what;
+  }
+  // Another command's range check still comes before its flush.
+  ClearHistory();
+  int result = 0;
+  EXPECT_EQ(-1, TLX_StartInfo(2, 'B', 9600, 1000, doc, &result));
+  EXPECT_TRUE(Settled().empty());
+}
 
 TEST_F(Signature, UpperCasePdfOverPortTwoRunsOnHid) {
   std::string doc = Scratch("Contract.PDF");

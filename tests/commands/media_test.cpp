@@ -16,14 +16,47 @@ TEST_P(Media, ArgumentChecksSendNothing) {
   char list[16] = {0};
   EXPECT_EQ(-1, TLX_DownLoadFile(Port(), 0, 9600, 1, nullptr));
   EXPECT_EQ(-1, TLX_DeleteFile(Port(), 0, 9600, 1, nullptr));
-  EXPECT_EQ(-1, TLX_FindFileInfo(Port(), 0, 9600, 1, empty, info));
-  EXPECT_EQ(-1, TLX_FindFileInfo(Port(), 0, 9600, 1, nullptr, info));
+  EXPECT_EQ(-1, TLX_DeleteFile(Port(), 0, 9600, 1, empty));
+  std::string longName(TLX_MAX_FILE_NAME + 1, 'n');
+  EXPECT_EQ(-1, TLX_FindFileInfo(Port(), 0, 9600, 1, &longName[0], info));
   EXPECT_EQ(-1, TLX_GetFileList(Port(), 0, 9600, 1, nullptr, 16));
   EXPECT_EQ(-1, TLX_GetFileList(Port(), 0, 9600, 1, list, -1));
   EXPECT_TRUE(Settled().empty());
   std::string missing = Scratch("missing.jpg");
   EXPECT_EQ(-6, TLX_DownLoadFile(Port(), 0, 9600, 1, &missing[0]));
   EXPECT_TRUE(Settled().empty());
+}
+
+// The query refuses a null or empty name after the flush, which uses the
+// caller's link: on a shared serial port only the flush's channel selector
+// and reset go out, and no query.
+class MediaOnSharedPort : public CommandTest {
+ protected:
+  MediaOnSharedPort() { options_.serialPorts = {2}; }
+};
+
+TEST_F(MediaOnSharedPort, QueryWithoutNameFlushesButSendsNoQuery) {
+  char empty[] = "";
+  char info[TLX_FILE_INFO_SIZE] = {'x'};
+  const std::vector<std::string> flush = {B("\x1b%B"), B("\x1b%A")};
+  for (char* name : {empty, static_cast<char*>(nullptr)}) {
+    ClearHistory();
+    EXPECT_EQ(-1, TLX_FindFileInfo(2, 'B', 9600, 1, name, info));
+    std::vector<std::string> bytes;
+    for (const auto& r : Settled()) bytes.push_back(r.bytes);
+    EXPECT_EQ(flush, bytes);
+  }
+  EXPECT_EQ('x', info[0]);
+  // A named query goes out after the same flush.
+  ClearHistory();
+  char name[] = "ad01.jpg";
+  TLX_FindFileInfo(2, 'B', 9600, 1, name, info);
+  std::vector<std::string> bytes;
+  for (const auto& r : Settled()) bytes.push_back(r.bytes);
+  ASSERT_GE(bytes.size(), 4u);
+  EXPECT_EQ(flush[0], bytes[0]);
+  EXPECT_EQ(flush[1], bytes[1]);
+  EXPECT_EQ(B("\x1b[0QUERYFILE\x02" "1|ad01.jpg\x03"), bytes[3]);
 }
 
 TEST_P(Media, DownloadStoresFileWithoutUpgrade) {

@@ -27,6 +27,8 @@ private slots:
     void lowerCaseLetterSavedUpperCase();
     void portLabelFollowsField_data();
     void portLabelFollowsField();
+    void portFieldRefusesOutOfRange_data();
+    void portFieldRefusesOutOfRange();
     void closeButtonKeepsChangesButNotFile();
 
 private:
@@ -98,6 +100,10 @@ void TestSettings::loadsValuesFromFile_data()
     QTest::newRow("bp 0 is none") << "0" << "0" << "1200" << 0 << 0 << 1200;
     QTest::newRow("unknown letter") << "0" << "Z" << "9600" << 0 << 0 << 9600;
     QTest::newRow("baud 4800 falls back") << "0" << "A" << "4800" << 0 << int('A') << 1200;
+    QTest::newRow("port 100 is the highest") << "100" << "A" << "9600" << 100 << int('A') << 9600;
+    QTest::newRow("port 101 counts as missing") << "101" << "A" << "9600" << 0 << int('A') << 9600;
+    QTest::newRow("port 999 counts as missing") << "999" << "C" << "9600" << 0 << int('C') << 9600;
+    QTest::newRow("negative port counts as missing") << "-1" << "A" << "9600" << 0 << int('A') << 9600;
 }
 
 void TestSettings::loadsValuesFromFile()
@@ -113,6 +119,9 @@ void TestSettings::loadsValuesFromFile()
     QCOMPARE(dlg.getCom(), wantPort);
     QCOMPARE(dlg.getBP(), wantBp);
     QCOMPARE(dlg.getBaud(), wantBaud);
+    QCOMPARE(child<QLineEdit>(dlg, "EditCom")->text(), QString::number(wantPort));
+    QCOMPARE(child<QLabel>(dlg, "LabelCom")->text(),
+             wantPort == 0 ? QStringLiteral("(HID)") : QStringLiteral("(ttyS%1)").arg(wantPort - 1));
 }
 
 void TestSettings::saveRoundTrip()
@@ -186,6 +195,45 @@ void TestSettings::portLabelFollowsField()
     QCOMPARE(edit->text(), field);
     QCOMPARE(child<QLabel>(dlg, "LabelCom")->text(), label);
     QCOMPARE(dlg.getCom(), field.toInt());
+}
+
+void TestSettings::portFieldRefusesOutOfRange_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("100 is accepted") << "100" << "100" << "(ttyS99)";
+    QTest::newRow("101 stops at 10") << "101" << "10" << "(ttyS9)";
+    QTest::newRow("999 stops at 99") << "999" << "99" << "(ttyS98)";
+    QTest::newRow("no sign") << "-5" << "5" << "(ttyS4)";
+    QTest::newRow("no letters") << "4x" << "4" << "(ttyS3)";
+}
+
+// Typed keys go through the field's validator as a user's would: a key
+// that would leave a number above 100 is refused, and what is saved is
+// what the field kept.
+void TestSettings::portFieldRefusesOutOfRange()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, field);
+    QFETCH(QString, label);
+    ConfigDialog dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QLineEdit *edit = child<QLineEdit>(dlg, "EditCom");
+    edit->setFocus();
+    edit->clear();
+    QCOMPARE(edit->text(), QStringLiteral("0"));
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), field);
+    QCOMPARE(child<QLabel>(dlg, "LabelCom")->text(), label);
+    QCOMPARE(dlg.getCom(), field.toInt());
+
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("999"));
+    QCOMPARE(edit->text(), QStringLiteral("99"));
+    QTest::mouseClick(child<QPushButton>(dlg, "BtnComSave"), Qt::LeftButton);
+    QCOMPARE(stored(QStringLiteral("port")), QStringLiteral("99"));
 }
 
 void TestSettings::closeButtonKeepsChangesButNotFile()

@@ -129,6 +129,26 @@ TEST_P(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
   EXPECT_FALSE(fs::exists(dir_ + "/sim.env"));
 }
 
+// The C example of README.md, compiled from the file as it stands, talks
+// to the terminal over USB; without one it names the failure in words.
+TEST_P(ProgramTest, ReadmeExampleRunsAgainstTheTerminal) {
+  auto env = StartSim({});
+  ASSERT_EQ(3u, env.size()) << ReadAll(dir_ + "/sim.log");
+  const std::string out = dir_ + "/readme.txt";
+  EXPECT_EQ(0, WaitExit(Spawn({TLX_README_EXAMPLE}, env, out))) << ReadAll(out);
+  const std::string text = ReadAll(out);
+  // The library's load and unload hooks print their own markers around it.
+  EXPECT_NE(std::string::npos, text.find("model R40, version TLX-")) << text;
+  EXPECT_NE(std::string::npos, ReadAll(dir_ + "/sim.log").find("GETDEVICEINFO"));
+
+  env["TLX_SIM_USB_SOCKET"] = dir_ + "/nobody.sock";
+  EXPECT_EQ(1, WaitExit(Spawn({TLX_README_EXAMPLE}, env, out)));
+  EXPECT_NE(std::string::npos,
+            ReadAll(out).find("TLX: port cannot be opened, or another command is running (-3)\n"))
+      << ReadAll(out);
+  EXPECT_EQ(std::string::npos, ReadAll(out).find("model"));
+}
+
 TEST_P(ProgramTest, BadOptionsAreRefusedWithUsage) {
   const std::string out = dir_ + "/bad.txt";
   EXPECT_EQ(2, WaitExit(Spawn({GetParam(), "--model", "X99"}, {}, out)));
