@@ -1,7 +1,9 @@
 // Carries what the engine reports from the link threads to the GUI thread:
 // prompts that start and end, and the engine's log lines (the wire pane).
 // The engine stays free of Qt; this object is the only place where its
-// callbacks meet Qt's event loop.
+// callbacks meet Qt's event loop. The link threads make no Qt call: they
+// queue under a std::mutex and wake the GUI thread through an eventfd that
+// a QSocketNotifier watches.
 #ifndef TLXSIM_ENGINEBRIDGE_H
 #define TLXSIM_ENGINEBRIDGE_H
 
@@ -14,7 +16,7 @@
 
 #include "Engine.h"
 
-Q_DECLARE_METATYPE(tlxsim::Prompt)
+class QSocketNotifier;
 
 class EngineBridge : public QObject
 {
@@ -27,7 +29,7 @@ public:
     EngineBridge(tlxsim::Engine &engine, std::function<void(const std::string &)> alsoLog,
                  QObject *parent = nullptr);
     // Removes the callbacks; a call already under way on a link thread
-    // finds this object gone and posts nothing.
+    // only queues into the shared state, which outlives this object.
     ~EngineBridge() override;
 
     tlxsim::Engine &engine() { return m_engine; }
@@ -38,9 +40,12 @@ signals:
     void logLine(const QString &line);
 
 private:
-    struct Target;
+    void deliver();  // on the GUI thread: hands out what was queued
+
+    struct Queue;
     tlxsim::Engine &m_engine;
-    std::shared_ptr<Target> m_target;
+    std::shared_ptr<Queue> m_queue;
+    QSocketNotifier *m_notifier;
 };
 
 #endif
