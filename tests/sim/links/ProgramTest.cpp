@@ -30,10 +30,26 @@ std::string ReadAll(const std::string& path) {
 
 // Runs argv with extra environment, stdout and stderr to `out`; returns the
 // child's pid.
+// What every child gets besides: the window program runs off screen, and
+// in a sanitizer build the Qt programs need the options of the Qt tests.
+std::map<std::string, std::string> ChildEnv() {
+  std::map<std::string, std::string> env{{"QT_QPA_PLATFORM", "offscreen"}};
+#ifdef TLXSIM_CHILD_LSAN_OPTIONS
+  env["LSAN_OPTIONS"] = TLXSIM_CHILD_LSAN_OPTIONS;
+  env["ASAN_OPTIONS"] = TLXSIM_CHILD_ASAN_OPTIONS;
+#endif
+#ifdef TLXSIM_CHILD_TSAN_OPTIONS
+  env["TSAN_OPTIONS"] = TLXSIM_CHILD_TSAN_OPTIONS;
+#endif
+  return env;
+}
+
 pid_t Spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
             const std::string& out) {
+  const std::map<std::string, std::string> always = ChildEnv();
   pid_t pid = ::fork();
   if (pid == 0) {
+    for (const auto& kv : always) ::setenv(kv.first.c_str(), kv.second.c_str(), 1);
     for (const auto& kv : env) ::setenv(kv.first.c_str(), kv.second.c_str(), 1);
     int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd >= 0) {
@@ -180,7 +196,7 @@ TEST_F(ProgramTestWindow, OwnOptionsAndUsage) {
   const std::string help = ReadAll(out);
   EXPECT_NE(std::string::npos, help.find("--scripted")) << help;
   EXPECT_NE(std::string::npos, help.find("--pace")) << help;
-  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_WINDOW_PROGRAM, "--pictures"}, {}, out)));
+  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_WINDOW_PROGRAM, "--pictures"}, {}, out))) << ReadAll(out);
   EXPECT_NE(std::string::npos, ReadAll(out).find("--pictures needs a directory"));
   EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_WINDOW_PROGRAM, "--scripted", "--dance"}, {}, out)));
   EXPECT_NE(std::string::npos, ReadAll(out).find("unknown option: --dance"));
