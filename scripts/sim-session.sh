@@ -26,12 +26,16 @@ trap end_session EXIT
 trap interrupted INT TERM HUP
 
 # Run directory with the library the programs bind ("./libtlxdev.so") and
-# the sample inputs of their default paths; edited copies are kept.
+# the sample inputs of their default paths (the ones the packages install);
+# edited copies are kept.
 prepare_run_dir() {
+  local samples f
+  samples=$(cd "$(dirname "${BASH_SOURCE[0]}")/../packaging/samples" && pwd)
   mkdir -p "$RUN"
   ln -sfn "$BUILD/sdk/libtlxdev.so" "$RUN/libtlxdev.so"
-  [ -f "$RUN/info.txt" ] || printf '尊敬的客户，请确认本次业务信息。\n业务类型：转账\n金额：100.00元\n' >"$RUN/info.txt"
-  [ -f "$RUN/hwBack.pdf" ] || printf '%%PDF-1.4\n1 0 obj<</Type/Catalog>>endobj\ntrailer<</Root 1 0 R>>\n%%%%EOF\n' >"$RUN/hwBack.pdf"
+  for f in info.txt hwBack.pdf ad.jpg photo.jpg; do
+    [ -f "$RUN/$f" ] || cp "$samples/$f" "$RUN/$f"
+  done
   return 0
 }
 
