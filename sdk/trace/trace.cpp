@@ -47,7 +47,20 @@ void WriteTraceHex(std::FILE* f, const char* title, const char* data, int len) {
     std::fprintf(f, "%s  LEN=%d   HEX: ", title, len);
   else
     std::fprintf(f, "LEN=%d   HEX: ", len);
-  for (int i = 0; i < len; ++i) std::fprintf(f, "%02X", static_cast<unsigned char>(data[i]));
+  // The digits go out in chunks: a packet of a transfer is 200000 bytes.
+  static const char kDigits[] = "0123456789ABCDEF";
+  char chunk[4096];
+  size_t used = 0;
+  for (int i = 0; i < len; ++i) {
+    const unsigned char c = static_cast<unsigned char>(data[i]);
+    chunk[used++] = kDigits[c >> 4];
+    chunk[used++] = kDigits[c & 0x0F];
+    if (used == sizeof chunk) {
+      std::fwrite(chunk, 1, used, f);
+      used = 0;
+    }
+  }
+  std::fwrite(chunk, 1, used, f);
   std::fputs("\r\n", f);
 }
 
