@@ -35,8 +35,10 @@ prepare_run_dir() {
   return 0
 }
 
-# Starts tlx-sim in the background with the given options, stops it when
-# the calling script exits, and exports the environment it writes:
+# Starts tlx-sim (or the program in SIM_PROGRAM that takes its options, the
+# terminal window TLX_Terminal) in the background with the given options,
+# stops it when the calling script exits, and exports the environment it
+# writes:
 # TLX_SERIAL_PATH (port 1 -> its pseudo-terminal), the stand-in's socket,
 # and LD_LIBRARY_PATH to the libusb stand-in so port 0 reaches it.
 start_sim() {
@@ -44,15 +46,15 @@ start_sim() {
   rm -f "$env_file"
   # In a session of its own, so that Ctrl-C reaches only this script, which
   # then ends everything in order.
-  setsid "$BUILD/sim/program/tlx-sim" "$@" --env-file "$env_file" >"$RUN/sim.log" 2>&1 &
+  setsid "${SIM_PROGRAM:-$BUILD/sim/program/tlx-sim}" "$@" --env-file "$env_file" >"$RUN/sim.log" 2>&1 &
   SIM_PID=$!
   # tlx-sim writes the file once its links are up.
   for _ in $(seq 100); do
     [ -s "$env_file" ] && break
-    kill -0 "$SIM_PID" 2>/dev/null || { echo "$NAME: tlx-sim ended, see $RUN/sim.log" >&2; exit 1; }
+    kill -0 "$SIM_PID" 2>/dev/null || { echo "$NAME: the virtual terminal ended, see $RUN/sim.log" >&2; exit 1; }
     sleep 0.1
   done
-  [ -s "$env_file" ] || { echo "$NAME: tlx-sim did not come up, see $RUN/sim.log" >&2; exit 1; }
+  [ -s "$env_file" ] || { echo "$NAME: the virtual terminal did not come up, see $RUN/sim.log" >&2; exit 1; }
   local line
   while IFS= read -r line; do
     case "$line" in
