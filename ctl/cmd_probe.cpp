@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cancel_on_signal.h"
 #include "cli.h"
 #include "exit_status.h"
 #include "probe.h"
@@ -199,10 +200,13 @@ int Probe(Context& ctx) {
     for (int b : rates) rateText += (rateText.empty() ? "" : " ") + std::to_string(b);
     for (char l : letters) letterText += (letterText.empty() ? "" : " ") + LetterName(l);
     r.Line("serial devices tried (rates " + rateText + "; channels " + letterText + "):");
-    for (const SerialCandidate& c : candidates)
+    for (const SerialCandidate& c : candidates) {
+      if (Interrupted()) break;
       DescribeSerial(r, ProbeSerial(c, rates, letters, ctx.args.Has("--all")), &found);
+    }
   }
-  if (usb) DescribeUsb(r, ProbeUsb(), &found);
+  if (usb && !Interrupted()) DescribeUsb(r, ProbeUsb(), &found);
+  if (Interrupted()) r.Line("interrupted: not every device was tried");
   r.Field("found", found);
   r.Line(found == 0 ? std::string("no terminal found")
                     : "found " + std::to_string(found) + " answering address(es)");

@@ -125,7 +125,8 @@ std::string Overview() {
   s += kLinkOptions;
   s += "\n" + ExitTable();
   s += "\nKeys are read from a file or standard input, never from the command line.\n"
-       "A PIN or PIN block is printed only with --show. TLX_TRACE=FILE makes the\n"
+       "A PIN or PIN block is printed only with --show. Ctrl-C cancels a waiting\n"
+       "command, which still ends cleanly (status 19). TLX_TRACE=FILE makes the\n"
        "library append every exchange to FILE (keys and PINs masked); `tlxctl trace\n"
        "FILE` decodes it. See tlxctl(1).\n";
   return s;

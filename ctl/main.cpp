@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cancel_on_signal.h"
 #include "cli.h"
 #include "exit_status.h"
 #include "help.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     ctx.json = g.json;
     ctx.spec = spec;
     ctx.args = ParseCommandArgs(*spec, std::vector<std::string>(g.rest.begin() + 1, g.rest.end()));
+    CancelOnSignal cancel;
     return spec->run(ctx);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "tlxctl: %s\n", e.what());

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cancel_on_signal.h"
 #include "probe.h"
 #include "tlxdev.h"
 
@@ -117,6 +118,7 @@ SerialFinding ProbeSerial(const SerialCandidate& c, const std::vector<int>& rate
   f.state = "silent";
   for (int baud : rates) {
     for (char bp : letters) {
+      if (Interrupted()) return f;
       Attempt a;
       a.baud = baud;
       a.bp = bp;

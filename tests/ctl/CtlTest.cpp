@@ -82,8 +82,12 @@ CtlResult RunCtl(const CtlRun& run) {
     inFd = -1;
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-  bool outOpen = true, errOpen = true;
+  bool outOpen = true, errOpen = true, interrupted = false;
   while (outOpen || errOpen) {
+    if (!interrupted && run.interruptWhen && run.interruptWhen()) {
+      kill(pid, SIGINT);
+      interrupted = true;
+    }
     pollfd fds[3];
     int n = 0;
     if (outOpen) fds[n++] = {out[0], POLLIN, 0};
@@ -122,6 +126,12 @@ CtlResult RunCtl(const CtlRun& run) {
   waitpid(pid, &status, 0);
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return r;
+}
+
+CtlResult RunCtl(std::vector<std::string> args) {
+  CtlRun run;
+  run.args = std::move(args);
+  return RunCtl(run);
 }
 
 Json ParseJson(const std::string& text) { return Json(cJSON_Parse(text.c_str()), cJSON_Delete); }
@@ -164,13 +174,15 @@ std::string CtlTest::SimLog() {
   return log_;
 }
 
-CtlResult CtlTest::Ctl(Link link, std::vector<std::string> args, const std::string& input) {
+CtlResult CtlTest::Ctl(tlxsim::Link link, std::vector<std::string> args, const std::string& input,
+                       std::function<bool()> interruptWhen) {
   CtlRun run;
   run.args = {"--port", std::to_string(PortOf(link))};
   run.args.insert(run.args.end(), args.begin(), args.end());
   run.input = input;
   run.env = extraEnv_;
   run.cwd = Scratch("");
+  run.interruptWhen = std::move(interruptWhen);
   return RunCtl(run);
 }
 

@@ -7,6 +7,7 @@
 #include <cjson/cJSON.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,10 +31,14 @@ struct CtlRun {
   std::string input;  // standard input (closed after it)
   std::vector<std::pair<std::string, std::string>> env;  // set (or, with a null-like "\x01", unset)
   std::string cwd;
+  // Polled while tlxctl runs; once it gives true, tlxctl gets a SIGINT.
+  std::function<bool()> interruptWhen;
 };
 
 // Runs tlxctl and waits for it (at most two minutes).
 CtlResult RunCtl(const CtlRun& run);
+// The same with arguments only.
+CtlResult RunCtl(std::vector<std::string> args);
 
 // Parsed JSON; null when the text is not one JSON document.
 using Json = std::unique_ptr<cJSON, void (*)(cJSON*)>;
@@ -54,8 +59,9 @@ class CtlTest : public CommandTest {
   void TearDown() override;
 
   // tlxctl with --port of the link under test first.
-  CtlResult Ctl(Link link, std::vector<std::string> args, const std::string& input = "");
-  int PortOf(Link link) const { return link == Link::Hid ? kHidPort : SerialPort(); }
+  CtlResult Ctl(tlxsim::Link link, std::vector<std::string> args, const std::string& input = "",
+                std::function<bool()> interruptWhen = nullptr);
+  int PortOf(tlxsim::Link link) const { return link == Link::Hid ? kHidPort : SerialPort(); }
   // The terminal's log so far.
   std::string SimLog();
 
@@ -68,9 +74,10 @@ class CtlTest : public CommandTest {
 
 class CtlLinkTest : public CtlTest, public ::testing::WithParamInterface<tlxsim::Link> {
  protected:
-  Link L() const { return GetParam(); }
-  CtlResult Run(std::vector<std::string> args, const std::string& input = "") {
-    return Ctl(GetParam(), std::move(args), input);
+  tlxsim::Link L() const { return GetParam(); }
+  CtlResult Run(std::vector<std::string> args, const std::string& input = "",
+                std::function<bool()> interruptWhen = nullptr) {
+    return Ctl(GetParam(), std::move(args), input, std::move(interruptWhen));
   }
 };
 

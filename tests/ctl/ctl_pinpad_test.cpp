@@ -1,6 +1,8 @@
 // tlxctl's PIN pad commands against the virtual terminal on both links:
 // keys from a file and from standard input (never from the command line),
 // PINs and PIN blocks printed only with --show.
+#include <chrono>
+
 #include "CtlTest.h"
 #include "PinBlock.h"
 #include "Tdes.h"
@@ -191,6 +193,27 @@ TEST_P(CtlPinPad, PlainPinRefusedAndTimedOut) {
   ExpectCtlError(Run({"read-pin", "--mode", "2"}), -1, "read-pin");
   SetPin("", false);
   ExpectCtlError(Run({"read-pin", "--timeout", "1"}), -2, "read-pin");
+}
+
+// Ctrl-C while the customer is asked for the PIN: the entry is cancelled
+// and still ended with 0x83; the exit status is the cancel's.
+TEST_P(CtlPinPad, InterruptCancelsTheEntryAndEndsIt) {
+  SetPin("", false);
+  const auto start = std::chrono::steady_clock::now();
+  CtlResult r = Run({"read-pin", "--timeout", "60"}, "", [this] {
+    for (const auto& rec : History())
+      if (rec.bytes == "\x82") return true;
+    return false;
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(r.status, 19) << r.err;
+  EXPECT_NE(r.err.find("tlxctl: interrupted, cancelling the command\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("tlxctl: read-pin: error -9: read cancelled\n"), std::string::npos) << r.err;
+  const std::vector<tlxsim::Received> h = Settled();
+  ASSERT_FALSE(h.empty());
+  size_t last = h.size() - 1;
+  while (last > 0 && h[last].bytes.size() == 3 && h[last].bytes[0] == '\x1b') --last;  // channel reset
+  EXPECT_EQ(h[last].bytes, "\x83");
 }
 
 TEST_P(CtlPinPad, PinBlocksShownOnlyWhenAskedFor) {

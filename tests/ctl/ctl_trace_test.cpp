@@ -188,7 +188,7 @@ TEST_P(CtlTrace, TourHoldsNoKeyPinOrPinBlock) {
   } else {
     EXPECT_NE(d.out.find("data packet to the terminal: payload 1500 bytes"), std::string::npos);
   }
-  Json j = ParseJson(RunCtl({{"--json", "trace", trace}, "", {}, ""}).out);
+  Json j = ParseJson(RunCtl(std::vector<std::string>{"--json", "trace", trace}).out);
   ASSERT_TRUE(j);
   EXPECT_GT(JsonNumber(j.get(), "exchanges"), 60);
   EXPECT_EQ(JsonNumber(j.get(), "unreadable_lines"), 0);
@@ -265,7 +265,7 @@ TEST(CtlTraceDecode, RecordsAndLinesExplained) {
       "  = result -3, port not opened, 0.1ms\n"
       "3 exchange(s), 1 line(s) that are no trace lines\n";
   EXPECT_EQ(r.out, expected);
-  EXPECT_EQ(RunCtl({{"trace", std::string(dir) + "/missing"}, "", {}, ""}).status, 1);
+  EXPECT_EQ(RunCtl(std::vector<std::string>{"trace", std::string(dir) + "/missing"}).status, 1);
   std::remove(path.c_str());
   rmdir(dir);
 }
