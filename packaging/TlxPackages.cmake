@@ -1,10 +1,14 @@
 # CPack settings: Debian packages split as Debian splits a library.
 #   libtlxdev1      the versioned library and the udev rule
 #   libtlxdev-dev   headers, the development link, pkg-config and CMake files
-#   tlx-tools       TLX_Demo, TLX_Tool and the virtual terminal, launchers
+#   tlx-tools       TLX_Demo, TLX_Tool and the virtual terminal, launchers,
+#                   tlxctl
 # Dependencies on other packages come from dpkg-shlibdeps; the ones between
 # these packages are stated here, since the programs bind the library at run
-# time and no tool can see that.
+# time and no tool can see that. tlxctl does link the library: dpkg-shlibdeps
+# finds libtlxdev.so.1 in the build tree (it is no installed package yet) and,
+# with no shlibs information there, leaves that dependency to the one stated
+# here.
 
 # The Debian architecture of the binaries being built (a cross build for
 # arm64 says so through its compiler's multiarch triplet).
@@ -34,6 +38,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${TLX_DEB_ARCH})
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Where the build puts libtlxdev (no output directory is set for it: its
+# folder's binary directory).
+get_target_property(TLX_LIBRARY_BUILD_DIR tlxdev BINARY_DIR)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${TLX_LIBRARY_BUILD_DIR})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
@@ -75,7 +83,9 @@ set(CPACK_COMPONENT_TOOLS_DESCRIPTION
 "demonstration program, loop-test tool and virtual terminal for TLX
 TLX_Demo calls every function of the TLX counter terminal library from its
 pages and logs what happened; TLX_Tool runs chosen functions again and again
-and counts the results. The virtual terminal speaks the device side of the
+and counts the results; tlxctl calls them from the command line, for
+scripts, finds the terminal on the serial ports and on USB, and decodes the
+library's wire trace. The virtual terminal speaks the device side of the
 protocol over a pseudo-terminal and a libusb stand-in, for trying both
 without a terminal (tlx-demo --sim, tlx-tool --sim).")
 

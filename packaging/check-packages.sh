@@ -77,7 +77,9 @@ for arch in amd64 arm64; do
     ./usr/share/icons/hicolor/48x48/apps/tlx-demo.png \
     ./usr/share/icons/hicolor/128x128/apps/tlx-tool.png \
     ./usr/share/tlx-tools/samples/info.txt ./usr/share/tlx-tools/samples/hwBack.pdf \
-    ./usr/share/doc/tlx-tools/copyright
+    ./usr/share/doc/tlx-tools/copyright \
+    ./usr/bin/tlxctl ./usr/share/man/man1/tlxctl.1.gz \
+    ./usr/share/bash-completion/completions/tlxctl
   # The libusb stand-in never lands on the system's library path.
   refuse "$tools" "^\./usr/lib/($triplet/)?libusb|^\./lib/"
 
@@ -89,6 +91,7 @@ for arch in amd64 arm64; do
   depends_on "$tools" "libtlxdev1 \\(= $v\\)"
   depends_on "$tools" 'libqt5widgets5'
   depends_on "$tools" 'libpoppler-qt5-1'
+  depends_on "$tools" 'libcjson1'
   [ "$(dpkg-deb -f "$runtime" Architecture)" = "$arch" ] || fail "$(basename "$runtime") is not $arch"
   case $arch in amd64) machine=x86-64 ;; arm64) machine=aarch64 ;; esac
   dpkg-deb --fsys-tarfile "$runtime" | tar -xO "$lib/libtlxdev.so.$so" >"$scratch/lib.so"
@@ -117,6 +120,12 @@ tail -n 3 "$root/tour.log"
 work=$root/home/.local/share/tlx/demo
 [ "$(readlink -f "$work/libtlxdev.so")" = "$(readlink -f "$root/tree/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/libtlxdev.so.1")" ] ||
   fail "the working directory's libtlxdev.so does not lead to the unpacked library"
+step "$host: tlxctl from the unpacked packages"
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+LD_LIBRARY_PATH=$root/tree/usr/lib/$multiarch "$root/tree/usr/bin/tlxctl" --version |
+  grep -qx "tlxctl $so" || fail "the unpacked tlxctl does not run or names another version"
+[ "$(readelf -d "$root/tree/usr/bin/tlxctl" | grep -c 'R.*PATH')" = 0 ] ||
+  fail "the packaged tlxctl carries a run path"
 pictures=$(ls "$root/tour"/[0-9][0-9]-*.png | grep -vc terminal)
 [ "$pictures" -ge 16 ] || fail "the tour saved $pictures pictures of the demo"
 window=$(ls "$root/tour"/*terminal*.png 2>/dev/null | wc -l)

@@ -177,13 +177,21 @@ TLX_EXPORT int TLX_FindFileInfo(int port, char bp, int baud, int mediaType, char
  * refused. */
 TLX_EXPORT int TLX_GetFileList(int port, char bp, int baud, int mediaType, char* list, int listSize);
 
-/* ---- Trace file for applications -----------------------------------------
- * Lines go to "debug.ini" in the working directory: a 13-digit local time
- * stamp (MMDDhhmmssmmm), two spaces, the text, CR LF. */
+/* ---- Trace files -----------------------------------------------------------
+ * The two writers below append an application's own lines to "debug.ini" in
+ * the working directory: a 13-digit local time stamp (MMDDhhmmssmmm), two
+ * spaces, the text, CR LF.
+ * The wire trace appends, in the same line formats, every exchange with the
+ * terminal: its link, the bytes written and read as hex dumps, how the read
+ * ended, the result and the time. It is on while the environment variable
+ * TLX_TRACE names a file (read when the library is loaded; that file is
+ * used), or while the trace flag is non-zero (into the trace path, or
+ * "debug.log" in the working directory when none is set). Key material,
+ * PINs, PIN blocks and account numbers are written as '*' bytes. */
 
-/* Stores the trace flag. */
+/* Stores the trace flag; non-zero turns the wire trace on. */
 TLX_EXPORT void SetDebugFlag(int flag);
-/* Stores the trace path (cut to 259 characters). */
+/* Stores the trace path (cut to 259 characters): the wire trace's file. */
 TLX_EXPORT void SetDebugPath(const char* path);
 /* Appends one printf-formatted line (cut to 4095 characters). */
 TLX_EXPORT void ICC_DPrintLogToFile(char* fmt, ...);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "session/session.h"
+#include "trace/wire_trace.h"
 
 namespace {
 
@@ -18,7 +19,10 @@ int OpenHidByTable() {
     param.type = TLX_LINK_HID;
     param.vendorId = g_hidIdentities[i].vendorId;
     param.productId = g_hidIdentities[i].productId;
-    if (g_device.Open(param)) return TLX_OK;
+    if (g_device.Open(param)) {
+      if (tlx::WireTraceOn()) tlx::WireTraceNoteOpen(0, 0, 0, i);
+      return TLX_OK;
+    }
     g_device.Close();
   }
   return TLX_ERR_OPEN;
@@ -47,6 +51,7 @@ int OpenDevice(int port, char bp, int baud) {
       return TLX_ERR_WRITE;
     }
   }
+  if (tlx::WireTraceOn()) tlx::WireTraceNoteOpen(port, bp, baud, -1);
   return TLX_OK;
 }
 
@@ -64,10 +69,13 @@ int WriteData(int length, char* data) {
   // write of a text is not taken for success.
   const long expected = length == 0 ? static_cast<long>(std::strlen(data)) : length;
   const long n = g_device.Write(data, length);
-  return n < expected ? TLX_ERR_WRITE : TLX_OK;
+  const int rc = n < expected ? TLX_ERR_WRITE : TLX_OK;
+  if (tlx::WireTraceOn()) tlx::WireTraceRawWrite(data, static_cast<int>(expected), rc);
+  return rc;
 }
 
 int ReadData(char* buf, int capacity, EndConditionFn cond, int timeoutMs) {
+  if (tlx::WireTraceOn()) return tlx::WireTraceRawRead(buf, capacity, cond, timeoutMs);
   return g_device.Read(buf, capacity, cond, timeoutMs);
 }
 

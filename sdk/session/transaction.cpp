@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "session/session.h"
+#include "trace/wire_trace.h"
 
 int PortReadCode(int portResult, int timeoutCode) {
   if (portResult >= 0) return TLX_OK;
@@ -23,21 +24,25 @@ int TransProc(int port, char bp, int baud, char* cmd, int cmdLen, char* reply, i
   if (cmd == nullptr || cmdLen < 0) return TLX_ERR_ARG;
   if (reply != nullptr && (replyLen == nullptr || *replyLen <= 0)) return TLX_ERR_ARG;
 
-  const int rc = OpenDevice(port, bp, baud);
-  if (rc != TLX_OK) return rc;
-
   const long length = cmdLen == 0 ? static_cast<long>(std::strlen(cmd)) : cmdLen;
+  tlx::TracedExchange trace(port, bp, baud, cmd, static_cast<int>(length), cond, timeoutMs);
+  const int rc = OpenDevice(port, bp, baud);
+  if (rc != TLX_OK) return trace.Done(rc);
+
   int result = TLX_OK;
-  if (g_device.Write(cmd, static_cast<int>(length)) < length) {
+  const bool written = g_device.Write(cmd, static_cast<int>(length)) >= length;
+  trace.Written(written);
+  if (!written) {
     result = TLX_ERR_WRITE;
   } else if (reply != nullptr) {
-    const int n = g_device.Read(reply, *replyLen, cond, timeoutMs);
+    const int n = g_device.Read(reply, *replyLen, trace.Condition(), timeoutMs);
+    trace.Read(reply, n);
     result = PortReadCode(n);
     if (result == TLX_OK) *replyLen = n;
   }
 
   CloseDevice(port, bp);
-  return result;
+  return trace.Done(result);
 }
 
 int TransProc(int port, char bp, int baud, char* cmd, char* reply, int* replyLen,

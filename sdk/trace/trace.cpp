@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "tlxdev.h"
+#include "trace/trace_lines.h"
+#include "trace/wire_trace.h"
 
 namespace {
 
@@ -29,6 +31,43 @@ void WriteStamp(FILE* f) {
                local.tm_min, local.tm_sec, static_cast<int>(ts.tv_nsec / 1000000));
 }
 
+}  // namespace
+
+namespace tlx {
+
+void WriteTraceMessage(std::FILE* f, const char* text) {
+  WriteStamp(f);
+  std::fprintf(f, "%s\r\n", text);
+}
+
+void WriteTraceHex(std::FILE* f, const char* title, const char* data, int len) {
+  if (data == nullptr || len < 0) len = 0;
+  WriteStamp(f);
+  if (title != nullptr)
+    std::fprintf(f, "%s  LEN=%d   HEX: ", title, len);
+  else
+    std::fprintf(f, "LEN=%d   HEX: ", len);
+  // The digits go out in chunks: a packet of a transfer is 200000 bytes.
+  static const char kDigits[] = "0123456789ABCDEF";
+  char chunk[4096];
+  size_t used = 0;
+  for (int i = 0; i < len; ++i) {
+    const unsigned char c = static_cast<unsigned char>(data[i]);
+    chunk[used++] = kDigits[c >> 4];
+    chunk[used++] = kDigits[c & 0x0F];
+    if (used == sizeof chunk) {
+      std::fwrite(chunk, 1, used, f);
+      used = 0;
+    }
+  }
+  std::fwrite(chunk, 1, used, f);
+  std::fputs("\r\n", f);
+}
+
+}  // namespace tlx
+
+namespace {
+
 __attribute__((constructor)) void test_init() {
   std::printf("%s/n", "test_init");
   std::fflush(stdout);
@@ -41,13 +80,18 @@ __attribute__((destructor)) void test_fini() {
 
 }  // namespace
 
-// The flag and the path are stored for applications; the writers always
-// append to debug.ini in the working directory.
-void SetDebugFlag(int flag) { g_debugFlag = flag; }
+// The writers for applications always append to debug.ini in the working
+// directory. The flag and the path steer the wire trace of the exchanges:
+// a non-zero flag turns it on, into the stored path (debug.log when none).
+void SetDebugFlag(int flag) {
+  g_debugFlag = flag;
+  tlx::WireTraceSetFlag(flag);
+}
 
 void SetDebugPath(const char* path) {
   std::memset(g_debugPath, 0, sizeof g_debugPath);
   if (path != nullptr) std::strncpy(g_debugPath, path, sizeof g_debugPath - 1);
+  tlx::WireTraceSetPath(g_debugPath);
 }
 
 void ICC_DPrintLogToFile(char* fmt, ...) {
@@ -55,14 +99,13 @@ void ICC_DPrintLogToFile(char* fmt, ...) {
   FILE* f = std::fopen(kTraceFile, "a");
   if (f == nullptr) return;
 
-  WriteStamp(f);
   char message[kMessageSize];
   std::memset(message, 0, sizeof message);
   va_list args;
   va_start(args, fmt);
   std::vsnprintf(message, sizeof message, fmt, args);
   va_end(args);
-  std::fprintf(f, "%s\r\n", message);
+  tlx::WriteTraceMessage(f, message);
   std::fflush(f);
   std::fclose(f);
 }
@@ -72,13 +115,7 @@ void ICC_DPrintDataHexToFile(const char* title, const char* data, int len) {
   FILE* f = std::fopen(kTraceFile, "a");
   if (f == nullptr) return;
 
-  WriteStamp(f);
-  if (title != nullptr)
-    std::fprintf(f, "%s  LEN=%d   HEX: ", title, len);
-  else
-    std::fprintf(f, "LEN=%d   HEX: ", len);
-  for (int i = 0; i < len; ++i) std::fprintf(f, "%02X", static_cast<unsigned char>(data[i]));
-  std::fputs("\r\n", f);
+  tlx::WriteTraceHex(f, title, data, len);
   std::fflush(f);
   std::fclose(f);
 }

@@ -27,6 +27,16 @@ std::string HexAsc1(const std::string& bytes) {
   return out;
 }
 
+std::string HexDump(const std::string& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string s;
+  for (unsigned char c : bytes) {
+    s += kDigits[c >> 4];
+    s += kDigits[c & 15];
+  }
+  return s;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -27,6 +27,8 @@ std::string B(const char (&s)[N]) {
 
 // HexAsc1 form of bytes (two characters 0x30 + nibble per byte).
 std::string HexAsc1(const std::string& bytes);
+// Upper-case hex text of bytes, as the trace's hex dumps write them.
+std::string HexDump(const std::string& bytes);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);

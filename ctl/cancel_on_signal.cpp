@@ -1,0 +1,54 @@
+#include "cancel_on_signal.h"
+
+#include <unistd.h>
+
+#include <ctime>
+
+#include "exit_status.h"
+#include "tlxdev.h"
+
+namespace tlxctl {
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+// Waits up to ms for one of the signals; true when one came.
+bool WaitFor(const sigset_t& set, long ms) {
+  timespec limit{ms / 1000, (ms % 1000) * 1000000L};
+  return sigtimedwait(&set, nullptr, &limit) > 0;
+}
+
+}  // namespace
+
+bool Interrupted() { return g_interrupted.load(); }
+
+CancelOnSignal::CancelOnSignal() {
+  sigemptyset(&signals_);
+  sigaddset(&signals_, SIGINT);
+  sigaddset(&signals_, SIGTERM);
+  sigaddset(&signals_, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+  watcher_ = std::thread([this] { Watch(); });
+}
+
+CancelOnSignal::~CancelOnSignal() {
+  done_.store(true);
+  watcher_.join();
+  pthread_sigmask(SIG_UNBLOCK, &signals_, nullptr);
+}
+
+void CancelOnSignal::Watch() {
+  while (!done_.load()) {
+    if (!WaitFor(signals_, 100)) continue;
+    g_interrupted.store(true);
+    static const char kNote[] = "tlxctl: interrupted, cancelling the command\n";
+    (void)!::write(STDERR_FILENO, kNote, sizeof kNote - 1);
+    while (!done_.load()) {
+      TLX_CancelRead(0, 0, 0);
+      if (WaitFor(signals_, 50)) _exit(128 + SIGINT);
+    }
+  }
+}
+
+}  // namespace tlxctl

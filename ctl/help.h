@@ -1,0 +1,19 @@
+// Help texts of tlxctl: the overview, one help per subcommand, the table
+// of exit statuses.
+#ifndef TLXCTL_HELP_H
+#define TLXCTL_HELP_H
+
+#include <string>
+
+#include "cli.h"
+
+namespace tlxctl {
+
+std::string Overview();
+std::string CommandHelp(const CommandSpec& spec);
+// "usage: tlxctl NAME SYNOPSIS" for error messages.
+std::string UsageLine(const CommandSpec& spec);
+
+}  // namespace tlxctl
+
+#endif

@@ -1,0 +1,51 @@
+// Inputs that never come from the command line: key texts (a file or
+// standard input, never an argument, where every user sees them in the
+// process list), and longer texts read from files. Key texts live in
+// buffers that are wiped when they go.
+#ifndef TLXCTL_TEXT_INPUT_H
+#define TLXCTL_TEXT_INPUT_H
+
+#include <stdexcept>
+#include <string>
+
+#include "tlxdev.h"
+
+namespace tlxctl {
+
+// An input that cannot be read (status kExitLocal) or is malformed
+// (kExitUsage). The message never quotes key material.
+struct InputError : std::runtime_error {
+  InputError(const std::string& message, int status)
+      : std::runtime_error(message), status(status) {}
+  int status;
+};
+
+// Up to two hexadecimal key texts, NUL-terminated, wiped on destruction.
+struct KeyTexts {
+  KeyTexts();
+  ~KeyTexts();
+  KeyTexts(const KeyTexts&) = delete;
+  KeyTexts& operator=(const KeyTexts&) = delete;
+  char text[2][TLX_MAX_KEY_TEXT + 1];
+  int count;
+};
+
+// Reads exactly `count` (1 or 2) key texts from the file `source`, or from
+// standard input when it is "-". Texts are separated by white space; '#'
+// starts a comment up to the end of its line. From a terminal each key is
+// asked for on stderr with echo off. A file that other users may read gives
+// a warning on stderr.
+void ReadKeys(const std::string& source, int count, const char* const prompts[], KeyTexts* out);
+
+// One line of standard input without its line end (an account number).
+std::string ReadLineFromStdin(const char* what, size_t maxLen);
+
+// A whole file, at most maxLen bytes.
+std::string ReadWholeFile(const std::string& path, size_t maxLen);
+
+// Overwrites n bytes in a way the compiler keeps.
+void Wipe(void* p, size_t n);
+
+}  // namespace tlxctl
+
+#endif

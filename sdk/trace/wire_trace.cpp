@@ -1,0 +1,309 @@
+// Wire trace of the exchanges: where it goes, and the records it writes.
+#include "trace/wire_trace.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "session/session.h"
+#include "trace/trace_lines.h"
+#include "trace/wire_mask.h"
+
+namespace tlx {
+
+std::atomic<bool> g_wireTraceOn{false};
+
+namespace {
+
+const char kDefaultTraceFile[] = "debug.log";
+
+// Guards the paths and keeps the lines of one record together.
+std::mutex g_mu;
+std::string g_envPath;   // TLX_TRACE, read at load
+std::string g_flagPath;  // SetDebugPath
+int g_flag = 0;
+
+void Recompute() { g_wireTraceOn.store(!g_envPath.empty() || g_flag != 0); }
+
+struct EnvironmentAtLoad {
+  EnvironmentAtLoad() {
+    const char* path = std::getenv("TLX_TRACE");
+    std::lock_guard<std::mutex> lock(g_mu);
+    if (path != nullptr) g_envPath = path;
+    Recompute();
+  }
+} g_environmentAtLoad;
+
+// The link the session layer opened last in this thread.
+struct OpenLink {
+  bool known = false;
+  int port = 0;
+  char bp = 0;
+  int baud = 0;
+  int identity = -1;
+};
+thread_local OpenLink t_link;
+// What the reply to the last command written in this thread carries, for
+// raw reads that follow a raw write.
+thread_local ReplySecret t_lastSecret = ReplySecret::None;
+// The end condition behind the stand-in of a traced read, and the count it
+// last saw.
+thread_local EndConditionFn t_until = nullptr;
+thread_local int t_seen = 0;
+
+bool SeenCondition(const char* data, int count) {
+  t_seen = count;
+  return t_until(data, count);
+}
+
+const char* ConditionName(EndConditionFn until) {
+  if (until == nullptr) return "none";
+  if (until == EndOfCondition1) return "ETX";
+  if (until == EndOfCondition2) return "CR";
+  if (until == EndOfCondition3) return "F";
+  if (until == EndOfCondition4) return "any";
+  if (until == MediaEndCondition) return "ETX";
+  return "custom";
+}
+
+std::string LetterText(char bp) {
+  if (bp == 0) return "none";
+  char buf[8];
+  if (bp > 0x20 && bp < 0x7f)
+    std::snprintf(buf, sizeof buf, "%c", bp);
+  else
+    std::snprintf(buf, sizeof buf, "0x%02X", static_cast<unsigned char>(bp));
+  return buf;
+}
+
+std::string LinkText(int port, char bp, int baud, int identity) {
+  char buf[512];
+  if (port == 0) {
+    if (identity >= 0 && identity < TLX_HID_IDENTITY_COUNT)
+      std::snprintf(buf, sizeof buf, "usb port=0 id=%04lx:%04lx",
+                    g_hidIdentities[identity].vendorId, g_hidIdentities[identity].productId);
+    else
+      std::snprintf(buf, sizeof buf, "usb port=0");
+    return buf;
+  }
+  if (port < 0) {
+    std::snprintf(buf, sizeof buf, "none port=%d", port);
+    return buf;
+  }
+  char dev[256] = {0};
+  if (!SerialDevicePath(port, dev, sizeof dev)) std::strcpy(dev, "?");
+  std::snprintf(buf, sizeof buf, "serial port=%d dev=%s bp=%s baud=%d", port, dev,
+                LetterText(bp).c_str(), baud);
+  return buf;
+}
+
+// Link of a record: the one opened, else the one asked for.
+std::string RecordLink(int port, char bp, int baud) {
+  if (t_link.known && t_link.port == port)
+    return LinkText(t_link.port, t_link.bp, t_link.baud, t_link.identity);
+  return LinkText(port, bp, baud, -1);
+}
+
+double MsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+// How a read ended, from the port layer's result.
+const char* ReadOutcome(EndConditionFn until, const char* reply, int portResult) {
+  if (portResult >= 0) return until != nullptr && until(reply, portResult) ? "met" : "full";
+  switch (portResult) {
+    case TLX_PORT_TIMEOUT:
+      return "timeout";
+    case TLX_PORT_CANCELLED:
+      return "cancelled";
+    default:
+      return "read-failed";
+  }
+}
+
+// The received bytes of a read: all of them on success, those the end
+// condition saw before a timeout or cancel.
+int ReceivedCount(int portResult, bool watched) {
+  if (portResult >= 0) return portResult;
+  return watched ? t_seen : 0;
+}
+
+void WriteReceived(std::FILE* f, int portResult, const std::string& bytes) {
+  WriteTraceHex(f, portResult >= 0 ? "RX" : "RX-PART", bytes.data(),
+                static_cast<int>(bytes.size()));
+}
+
+// Opens the trace file for one record; the caller holds g_mu. A new file is
+// readable by its owner only.
+std::FILE* OpenTraceFile() {
+  const std::string& path =
+      !g_envPath.empty() ? g_envPath : (!g_flagPath.empty() ? g_flagPath : std::string());
+  const char* name = path.empty() ? kDefaultTraceFile : path.c_str();
+  int fd = ::open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "a");
+  if (f == nullptr) ::close(fd);
+  return f;
+}
+
+void CloseTraceFile(std::FILE* f) {
+  std::fflush(f);
+  std::fclose(f);
+}
+
+std::string EndText(const char* outcome, int result, double ms, int masked) {
+  char buf[256];
+  int n = std::snprintf(buf, sizeof buf, "TLX end=%s result=%d (%s)", outcome, result,
+                        TLX_StrError(result));
+  std::string text(buf, n > 0 && n < static_cast<int>(sizeof buf) ? static_cast<size_t>(n) : 0);
+  if (ms >= 0) {
+    std::snprintf(buf, sizeof buf, " time=%.3fms", ms);
+    text += buf;
+  }
+  if (masked > 0) {
+    std::snprintf(buf, sizeof buf, " masked=%d", masked);
+    text += buf;
+  }
+  return text;
+}
+
+}  // namespace
+
+void WireTraceSetFlag(int flag) {
+  std::lock_guard<std::mutex> lock(g_mu);
+  g_flag = flag;
+  Recompute();
+}
+
+void WireTraceSetPath(const char* path) {
+  std::lock_guard<std::mutex> lock(g_mu);
+  g_flagPath = path != nullptr ? path : "";
+}
+
+void WireTraceNoteOpen(int port, char bp, int baud, int identity) {
+  t_link.known = true;
+  t_link.port = port;
+  t_link.bp = bp;
+  t_link.baud = baud;
+  t_link.identity = identity;
+}
+
+TracedExchange::TracedExchange(int port, char bp, int baud, const char* cmd, int cmdLen,
+                               EndConditionFn until, int timeoutMs)
+    : on_(WireTraceOn()), until_(until) {
+  if (!on_) return;
+  port_ = port;
+  bp_ = bp;
+  baud_ = baud;
+  cmd_ = cmd;
+  cmdLen_ = cmdLen;
+  timeoutMs_ = timeoutMs;
+  t_link.known = false;
+  start_ = std::chrono::steady_clock::now();
+}
+
+EndConditionFn TracedExchange::Watch() {
+  t_seen = 0;
+  if (until_ == nullptr) return nullptr;
+  t_until = until_;
+  return SeenCondition;
+}
+
+void TracedExchange::Note(const char* reply, int portResult) {
+  readTried_ = true;
+  reply_ = reply;
+  portResult_ = portResult;
+}
+
+void TracedExchange::Write(int result) {
+  const double ms = MsSince(start_);
+  int masked = 0;
+  ReplySecret secret = ReplySecret::None;
+  const std::string tx = MaskedCommand(cmd_, cmdLen_, &secret, &masked);
+  t_lastSecret = secret;
+  std::string rx;
+  if (readTried_)
+    rx = MaskedReply(secret, reply_, ReceivedCount(portResult_, until_ != nullptr), &masked);
+
+  const char* outcome = written_ < 0   ? "not-opened"
+                        : written_ == 0 ? "write-failed"
+                        : !readTried_   ? "write-only"
+                                        : ReadOutcome(until_, reply_, portResult_);
+  char head[640];
+  std::snprintf(head, sizeof head, "TLX exchange %s until=%s limit=%dms",
+                RecordLink(port_, bp_, baud_).c_str(), ConditionName(until_), timeoutMs_);
+
+  std::lock_guard<std::mutex> lock(g_mu);
+  std::FILE* f = OpenTraceFile();
+  if (f == nullptr) return;
+  WriteTraceMessage(f, head);
+  const char* txTitle = written_ < 0 ? "UNSENT" : written_ == 0 ? "TX-SHORT" : "TX";
+  WriteTraceHex(f, txTitle, tx.data(), static_cast<int>(tx.size()));
+  if (readTried_) WriteReceived(f, portResult_, rx);
+  WriteTraceMessage(f, EndText(outcome, result, ms, masked).c_str());
+  CloseTraceFile(f);
+}
+
+void WireTraceRawWrite(const char* data, int len, int result) {
+  int masked = 0;
+  ReplySecret secret = ReplySecret::None;
+  const std::string tx = MaskedCommand(data, len, &secret, &masked);
+  t_lastSecret = secret;
+  const std::string link =
+      t_link.known ? LinkText(t_link.port, t_link.bp, t_link.baud, t_link.identity) : "port";
+  char head[640];
+  std::snprintf(head, sizeof head, "TLX write %s", link.c_str());
+
+  std::lock_guard<std::mutex> lock(g_mu);
+  std::FILE* f = OpenTraceFile();
+  if (f == nullptr) return;
+  WriteTraceMessage(f, head);
+  WriteTraceHex(f, result == TLX_OK ? "TX" : "TX-SHORT", tx.data(), static_cast<int>(tx.size()));
+  WriteTraceMessage(f, EndText(result == TLX_OK ? "written" : "write-failed", result, -1.0, masked)
+                           .c_str());
+  CloseTraceFile(f);
+}
+
+int WireTraceRawRead(char* buf, int capacity, EndConditionFn until, int timeoutMs) {
+  const auto start = std::chrono::steady_clock::now();
+  t_seen = 0;
+  t_until = until;
+  const int n = g_device.Read(buf, capacity, until != nullptr ? SeenCondition : nullptr, timeoutMs);
+  const double ms = MsSince(start);
+
+  int masked = 0;
+  const std::string rx =
+      buf != nullptr ? MaskedReply(t_lastSecret, buf, ReceivedCount(n, until != nullptr), &masked)
+                     : std::string();
+  const std::string link =
+      t_link.known ? LinkText(t_link.port, t_link.bp, t_link.baud, t_link.identity) : "port";
+  char head[640];
+  std::snprintf(head, sizeof head, "TLX read %s until=%s limit=%dms", link.c_str(),
+                ConditionName(until), timeoutMs);
+  char end[160];
+  std::snprintf(end, sizeof end, "TLX end=%s count=%d time=%.3fms",
+                buf != nullptr ? ReadOutcome(until, buf, n) : "read-failed",
+                static_cast<int>(rx.size()), ms);
+  std::string endText = end;
+  if (masked > 0) {
+    std::snprintf(end, sizeof end, " masked=%d", masked);
+    endText += end;
+  }
+
+  std::lock_guard<std::mutex> lock(g_mu);
+  std::FILE* f = OpenTraceFile();
+  if (f == nullptr) return n;
+  WriteTraceMessage(f, head);
+  WriteReceived(f, n, rx);
+  WriteTraceMessage(f, endText.c_str());
+  CloseTraceFile(f);
+  return n;
+}
+
+}  // namespace tlx

@@ -1,0 +1,95 @@
+// Wire trace: every exchange with the terminal appended to a trace file, in
+// the line formats of trace_lines.h, when it is switched on:
+//   - by the environment variable TLX_TRACE naming a file (read when the
+//     library is loaded; it wins over the setters), or
+//   - by SetDebugFlag with a non-zero flag, into the path of SetDebugPath
+//     (debug.log in the working directory when none is set).
+// One record per exchange:
+//   TLX exchange serial port=1 dev=/dev/ttyS0 bp=B baud=9600 until=ETX limit=2000ms
+//   TX  LEN=11   HEX: 1B5B30434845434B523430
+//   RX  LEN=3   HEX: 02AA03
+//   TLX end=met result=0 (success) time=1.234ms
+// Raw steps of the transfers that hold the port open are records of their
+// own ("TLX write ...", "TLX read ..."). Key material, PINs, PIN blocks and
+// account numbers are replaced by '*' bytes before anything is written; the
+// frame and the lengths stay as they were.
+//
+// Off, the exchange path pays one relaxed atomic load.
+#ifndef TLX_WIRE_TRACE_H
+#define TLX_WIRE_TRACE_H
+
+#include <atomic>
+#include <chrono>
+
+#include "transport/CDevice.h"
+
+namespace tlx {
+
+extern std::atomic<bool> g_wireTraceOn;
+
+inline bool WireTraceOn() { return g_wireTraceOn.load(std::memory_order_relaxed); }
+
+// From the setters of the public trace interface.
+void WireTraceSetFlag(int flag);
+void WireTraceSetPath(const char* path);
+
+// The link that the session layer has just opened (identity: index of the
+// USB identity that opened, -1 for serial). Only called while tracing.
+void WireTraceNoteOpen(int port, char bp, int baud, int identity);
+
+// One exchange of the transaction layer. Constructed before the open; when
+// tracing is off every member does nothing.
+class TracedExchange {
+ public:
+  TracedExchange(int port, char bp, int baud, const char* cmd, int cmdLen, EndConditionFn until,
+                 int timeoutMs);
+  TracedExchange(const TracedExchange&) = delete;
+  TracedExchange& operator=(const TracedExchange&) = delete;
+
+  // The end condition to read with: `until` itself when tracing is off, else
+  // a stand-in that notes how many bytes have come and asks `until`.
+  EndConditionFn Condition() {
+    return on_ ? Watch() : until_;
+  }
+  // After the write: whether it went out in full.
+  void Written(bool complete) {
+    if (on_) written_ = complete ? 1 : 0;
+  }
+  // After the read: the port layer's result (a count or a negative code).
+  void Read(const char* reply, int portResult) {
+    if (on_) Note(reply, portResult);
+  }
+  // Writes the record and gives back the result.
+  int Done(int result) {
+    if (on_) Write(result);
+    return result;
+  }
+
+ private:
+  EndConditionFn Watch();
+  void Note(const char* reply, int portResult);
+  void Write(int result);
+
+  bool on_;
+  int port_ = 0;
+  char bp_ = 0;
+  int baud_ = 0;
+  const char* cmd_ = nullptr;
+  int cmdLen_ = 0;
+  EndConditionFn until_;
+  int timeoutMs_ = 0;
+  int written_ = -1;        // -1 not tried (open failed), 0 short, 1 in full
+  const char* reply_ = nullptr;
+  int portResult_ = 0;
+  bool readTried_ = false;
+  std::chrono::steady_clock::time_point start_;
+};
+
+// Raw steps on a port held open (the serial block download, the pull).
+void WireTraceRawWrite(const char* data, int len, int result);
+// Reads with g_device and records the read; gives the port layer's result.
+int WireTraceRawRead(char* buf, int capacity, EndConditionFn until, int timeoutMs);
+
+}  // namespace tlx
+
+#endif
