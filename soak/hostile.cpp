@@ -12,6 +12,8 @@
 #include <mutex>
 #include <set>
 
+#include "EngineState.h"
+
 #include "soak.h"
 #include "tlxdev.h"
 
@@ -286,6 +288,33 @@ std::string Keyword(int fn, bool hid, std::mt19937& rng) {
   return kKeys[fn];
 }
 
+// Makes (on) or undoes (off) an answer longer than the caller's area for
+// the functions that have one; false for the others.
+bool Oversize(tlxsim::VirtualTerminal& vt, int fn, bool on) {
+  tlxsim::EngineImpl& impl = vt.engine().Impl();
+  std::lock_guard<std::mutex> lock(impl.mu);
+  static const tlxsim::TerminalState kDefaults;
+  switch (fn) {
+    case 2:
+      impl.state.versionJson = on ? "{\"Version\":{\"app\":{\"version\":\"" +
+                                        std::string(TLX_VERSION_SIZE, 'v') + "\"}}}"
+                                  : kDefaults.versionJson;
+      return true;
+    case 3:
+      impl.state.updateStatusJson =
+          on ? "{\"UpdateResult\":\"Fail\",\"UpdateDetail\":\"" +
+                   std::string(TLX_UPDATE_TEXT_SIZE, 'd') + "\"}"
+             : kDefaults.updateStatusJson;
+      return true;
+    case 19:
+      impl.customer.keypadAmount.value = on ? std::string(TLX_KEYPAD_INPUT_SIZE, '9') : "100.00";
+      impl.customer.keypadPhone.value = on ? std::string(TLX_KEYPAD_INPUT_SIZE, '1') : "13800138000";
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 int Hostile(const Options& o) {
@@ -314,13 +343,18 @@ int Hostile(const Options& o) {
     const std::string key = Keyword(fn, hid, rng);
     if (key.empty()) f = Fault();
     if (f.kind != FaultKind::None) vt.SetFault(key, f);
-    ++faults[KindName(f.kind)];
+    // Oversized answers: texts longer than the caller's area.
+    const bool oversized = !bad && f.kind == FaultKind::None &&
+                           std::uniform_int_distribution<int>(0, 99)(rng) < 30 &&
+                           Oversize(vt, fn, true);
+    ++faults[oversized ? "oversized" : KindName(f.kind)];
     double limitS = 0;
     const SoakClock::time_point t0 = SoakClock::now();
     CallResult r = h.Call(fn, port, bad, &limitS);
     const double ms = MsSince(t0);
     times.push_back(ms);
     vt.ClearFaults();
+    if (oversized) Oversize(vt, fn, false);
     byFunction[r.what][r.rc]++;
     const std::string where = r.what + " on " + (hid ? "USB" : "serial") + " with " +
                               KindName(f.kind) + (bad ? " (bad argument)" : "") + ", call " +
