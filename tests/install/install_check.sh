@@ -58,11 +58,14 @@ flags=$(PKG_CONFIG_LIBDIR="$lib/pkgconfig" PKG_CONFIG_PATH= pkg-config --cflags 
 pcver=$(PKG_CONFIG_LIBDIR="$lib/pkgconfig" PKG_CONFIG_PATH= pkg-config --modversion tlxdev)
 [ "$pcver" = "$VERSION" ] || fail "pkg-config says version $pcver"
 # shellcheck disable=SC2086
-"$CC" -Wall -Wextra -Werror -o "$WORK/consumer-pc" "$HERE/consumer/consumer.c" $flags
+# TLX_CONSUMER_FLAGS: the sanitizer of a sanitizer build, whose run-time
+# must come first in the consumer as it does in the library.
+# shellcheck disable=SC2086
+"$CC" -Wall -Wextra -Werror ${TLX_CONSUMER_FLAGS:-} -o "$WORK/consumer-pc" "$HERE/consumer/consumer.c" $flags
 
 step "consumer with find_package"
 args=(-S "$HERE/consumer" -B "$WORK/consumer-cmake" -DCMAKE_PREFIX_PATH="$PREFIX"
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="-Wall -Wextra -Werror")
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="-Wall -Wextra -Werror ${TLX_CONSUMER_FLAGS:-}")
 [ -n "$TOOLCHAIN" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN")
 cmake "${args[@]}" >"$WORK/consumer-cmake.log" 2>&1 || { cat "$WORK/consumer-cmake.log"; fail "configure failed"; }
 cmake --build "$WORK/consumer-cmake" >>"$WORK/consumer-cmake.log" 2>&1 ||
