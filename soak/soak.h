@@ -20,6 +20,7 @@ using SoakClock = std::chrono::steady_clock;
 struct Options {
   bool shortRun = false;  // the bounded pass of CI
   unsigned seed = 1;
+  int exchanges = 0;  // resources: exchanges instead of the default
 };
 
 int Hostile(const Options& o);

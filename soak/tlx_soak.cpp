@@ -1,7 +1,7 @@
 // tlx-soak: the soak scenarios of libtlxdev against the in-process virtual
 // terminal (run with the libusb stand-in on LD_LIBRARY_PATH, as
 // scripts/run-soak.sh does).
-//   tlx-soak [--short] [--seed N] [hostile|cancel|unplug|resources|twoproc]...
+//   tlx-soak [--short] [--seed N] [--exchanges N] [hostile|cancel|unplug|resources|twoproc]...
 // Exit code 0 when no scenario found a violation.
 #include <unistd.h>
 
@@ -33,6 +33,8 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--short") {
       o.shortRun = true;
+    } else if (a == "--exchanges" && i + 1 < argc) {
+      o.exchanges = std::atoi(argv[++i]);
     } else if (a == "--seed" && i + 1 < argc) {
       o.seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
     } else if (a == "hostile" || a == "cancel" || a == "unplug" || a == "resources" ||
@@ -40,7 +42,8 @@ int main(int argc, char** argv) {
       names.push_back(a);
     } else {
       std::fprintf(stderr,
-                   "usage: %s [--short] [--seed N] [hostile|cancel|unplug|resources|twoproc]...\n",
+                   "usage: %s [--short] [--seed N] [--exchanges N] "
+                   "[hostile|cancel|unplug|resources|twoproc]...\n",
                    argv[0]);
       return 2;
     }
