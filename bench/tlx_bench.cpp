@@ -7,13 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <fstream>
 #include <mutex>
 #include <string>
 
 #include "EngineState.h"
 #include "VirtualTerminal.h"
+#include "bench_data.h"
 #include "bench_floor.h"
+#include "bench_paced.h"
 #include "bench_stats.h"
 #include "tlxdev.h"
 #include "transfer/transfer.h"
@@ -21,22 +22,6 @@
 using namespace tlxbench;
 
 namespace {
-
-std::string Bytes(size_t n) {
-  std::string s(n, '\0');
-  unsigned x = 12345;
-  for (size_t i = 0; i < n; ++i) {
-    x = x * 1103515245u + 12345u;
-    s[i] = static_cast<char>(x >> 16);
-  }
-  return s;
-}
-
-bool WriteLocal(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
-}
 
 void ZeroThinkTime(tlxsim::VirtualTerminal& vt) {
   tlxsim::Customer c = vt.GetCustomer();
@@ -48,7 +33,29 @@ void ZeroThinkTime(tlxsim::VirtualTerminal& vt) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int rounds = argc > 1 ? std::atoi(argv[1]) : 200;
+  int rounds = 200;
+  bool paced = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--paced") {
+      paced = true;
+    } else if (!arg.empty() && arg.find_first_not_of("0123456789") == std::string::npos &&
+               arg.size() < 7 && std::atoi(arg.c_str()) > 0) {
+      rounds = std::atoi(arg.c_str());
+    } else {
+      std::fprintf(stderr, "tlx-bench: unknown argument %s\nusage: tlx-bench [ROUNDS] [--paced]\n",
+                   arg.c_str());
+      return 2;
+    }
+  }
+  if (paced) {
+    char tmpl[] = "/tmp/tlx-bench-XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) return 1;
+    const int rc = RunPaced(tmpl);
+    std::string rm = std::string("rm -rf '") + tmpl + "'";
+    if (std::system(rm.c_str()) != 0) std::fprintf(stderr, "tlx-bench: %s failed\n", rm.c_str());
+    return rc;
+  }
   tlxsim::VirtualTerminal vt;
   try {
     vt.Start();

@@ -70,6 +70,26 @@ bool Tour::prepareFiles()
     return true;
 }
 
+QString Tour::stepStem(size_t index) const
+{
+    return QStringLiteral("%1-%2")
+        .arg(static_cast<int>(index) + 1, 2, 10, QLatin1Char('0'))
+        .arg(m_steps[index].name);
+}
+
+void Tour::markStep(const QString &stem)
+{
+    // The terminal window, when it takes pictures into the same directory,
+    // names its picture of this step after it ("13-info-terminal.png").
+    QFile mark(m_dir + QStringLiteral("/tour-step.txt"));
+    if (stem.isEmpty()) {
+        mark.remove();
+        return;
+    }
+    if (mark.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        mark.write(stem.toUtf8() + '\n');
+}
+
 void Tour::click(const char *buttonName)
 {
     if (auto *button = m_window->findChild<QAbstractButton *>(QLatin1String(buttonName)))
@@ -171,6 +191,7 @@ QStringList Tour::newLines() const
 void Tour::runStep()
 {
     if (m_current >= m_steps.size()) {
+        markStep(QString());
         std::printf("tour: %d of %d actions succeeded\n", m_passed,
                     static_cast<int>(m_steps.size()));
         std::fflush(stdout);
@@ -186,6 +207,7 @@ void Tour::runStep()
                               Q_ARG(QModelIndex, list->model()->index(step.row, 0)));
     m_linesBefore = m_log->document()->isEmpty() ? 0 : m_log->document()->blockCount();
     m_elapsedMs = 0;
+    markStep(stepStem(m_current));
     step.act();
     m_timer.start();
 }
@@ -213,10 +235,7 @@ void Tour::endStep(bool ok, const QString &why)
     m_timer.stop();
     const Step &step = m_steps[m_current];
     ok ? ++m_passed : ++m_failed;
-    const QString picture = QStringLiteral("%1/%2-%3.png")
-                                .arg(m_dir)
-                                .arg(m_current + 1, 2, 10, QLatin1Char('0'))
-                                .arg(step.name);
+    const QString picture = QStringLiteral("%1/%2.png").arg(m_dir, stepStem(m_current));
     m_window->grab().save(picture);
     std::printf("tour: %-11s %s  %s\n", qPrintable(step.name), ok ? "ok    " : "FAILED",
                 why.toUtf8().constData());

@@ -1,7 +1,8 @@
 // A guided run through the demo: clicks one action on every page against a
 // live terminal, waits for its log line, saves a picture of the window
 // after each action and ends the program with 0 only when every action
-// logged its success line.
+// logged its success line. The step under way is named in "tour-step.txt"
+// in the picture directory, for the terminal window's own pictures.
 #ifndef TOUR_H
 #define TOUR_H
 
@@ -49,6 +50,8 @@ private:
     bool prepareFiles();
     void runStep();
     void endStep(bool ok, const QString &why);
+    QString stepStem(size_t index) const;  // "13-info"
+    void markStep(const QString &stem);     // empty: no step under way
     void click(const char *buttonName);
     void setText(const char *editName, const QString &text);
     void setIndex(const char *comboName, int index);

@@ -70,6 +70,7 @@ for arch in amd64 arm64; do
   refuse "$dev" 'libtlxdev\.so\.|session\.h|CDevice\.h|util\.h'
   expect "$tools" ./usr/bin/tlx-demo ./usr/bin/tlx-tool \
     ./usr/lib/tlx-tools/TLX_Demo ./usr/lib/tlx-tools/TLX_Tool ./usr/lib/tlx-tools/tlx-sim \
+    ./usr/lib/tlx-tools/TLX_Terminal \
     ./usr/lib/tlx-tools/tlx-launch.sh "./usr/lib/tlx-tools/usbstub/libusb-1.0.so.0 -> libusb-1.0.so.0.0.0" \
     ./usr/share/applications/tlx-demo.desktop ./usr/share/applications/tlx-tool.desktop \
     ./usr/share/icons/hicolor/scalable/apps/tlx-demo.svg \
@@ -87,6 +88,7 @@ for arch in amd64 arm64; do
   depends_on "$dev" "libtlxdev1 \\(= $v\\)"
   depends_on "$tools" "libtlxdev1 \\(= $v\\)"
   depends_on "$tools" 'libqt5widgets5'
+  depends_on "$tools" 'libpoppler-qt5-1'
   [ "$(dpkg-deb -f "$runtime" Architecture)" = "$arch" ] || fail "$(basename "$runtime") is not $arch"
   case $arch in amd64) machine=x86-64 ;; arm64) machine=aarch64 ;; esac
   dpkg-deb --fsys-tarfile "$runtime" | tar -xO "$lib/libtlxdev.so.$so" >"$scratch/lib.so"
@@ -115,6 +117,8 @@ tail -n 3 "$root/tour.log"
 work=$root/home/.local/share/tlx/demo
 [ "$(readlink -f "$work/libtlxdev.so")" = "$(readlink -f "$root/tree/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/libtlxdev.so.1")" ] ||
   fail "the working directory's libtlxdev.so does not lead to the unpacked library"
-pictures=$(ls "$root/tour"/[0-9][0-9]-*.png | wc -l)
-[ "$pictures" -ge 16 ] || fail "the tour saved $pictures pictures"
-echo "check-packages: $checked packages ok; the unpacked demo's tour saved $pictures pictures"
+pictures=$(ls "$root/tour"/[0-9][0-9]-*.png | grep -vc terminal)
+[ "$pictures" -ge 16 ] || fail "the tour saved $pictures pictures of the demo"
+window=$(ls "$root/tour"/*terminal*.png 2>/dev/null | wc -l)
+[ "$window" -ge 1 ] || fail "the tour saved no picture of the terminal window"
+echo "check-packages: $checked packages ok; the unpacked demo's tour saved $pictures pictures, $window of the terminal window"

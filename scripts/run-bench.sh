@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs tlx-bench against the in-process virtual terminal.
-# Usage: scripts/run-bench.sh BUILD_DIR [ROUNDS]
+# Usage: scripts/run-bench.sh BUILD_DIR [ROUNDS] [--paced]
+#   --paced: transfers on a terminal that keeps the real line's pace, each
+#            figure beside the line's ceiling (takes about three minutes)
 set -euo pipefail
-BUILD=${1:?usage: run-bench.sh BUILD_DIR [ROUNDS]}
+BUILD=${1:?usage: run-bench.sh BUILD_DIR [ROUNDS] [--paced]}
 shift
 BUILD=$(cd "$BUILD" && pwd)
 BENCH="$BUILD/bench/tlx-bench"

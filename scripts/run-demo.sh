@@ -1,26 +1,36 @@
 #!/usr/bin/env bash
 # Runs TLX_Demo against the virtual terminal.
-#   scripts/run-demo.sh BUILD_DIR              the interactive demo
+#   scripts/run-demo.sh BUILD_DIR              the demo and the terminal's
+#                                              window side by side: the
+#                                              person at that window answers
+#   scripts/run-demo.sh BUILD_DIR --scripted   the terminal without a window;
+#                                              its scripted customer answers
 #   scripts/run-demo.sh BUILD_DIR --tour DIR   one action on every page, a
 #                                              picture of the window after
-#                                              each into DIR; exit code 0
-#                                              only if all succeeded
-# The terminal (tlx-sim) runs in the background while the demo is open and
-# is stopped when it closes. The demo works in BUILD_DIR/run-demo, which
-# holds the library it binds ("./libtlxdev.so"), its "config.ini" and the
-# sample inputs of its pages ("info.txt", "hwBack.pdf"). Port 0 (the default)
-# is USB HID through the libusb stand-in; port 1 is the terminal's serial
-# line (a pseudo-terminal). Without a display the demo runs on a virtual one
+#                                              each into DIR (and one of the
+#                                              terminal window at each step
+#                                              that shows something on it,
+#                                              "NN-step-terminal.png"); exit
+#                                              code 0 only if all succeeded
+# The terminal (TLX_Terminal, or tlx-sim with --scripted) runs in the
+# background while the demo is open and is stopped when it closes. The demo
+# works in BUILD_DIR/run-demo, which holds the library it binds
+# ("./libtlxdev.so"), its "config.ini" and the sample inputs of its pages
+# ("info.txt", "hwBack.pdf"). Port 0 (the default) is USB HID through the
+# libusb stand-in; port 1 is the terminal's serial line (a pseudo-terminal).
+# Without a display the demo and the terminal's window run on a virtual one
 # (Xvfb). Ctrl-C ends the demo, the terminal and the virtual display.
 set -euo pipefail
 
-usage() { echo "usage: run-demo.sh BUILD_DIR [--tour DIR]" >&2; exit 2; }
+usage() { echo "usage: run-demo.sh BUILD_DIR [--scripted] [--tour DIR]" >&2; exit 2; }
 [ $# -ge 1 ] || usage
 BUILD=$(cd "$1" && pwd)
 shift
 TOUR=""
+SCRIPTED=""
 while [ $# -gt 0 ]; do
   case "$1" in
+    --scripted) SCRIPTED=1; shift ;;
     --tour)
       [ $# -ge 2 ] || usage
       mkdir -p "$2"
@@ -32,11 +42,26 @@ while [ $# -gt 0 ]; do
 done
 
 SIM=$BUILD/sim/program/tlx-sim
+TERMINAL=$BUILD/sim/window/TLX_Terminal
 DEMO=$BUILD/demo/TLX_Demo
 LIB=$BUILD/sdk/libtlxdev.so
 RUN=$BUILD/run-demo
 
-for f in "$SIM" "$DEMO" "$LIB"; do
+# The terminal's window answers unless the scripted customer is asked for;
+# on the tour it shows what the scripted customer does and takes pictures.
+SIM_ARGS=(--serial-ports 1)
+if [ -z "$SCRIPTED" ]; then
+  SIM_PROGRAM=$TERMINAL
+  if [ -n "$TOUR" ]; then
+    SIM_ARGS+=(--scripted --pictures "$TOUR")
+  else
+    SIM_ARGS+=(--beside)
+  fi
+else
+  SIM_PROGRAM=$SIM
+fi
+
+for f in "$SIM_PROGRAM" "$DEMO" "$LIB"; do
   [ -e "$f" ] || { echo "run-demo: $f is missing; build first" >&2; exit 1; }
 done
 
@@ -48,12 +73,18 @@ prepare_run_dir
 if [ -n "$TOUR" ] || [ ! -f "$RUN/config.ini" ]; then
   printf '[com]\nport=0\nbp=0\nbaud=9600\n' >"$RUN/config.ini"
 fi
-start_sim --serial-ports 1
+[ -z "$TOUR" ] && HINT="./tlx demo --tour DIR saves pictures of its window"
+# The terminal's window needs the display the demo will have.
+[ -z "$SCRIPTED" ] && start_display "$DEMO"
+start_sim "${SIM_ARGS[@]}"
 
 args=()
 [ -n "$TOUR" ] && args=(--tour "$TOUR")
-echo "run-demo: virtual terminal up (log: $RUN/sim.log); demo in $RUN"
-[ -z "$TOUR" ] && HINT="./tlx demo --tour DIR saves pictures of its window"
+if [ -z "$SCRIPTED" ] && [ -z "$TOUR" ]; then
+  echo "run-demo: virtual terminal up with its window: answer there (log: $RUN/sim.log); demo in $RUN"
+else
+  echo "run-demo: virtual terminal up (log: $RUN/sim.log); demo in $RUN"
+fi
 run_gui "$DEMO" "${args[@]}"
 [ -n "$TOUR" ] && echo "run-demo: tour pictures in $TOUR"
 exit "$STATUS"

@@ -23,7 +23,6 @@ done
 NAME=run-tool
 . "$(dirname "$0")/sim-session.sh"
 prepare_run_dir
-[ -f "$RUN/ad.jpg" ] || head -c 4096 /dev/urandom >"$RUN/ad.jpg"
 start_sim
 
 echo "run-tool: virtual terminal up (log: $RUN/sim.log); tool in $RUN"

@@ -26,17 +26,23 @@ trap end_session EXIT
 trap interrupted INT TERM HUP
 
 # Run directory with the library the programs bind ("./libtlxdev.so") and
-# the sample inputs of their default paths; edited copies are kept.
+# the sample inputs of their default paths (the ones the packages install);
+# edited copies are kept.
 prepare_run_dir() {
+  local samples f
+  samples=$(cd "$(dirname "${BASH_SOURCE[0]}")/../packaging/samples" && pwd)
   mkdir -p "$RUN"
   ln -sfn "$BUILD/sdk/libtlxdev.so" "$RUN/libtlxdev.so"
-  [ -f "$RUN/info.txt" ] || printf '尊敬的客户，请确认本次业务信息。\n业务类型：转账\n金额：100.00元\n' >"$RUN/info.txt"
-  [ -f "$RUN/hwBack.pdf" ] || printf '%%PDF-1.4\n1 0 obj<</Type/Catalog>>endobj\ntrailer<</Root 1 0 R>>\n%%%%EOF\n' >"$RUN/hwBack.pdf"
+  for f in info.txt hwBack.pdf ad.jpg photo.jpg; do
+    [ -f "$RUN/$f" ] || cp "$samples/$f" "$RUN/$f"
+  done
   return 0
 }
 
-# Starts tlx-sim in the background with the given options, stops it when
-# the calling script exits, and exports the environment it writes:
+# Starts tlx-sim (or the program in SIM_PROGRAM that takes its options, the
+# terminal window TLX_Terminal) in the background with the given options,
+# stops it when the calling script exits, and exports the environment it
+# writes:
 # TLX_SERIAL_PATH (port 1 -> its pseudo-terminal), the stand-in's socket,
 # and LD_LIBRARY_PATH to the libusb stand-in so port 0 reaches it.
 start_sim() {
@@ -44,15 +50,15 @@ start_sim() {
   rm -f "$env_file"
   # In a session of its own, so that Ctrl-C reaches only this script, which
   # then ends everything in order.
-  setsid "$BUILD/sim/program/tlx-sim" "$@" --env-file "$env_file" >"$RUN/sim.log" 2>&1 &
+  setsid "${SIM_PROGRAM:-$BUILD/sim/program/tlx-sim}" "$@" --env-file "$env_file" >"$RUN/sim.log" 2>&1 &
   SIM_PID=$!
   # tlx-sim writes the file once its links are up.
   for _ in $(seq 100); do
     [ -s "$env_file" ] && break
-    kill -0 "$SIM_PID" 2>/dev/null || { echo "$NAME: tlx-sim ended, see $RUN/sim.log" >&2; exit 1; }
+    kill -0 "$SIM_PID" 2>/dev/null || { echo "$NAME: the virtual terminal ended, see $RUN/sim.log" >&2; exit 1; }
     sleep 0.1
   done
-  [ -s "$env_file" ] || { echo "$NAME: tlx-sim did not come up, see $RUN/sim.log" >&2; exit 1; }
+  [ -s "$env_file" ] || { echo "$NAME: the virtual terminal did not come up, see $RUN/sim.log" >&2; exit 1; }
   local line
   while IFS= read -r line; do
     case "$line" in

@@ -10,7 +10,7 @@ tlx_die() {
 
 tlx_usage() {
   cat <<USAGE
-usage: tlx-$TLX_NAME [--sim] [--workdir DIR] [--] [$TLX_PROGRAM options]
+usage: tlx-$TLX_NAME [--sim [--scripted]] [--workdir DIR] [--] [$TLX_PROGRAM options]
 
 Starts $TLX_PROGRAM in its working directory ($TLX_WORKDIR),
 which holds the link to the installed library (libtlxdev.so), the sample
@@ -18,7 +18,11 @@ inputs (info.txt, hwBack.pdf, ad.jpg, photo.jpg) and the saved settings.
 
   --sim          talk to the virtual terminal instead of a real one: port 0
                  is its USB side, port 1 its serial line; its log is sim.log
-                 in the working directory
+                 in the working directory. For the demo it opens its
+                 customer-side window (TLX_Terminal), where you answer as
+                 the customer would; for the loop tool a scripted customer
+                 answers
+  --scripted     with --sim: the scripted customer answers, no window
   --workdir DIR  use DIR as the working directory (also: TLX_WORKDIR)
   -h, --help     this text
 
@@ -53,16 +57,19 @@ tlx_stop_sim() {
   TLX_SIM_RUN=
 }
 
-# Starts the virtual terminal and takes over the environment it writes:
-# TLX_SERIAL_PATH for port 1, the stand-in's socket and LD_LIBRARY_PATH to
-# the libusb stand-in for port 0. Its files persist in the working directory.
+# Starts the virtual terminal (tlx_start_sim PROGRAM [options]) and takes
+# over the environment it writes: TLX_SERIAL_PATH for port 1, the
+# stand-in's socket and LD_LIBRARY_PATH to the libusb stand-in for port 0.
+# Its files persist in the working directory.
 tlx_start_sim() {
+  sim_program=$1
+  shift
   TLX_SIM_RUN=$(mktemp -d "${TMPDIR:-/tmp}/tlx-$TLX_NAME.XXXXXX") || tlx_die "cannot create a temporary directory"
   trap tlx_stop_sim EXIT
   trap 'exit 130' INT
   trap 'exit 143' TERM HUP
   mkdir -p "$TLX_WORKDIR/virtual-terminal"
-  "$TLX_PRIVATE/tlx-sim" --serial-ports 1 --storage "$TLX_WORKDIR/virtual-terminal" \
+  "$TLX_PRIVATE/$sim_program" "$@" --serial-ports 1 --storage "$TLX_WORKDIR/virtual-terminal" \
     --env-file "$TLX_SIM_RUN/sim.env" >"$TLX_WORKDIR/sim.log" 2>&1 &
   TLX_SIM_PID=$!
   i=0
@@ -91,9 +98,11 @@ tlx_launch() {
     fi
   fi
   sim=0
+  scripted=0
   while [ $# -gt 0 ]; do
     case $1 in
       --sim) sim=1; shift ;;
+      --scripted) scripted=1; shift ;;
       --workdir) [ $# -ge 2 ] || tlx_die "--workdir needs a directory"; TLX_WORKDIR=$2; shift 2 ;;
       --workdir=*) TLX_WORKDIR=${1#--workdir=}; shift ;;
       -h|--help) tlx_usage; exit 0 ;;
@@ -108,12 +117,14 @@ tlx_launch() {
   here=$PWD
   n=$#
   expect_path=0
+  tour=
   while [ $n -gt 0 ]; do
     a=$1
     shift
     if [ $expect_path = 1 ]; then
       case $a in /*) ;; *) a=$here/$a ;; esac
       expect_path=0
+      tour=$a
     elif [ "$a" = --tour ]; then
       expect_path=1
     fi
@@ -126,7 +137,18 @@ tlx_launch() {
     cd "$TLX_WORKDIR" || tlx_die "cannot enter $TLX_WORKDIR"
     exec "$TLX_PRIVATE/$TLX_PROGRAM" "$@"
   fi
-  tlx_start_sim
+  # The demo meets the terminal's window, where the user answers; on the
+  # tour the window shows what the scripted customer does and takes
+  # pictures beside the demo's. The loop tool runs unattended: the scripted
+  # customer answers.
+  if [ $scripted = 1 ] || [ "$TLX_NAME" != demo ] || [ ! -x "$TLX_PRIVATE/TLX_Terminal" ]; then
+    tlx_start_sim tlx-sim
+  elif [ -n "$tour" ]; then
+    mkdir -p "$tour"
+    tlx_start_sim TLX_Terminal --scripted --pictures "$tour"
+  else
+    tlx_start_sim TLX_Terminal --beside
+  fi
   cd "$TLX_WORKDIR" || tlx_die "cannot enter $TLX_WORKDIR"
   status=0
   "$TLX_PRIVATE/$TLX_PROGRAM" "$@" || status=$?

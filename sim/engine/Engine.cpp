@@ -16,18 +16,24 @@ Engine::~Engine() = default;
 template <typename F>
 static auto Locked(EngineImpl& impl, F f) -> decltype(f()) {
   std::vector<std::string> lines;
+  std::vector<PromptEvent> events;
   bool notify = false;
   auto finish = [&]() {
     std::function<void(const std::string&)> log;
     std::function<void()> note;
+    std::function<void(const PromptEvent&)> prompt;
     {
       std::lock_guard<std::mutex> l(impl.cbMu);
       log = impl.logFn;
       note = impl.notifyFn;
+      prompt = impl.promptFn;
     }
-    if (log && !lines.empty()) {
+    if ((log && !lines.empty()) || (prompt && !events.empty())) {
       std::lock_guard<std::recursive_mutex> l(impl.logCallMu);
-      for (const auto& line : lines) log(line);
+      if (log)
+        for (const auto& line : lines) log(line);
+      if (prompt)
+        for (const auto& e : events) prompt(e);
     }
     if (notify && note) note();
   };
@@ -36,6 +42,7 @@ static auto Locked(EngineImpl& impl, F f) -> decltype(f()) {
       std::lock_guard<std::mutex> l(impl.mu);
       f();
       lines = impl.TakeLog();
+      events = impl.TakeEvents();
       notify = impl.TakeNotify();
     }
     finish();
@@ -45,6 +52,7 @@ static auto Locked(EngineImpl& impl, F f) -> decltype(f()) {
       std::lock_guard<std::mutex> l(impl.mu);
       r = f();
       lines = impl.TakeLog();
+      events = impl.TakeEvents();
       notify = impl.TakeNotify();
     }
     finish();
@@ -129,6 +137,42 @@ void Engine::SetLogger(std::function<void(const std::string&)> log) {
   }
   std::lock_guard<std::mutex> l(impl_->cbMu);
   impl_->logFn = std::move(log);
+}
+
+void Engine::SetLiveCustomer(bool live) {
+  std::lock_guard<std::mutex> l(impl_->mu);
+  impl_->liveCustomer = live;
+}
+
+bool Engine::LiveCustomer() const {
+  std::lock_guard<std::mutex> l(impl_->mu);
+  return impl_->liveCustomer;
+}
+
+void Engine::SetPromptListener(std::function<void(const PromptEvent&)> listener) {
+  {
+    std::lock_guard<std::mutex> l(impl_->mu);
+    impl_->prompting = static_cast<bool>(listener);
+  }
+  std::lock_guard<std::mutex> l(impl_->cbMu);
+  impl_->promptFn = std::move(listener);
+}
+
+bool Engine::AnswerPrompt(uint64_t id, const std::string& value) {
+  return AnswerPromptAt(id, value, Clock::now());
+}
+
+bool Engine::AnswerPromptAt(uint64_t id, const std::string& value, Clock::time_point now) {
+  return Locked(*impl_, [&]() { return impl_->AnswerPrompt(id, value, nullptr, now); });
+}
+
+bool Engine::AnswerSignature(uint64_t id, const std::vector<Stroke>& strokes) {
+  return AnswerSignatureAt(id, strokes, Clock::now());
+}
+
+bool Engine::AnswerSignatureAt(uint64_t id, const std::vector<Stroke>& strokes,
+                               Clock::time_point now) {
+  return Locked(*impl_, [&]() { return impl_->AnswerPrompt(id, std::string(), &strokes, now); });
 }
 
 EngineImpl& Engine::Impl() { return *impl_; }

@@ -10,12 +10,15 @@
 #define TLXSIM_ENGINE_H
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "Signature.h"
 
 namespace tlxsim {
 
@@ -72,6 +75,58 @@ struct Customer {
   Answer sign{true, 1000, ""};
 };
 
+// Something the terminal puts in front of the customer and waits on.
+enum class PromptKind {
+  Info,       // information text: confirm or cancel
+  Evaluator,  // rate the teller: satisfied, average, dissatisfied
+  Amount,     // numeric keypad, amount ("\x1bGM\r\n")
+  Phone,      // numeric keypad, phone number ("\x1bFA\r\n")
+  Pin,        // PIN pad, plain PIN (0x82 / 0x81)
+  PinBlock,   // PIN pad, encrypted PIN block ("\x1bF..", "\x1bI..")
+  Sign,       // signature on a downloaded document
+};
+
+struct Prompt {
+  uint64_t id = 0;
+  PromptKind kind = PromptKind::Info;
+  Link link = Link::Serial;
+  // Time until the terminal's own end of the prompt: its timeout answer
+  // (information, evaluator, keypad), the refusal (signature) or silence
+  // (PIN pad).
+  int timeoutMs = 0;
+  std::string text;  // Info: the information text (GBK bytes)
+  // Evaluator: the header the host set (name in GBK bytes); photoFile is
+  // the host path of the stored teller photo of that name, or empty.
+  std::string tellerName, tellerNo, photo, photoFile;
+  int stars = 0;
+  // PIN pad: voice prompt (0 "enter", 1 "enter again"), the most digits the
+  // pad takes, plain entry mode.
+  int voicePrompt = 0, pinLength = 6, pinMode = 0;
+  // Sign: document kind (1 html, 2 jpg, 3 pdf) and its host path.
+  int signKind = 0;
+  std::string documentFile;
+  // Who answers: the scripted customer, or the person at the window.
+  bool scripted = true;
+  int scriptedDelayMs = 0;
+  bool scriptedAnswers = false;  // false: the scripted customer lets it time out
+  std::string scriptedValue;     // keypad value, status answer; never a PIN
+  int scriptedDigits = 0;        // PIN pad: how many digits it types
+  std::vector<Stroke> scriptedStrokes;  // Sign: what it draws
+};
+
+enum class PromptEnd {
+  Answered,   // the customer's answer went out
+  TimedOut,   // the terminal's own timeout ended it
+  Cancelled,  // the host closed the module, ended PIN entry or closed the link
+  Closed,     // the line went down (serial hangup, USB device gone)
+};
+
+struct PromptEvent {
+  bool started = true;  // false: the prompt `prompt.id` ended with `end`
+  Prompt prompt;        // complete when started; only id and kind when ended
+  PromptEnd end = PromptEnd::Answered;
+};
+
 // A command as the terminal received it (HID padding removed).
 struct Received {
   Link link;
@@ -117,6 +172,25 @@ class Engine {
   // The host closed the serial line / the HID handle: drop pending output
   // that a real terminal would have sent into the void.
   void LinkClosed(Link link);
+
+  // The person at the terminal answers instead of the scripted customer
+  // (prompts then wait for AnswerPrompt/AnswerSignature or the timeout).
+  void SetLiveCustomer(bool live);
+  bool LiveCustomer() const;
+  // Told of every prompt that starts and ends, with either customer; called
+  // outside the engine's lock from the thread that caused it.
+  void SetPromptListener(std::function<void(const PromptEvent&)> listener);
+  // The person's answer to an open prompt. Info: "B0F" confirm, "B1F"
+  // cancel; Evaluator: "B1F" satisfied, "B2F" average, "B3F" dissatisfied;
+  // Amount/Phone: the value typed (digits, '.'); Pin/PinBlock: the digits
+  // typed, empty when the customer gives up (the terminal then answers
+  // nothing). False when the prompt is no longer open, the value does not
+  // fit it, or the scripted customer answers it.
+  bool AnswerPrompt(uint64_t id, const std::string& value);
+  bool AnswerPromptAt(uint64_t id, const std::string& value, Clock::time_point now);
+  // The person signed: the strokes in the 320x160 signature area.
+  bool AnswerSignature(uint64_t id, const std::vector<Stroke>& strokes);
+  bool AnswerSignatureAt(uint64_t id, const std::vector<Stroke>& strokes, Clock::time_point now);
 
   std::vector<Received> History() const;
   void ClearHistory();

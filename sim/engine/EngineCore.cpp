@@ -68,7 +68,7 @@ Fault EngineImpl::PeekFault(const std::string& key, const std::string& generic) 
 }
 
 void EngineImpl::Schedule(Link link, Clock::time_point due, Chunk chunk, int module, bool secret,
-                          int signKind) {
+                          int signKind, uint64_t prompt) {
   auto& q = out_[Index(link)];
   Scheduled s;
   s.due = due;
@@ -78,6 +78,7 @@ void EngineImpl::Schedule(Link link, Clock::time_point due, Chunk chunk, int mod
   s.secret = secret;
   s.signKind = signKind;
   s.command = commands_;
+  s.prompt = prompt;
   auto pos = std::upper_bound(q.begin(), q.end(), s, [](const Scheduled& a, const Scheduled& b) {
     return a.due < b.due || (a.due == b.due && a.seq < b.seq);
   });
@@ -94,6 +95,7 @@ void EngineImpl::CancelModule(Link link, int module) {
           q.end());
   if (q.size() != before) Log(std::string(LinkName(link)) + " pending answer of module " +
                               std::to_string(module) + " dropped");
+  EndPrompts(link, module, PromptEnd::Cancelled);
 }
 
 void EngineImpl::Send(Link link, Clock::time_point now, const Fault& f, Reply r) {
@@ -149,7 +151,7 @@ void EngineImpl::Send(Link link, Clock::time_point now, const Fault& f, Reply r)
   }
   if (c.bytes.empty() && !c.hangup) return;
   Schedule(link, now + std::chrono::milliseconds(std::max(0, delay)), std::move(c), r.module,
-           r.secret, r.signKind);
+           r.secret, r.signKind, r.prompt);
 }
 
 void EngineImpl::Receive(Link link, const char* data, size_t n, Clock::time_point now) {
@@ -225,12 +227,15 @@ void EngineImpl::Dispatch(Link link, const ParsedCommand& c, Clock::time_point n
 
 std::vector<Chunk> EngineImpl::Poll(Link link, Clock::time_point now,
                                     Clock::time_point* nextDue) {
+  PromptDeadlines(link, now);
   auto& q = out_[Index(link)];
   std::vector<Chunk> due;
+  std::vector<std::pair<uint64_t, bool>> answered;  // prompt, by a hangup
   size_t taken = 0;
   while (taken < q.size() && q[taken].due <= now) {
     Scheduled& s = q[taken++];
     if (s.signKind) CompleteSignature(s.signKind);
+    if (s.prompt) answered.emplace_back(s.prompt, s.chunk.hangup);
     if (s.chunk.hangup)
       Log(std::string(LinkName(link)) + (link == Link::Hid ? " device vanishes" : " hangs up"));
     else if (s.secret)
@@ -241,13 +246,25 @@ std::vector<Chunk> EngineImpl::Poll(Link link, Clock::time_point now,
     due.push_back(std::move(s.chunk));
   }
   q.erase(q.begin(), q.begin() + static_cast<std::ptrdiff_t>(taken));
+  for (const auto& a : answered)
+    for (size_t i = 0; i < prompts_.size(); ++i)
+      if (prompts_[i].prompt.id == a.first) {
+        EndPrompt(i, a.second ? PromptEnd::Closed
+                              : prompts_[i].scriptedTimeout ? PromptEnd::TimedOut
+                                                            : PromptEnd::Answered);
+        break;
+      }
   for (const Chunk& c : due)
     if (c.hangup) {
       // The host sees the line or device go: whatever was under way ends.
       transfer_[Index(link)] = LinkTransfer();
       parsers_[Index(link)].Reset();
+      EndPrompts(link, 0, PromptEnd::Closed);
     }
-  if (nextDue) *nextDue = q.empty() ? Clock::time_point::max() : q.front().due;
+  if (nextDue) {
+    *nextDue = q.empty() ? Clock::time_point::max() : q.front().due;
+    *nextDue = std::min(*nextDue, NextPromptDeadline(link));
+  }
   return due;
 }
 
@@ -267,6 +284,9 @@ void EngineImpl::LinkClosed(Link link) {
   if (q.size() != before)
     Log(std::string(LinkName(link)) + " closed by the host: " +
         std::to_string(before - q.size()) + " pending answer(s) dropped");
+  for (size_t k = prompts_.size(); k-- > 0;)
+    if (prompts_[k].prompt.link == link && prompts_[k].command <= end)
+      EndPrompt(k, PromptEnd::Cancelled);  // the host stopped waiting
   LinkTransfer& t = transfer_[i];
   if (t.pulling && t.pullCommand <= end) {
     t.pulling = false;

@@ -64,6 +64,7 @@ struct Scheduled {
   bool secret = false;   // PIN material: masked in the log
   int signKind = 0;      // a signature completes when this answer goes out
   uint64_t command = 0;  // number of the command it answers
+  uint64_t prompt = 0;   // the scripted answer of this prompt
 };
 
 // Transfer state of one link.
@@ -116,15 +117,21 @@ class EngineImpl {
   void LinkClosed(Link link);
   std::vector<std::string> TakeLog();
   bool TakeNotify();
+  std::vector<PromptEvent> TakeEvents();
+  bool AnswerPrompt(uint64_t id, const std::string& value, const std::vector<Stroke>* strokes,
+                    Clock::time_point now);
 
   std::map<std::string, Fault> faults;
   std::vector<Received> history;
   bool logging = false;
+  bool liveCustomer = false;  // the person at the window answers
+  bool prompting = false;     // someone listens to prompt events
 
   // Callbacks, under their own lock: they run outside `mu`.
   std::mutex cbMu;
   std::function<void(const std::string&)> logFn;
   std::function<void()> notifyFn;
+  std::function<void(const PromptEvent&)> promptFn;
   // Serialises logger calls from the two link threads (recursive: a logger
   // may call into the engine).
   std::recursive_mutex logCallMu;
@@ -137,13 +144,43 @@ class EngineImpl {
     bool secret = false;
     int signKind = 0;
     std::string negative = std::string("\x02U\x03", 3);
+    uint64_t prompt = 0;  // the prompt this answers (its end is told when it goes out)
   };
+  // A prompt waiting for its answer.
+  struct OpenPrompt {
+    Prompt prompt;
+    int module = 0;     // 1 PIN pad, 2 screen, 4 evaluator, 5 keypad
+    Fault fault;        // live: applied to the answer when it is made
+    Reply timeoutReply; // live: sent at the deadline (empty: nothing)
+    Reply answer;       // live: the answer's form (bytes filled in on answer)
+    std::string account;  // PIN block: account digits; option in `option`
+    int option = 0;
+    bool scheduled = false;      // scripted: its answer is in the schedule
+    bool scriptedTimeout = false;  // that answer is the terminal's timeout answer
+    uint64_t command = 0;
+    Clock::time_point deadline;
+  };
+  // Opens a prompt for the customer; with the scripted customer, `scripted`
+  // is its answer (already timed; empty bytes: no answer) and goes out with
+  // the fault applied. Returns the prompt id.
+  uint64_t StartPrompt(Link link, Clock::time_point now, OpenPrompt p, const Fault& f,
+                       Reply scripted, bool scriptedTimesOut);
+  void EndPrompt(size_t index, PromptEnd end);
+  void EndPrompts(Link link, int module, PromptEnd end);
+  void PromptDeadlines(Link link, Clock::time_point now);
+  Clock::time_point NextPromptDeadline(Link link) const;
+  bool PinAnswer(OpenPrompt& p, const std::string& digits, Reply* r);
+  OpenPrompt PinPrompt(PromptKind kind, int voicePrompt) const;
+  OpenPrompt StatusPrompt(PromptKind kind, int module, const Answer& a) const;
+  int ModuleTimeoutMs(int module) const;
+  void StatusAnswer(Link link, Clock::time_point now, const Fault& f, OpenPrompt p,
+                    const Answer& a, const std::string& answer);
   void Dispatch(Link link, const ParsedCommand& c, Clock::time_point now);
   Fault TakeFault(const std::string& key, const std::string& generic = std::string());
   Fault PeekFault(const std::string& key, const std::string& generic = std::string()) const;
   void Send(Link link, Clock::time_point now, const Fault& f, Reply r);
   void Schedule(Link link, Clock::time_point due, Chunk chunk, int module, bool secret,
-                int signKind = 0);
+                int signKind = 0, uint64_t prompt = 0);
   void CancelModule(Link link, int module);
   void Log(const std::string& line);
 
@@ -162,7 +199,8 @@ class EngineImpl {
   void PullNext(Link link, Clock::time_point now);
   bool PullGoneAt(LinkTransfer& t, Clock::time_point now, Link link);
   void CompleteSignature(int kind);
-  bool PinBlockReply(const std::string& account, int option, std::string* reply);
+  bool PinBlockReply(const std::string& pin, const std::string& account, int option,
+                     std::string* reply);
 
   static int Index(Link link) { return link == Link::Hid ? 1 : 0; }
   CommandParser parsers_[2] = {CommandParser(false), CommandParser(true)};
@@ -176,6 +214,10 @@ class EngineImpl {
   uint64_t lastReset_[2] = {0, 0};
   std::vector<std::string> log_;
   bool notify_ = false;
+  std::vector<OpenPrompt> prompts_;
+  uint64_t promptSeq_ = 0;
+  std::vector<PromptEvent> events_;
+  std::vector<Stroke> signStrokes_;  // what the customer drew for the signature under way
 };
 
 }  // namespace tlxsim

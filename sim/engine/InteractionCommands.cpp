@@ -1,6 +1,8 @@
 // Customer interaction: information screen, evaluator, keypad and
 // signature, answered by the scripted customer or by the terminal's own
 // timeout answer.
+#include <filesystem>
+
 #include "EngineState.h"
 #include "HexAsc1.h"
 #include "WireText.h"
@@ -72,44 +74,73 @@ void EngineImpl::Interaction(Link link, const ParsedCommand& c, Clock::time_poin
   } else if (m == 2 && kw == "A") {
     std::string text;
     state.infoText = HexAsc1Decode(c.fields, &text) ? text : c.fields;
-    bool timedOut = false;
-    CustomerOrTimeout(customer.info, customer.info.value, state.moduleTimeout[2],
-                      TimeoutAnswer(2), &r.bytes, &r.delayMs, &timedOut);
-    if (timedOut) Log("customer does not answer: timeout answer after the module timeout");
-    r.negative = "BUF";
+    OpenPrompt p = StatusPrompt(PromptKind::Info, 2, customer.info);
+    p.prompt.text = state.infoText;
+    StatusAnswer(link, now, f, std::move(p), customer.info, customer.info.value);
+    return;
   } else if (m == 4 && kw == "R") {
-    bool timedOut = false;
-    CustomerOrTimeout(customer.evaluator, customer.evaluator.value, state.moduleTimeout[4],
-                      TimeoutAnswer(4), &r.bytes, &r.delayMs, &timedOut);
-    if (timedOut) Log("customer does not answer: timeout answer after the module timeout");
-    r.negative = "BUF";
+    OpenPrompt p = StatusPrompt(PromptKind::Evaluator, 4, customer.evaluator);
+    const EvaluatorHeader& h = state.evaluator;
+    p.prompt.tellerName = h.tellerName;
+    p.prompt.tellerNo = h.tellerNo;
+    p.prompt.stars = h.stars;
+    p.prompt.photo = h.photo;
+    std::string photo = HostPath(MediaPath(2, h.photo));
+    std::error_code ec;
+    if (!photo.empty() && std::filesystem::is_regular_file(photo, ec)) p.prompt.photoFile = photo;
+    StatusAnswer(link, now, f, std::move(p), customer.evaluator, customer.evaluator.value);
+    return;
   } else if (m == 2 && kw == "HANDSIGN") {
     std::vector<std::string> fs = SplitFields(c.fields);
     long kind = 0, timeout = 0;
     static const char* kDocs[] = {nullptr, "/tmp/infoviewer.html", "/tmp/infoviewer.jpg",
                                   "/tmp/infoviewer.pdf"};
-    std::string doc;
     bool ok = fs.size() == 2 && ParseInt(fs[0], &kind) && ParseInt(fs[1], &timeout) &&
               kind >= 1 && kind <= 3 && timeout >= 1 && timeout <= 999;
+    std::string docFile;
     if (ok) {
       state.signKind = int(kind);
       state.signTimeout = int(timeout);
-      ok = ReadTerminalFile(kDocs[kind], &doc);
+      docFile = HostPath(kDocs[kind]);
+      std::error_code ec;
+      ok = !docFile.empty() && std::filesystem::is_regular_file(docFile, ec);
       if (!ok) Log(std::string("signature refused: ") + kDocs[kind] + " was not downloaded");
     }
     if (!ok) {
       r.bytes = r.negative;
-    } else if (customer.sign.answers && customer.sign.delayMs < timeout * 1000) {
-      r.bytes = std::string("\x02\xaa\x03", 3);
-      r.delayMs = customer.sign.delayMs;
-      r.signKind = int(kind);
-    } else {
-      // The customer does not sign in time: the terminal refuses at the
-      // signing timeout.
-      Log("customer does not sign: refusal after the signing timeout");
-      r.bytes = r.negative;
-      r.delayMs = int(timeout) * 1000;
+      Send(link, now, f, r);
+      return;
     }
+    OpenPrompt p;
+    p.prompt.kind = PromptKind::Sign;
+    p.prompt.timeoutMs = int(timeout) * 1000;
+    p.prompt.signKind = int(kind);
+    p.prompt.documentFile = docFile;
+    p.prompt.scriptedDelayMs = customer.sign.delayMs;
+    p.module = 2;
+    // Nobody signs within the signing timeout: the terminal refuses then.
+    p.timeoutReply.bytes = r.negative;
+    p.timeoutReply.module = 2;
+    p.answer.module = 2;
+    signStrokes_.clear();
+    Reply scripted;
+    scripted.module = 2;
+    bool timesOut = false;
+    if (!liveCustomer && customer.sign.answers && customer.sign.delayMs < timeout * 1000) {
+      p.prompt.scriptedAnswers = true;
+      p.prompt.scriptedStrokes = SignatureStrokes(state.signatures + int(kind));
+      signStrokes_ = p.prompt.scriptedStrokes;
+      scripted.bytes = std::string("\x02\xaa\x03", 3);
+      scripted.delayMs = customer.sign.delayMs;
+      scripted.signKind = int(kind);
+    } else if (!liveCustomer) {
+      Log("customer does not sign: refusal after the signing timeout");
+      scripted.bytes = r.negative;
+      scripted.delayMs = int(timeout) * 1000;
+      timesOut = true;
+    }
+    StartPrompt(link, now, std::move(p), f, scripted, timesOut);
+    return;
   } else {
     writeOnly = true;
   }
@@ -125,14 +156,45 @@ void EngineImpl::KeypadLine(Link link, const ParsedCommand& c, Clock::time_point
   const bool amount = c.keyword == "G";
   Fault f = TakeFault(amount ? "GM" : "FA");
   const Answer& a = amount ? customer.keypadAmount : customer.keypadPhone;
-  Reply r;
-  r.module = 5;
-  r.negative = "BUF";
+  OpenPrompt p = StatusPrompt(amount ? PromptKind::Amount : PromptKind::Phone, 5, a);
+  StatusAnswer(link, now, f, std::move(p), a, "B" + a.value + "F");
+}
+
+EngineImpl::OpenPrompt EngineImpl::StatusPrompt(PromptKind kind, int module,
+                                                const Answer& a) const {
+  OpenPrompt p;
+  p.prompt.kind = kind;
+  p.prompt.timeoutMs = ModuleTimeoutMs(module);
+  p.prompt.scriptedDelayMs = a.delayMs;
+  p.prompt.scriptedAnswers = a.answers && a.delayMs < p.prompt.timeoutMs;
+  p.prompt.scriptedValue = a.value;
+  p.module = module;
+  p.timeoutReply.bytes = TimeoutAnswer(module);
+  p.timeoutReply.module = module;
+  p.timeoutReply.negative = "BUF";
+  p.answer = p.timeoutReply;
+  return p;
+}
+
+int EngineImpl::ModuleTimeoutMs(int module) const {
+  auto it = state.moduleTimeout.find(module);
+  return (it == state.moduleTimeout.end() ? 30 : it->second) * 1000;
+}
+
+// Starts a prompt answered with a status or keypad answer: the scripted
+// customer's after its delay, or the terminal's timeout answer exactly at
+// the module timeout.
+void EngineImpl::StatusAnswer(Link link, Clock::time_point now, const Fault& f, OpenPrompt p,
+                              const Answer& a, const std::string& answer) {
+  Reply scripted;
   bool timedOut = false;
-  CustomerOrTimeout(a, "B" + a.value + "F", state.moduleTimeout[5], TimeoutAnswer(5), &r.bytes,
-                    &r.delayMs, &timedOut);
-  if (timedOut) Log("customer does not answer: timeout answer after the module timeout");
-  Send(link, now, f, r);
+  if (!liveCustomer) {
+    scripted = p.timeoutReply;
+    CustomerOrTimeout(a, answer, p.prompt.timeoutMs / 1000, p.timeoutReply.bytes,
+                      &scripted.bytes, &scripted.delayMs, &timedOut);
+    if (timedOut) Log("customer does not answer: timeout answer after the module timeout");
+  }
+  StartPrompt(link, now, std::move(p), f, scripted, timedOut);
 }
 
 }  // namespace tlxsim

@@ -51,17 +51,16 @@ static std::string TypedPin(const Customer& cu, const TerminalState& st) {
   return pin;
 }
 
-bool EngineImpl::PinBlockReply(const std::string& account, int option, std::string* reply) {
+bool EngineImpl::PinBlockReply(const std::string& pin, const std::string& account, int option,
+                               std::string* reply) {
   if (state.activeMaster < 0) return false;
   auto it = state.workKeys.find({state.activeMaster, state.activeWork});
   if (it == state.workKeys.end()) return false;
   std::string field;
   if (!AccountField(account, &field)) return false;
-  std::string pin = TypedPin(customer, state);
   std::string clear, block;
   bool ok = MakeClearPinBlock(option & 1, pin, field, &clear) &&
             TdesEncrypt(it->second, clear, &block);
-  Wipe(&pin);
   Wipe(&clear);
   if (!ok) return false;
   char tag = 0x10;
@@ -71,7 +70,28 @@ bool EngineImpl::PinBlockReply(const std::string& account, int option, std::stri
     tag = 0x20;
   }
   *reply = "\x02" + HexAsc1Encode(std::string(1, tag) + block) + "\x03";
+  Wipe(&block);
   return true;
+}
+
+// Plain entry: the digits, then CR. Mode 1 reports every key press as the
+// digit followed by a zero byte.
+static std::string PlainPinBytes(const std::string& pin, int mode) {
+  std::string bytes;
+  for (char d : pin) {
+    bytes.push_back(d);
+    if (mode == 1) bytes.push_back('\0');
+  }
+  bytes.push_back('\r');
+  return bytes;
+}
+
+bool EngineImpl::PinAnswer(OpenPrompt& p, const std::string& digits, Reply* r) {
+  if (p.prompt.kind == PromptKind::Pin) {
+    r->bytes = PlainPinBytes(digits, p.prompt.pinMode);
+    return true;
+  }
+  return PinBlockReply(digits, p.account, p.option, &r->bytes);
 }
 
 void EngineImpl::PinPadLine(Link link, const ParsedCommand& c, Clock::time_point now) {
@@ -137,22 +157,34 @@ void EngineImpl::PinPadLine(Link link, const ParsedCommand& c, Clock::time_point
     bool valid = q.size() >= 2 && (q[0] == '0' || q[0] == '1') && option >= 0 && option <= 3 &&
                  (letter == 'I' || q.size() == 2) && AllDigits(account);
     state.pinEntry = true;
-    r.module = 1;
-    r.secret = true;
     bool keyReady = state.workKeys.count({state.activeMaster, state.activeWork}) > 0;
-    if (valid && keyReady && TypedPin(customer, state).empty()) {
-      Log("customer enters no PIN: the terminal does not answer");
+    std::string field;
+    if (!valid || !keyReady || !AccountField(account, &field)) {
+      r.bytes = r.negative;
+      r.module = 1;
+      Log("PIN block refused (bad request, no active work key or bad account)");
+      Send(link, now, f, r);
       return;
     }
-    if (!valid || !keyReady || !PinBlockReply(account, option, &r.bytes)) {
-      r.bytes = r.negative;
-      r.secret = false;
-      Log("PIN block refused (bad request, no active work key or bad account)");
-    } else {
-      r.delayMs = customer.pin.delayMs;
+    OpenPrompt p = PinPrompt(PromptKind::PinBlock, q[0] - '0');
+    p.account = account;
+    p.option = option;
+    Reply answer = p.answer;
+    std::string pin = liveCustomer ? std::string() : TypedPin(customer, state);
+    p.prompt.scriptedAnswers = !pin.empty();
+    p.prompt.scriptedDigits = static_cast<int>(pin.size());
+    if (!liveCustomer && pin.empty()) {
+      Log("customer enters no PIN: the terminal does not answer");
+    } else if (!liveCustomer && !PinBlockReply(pin, account, option, &answer.bytes)) {
+      answer.bytes = answer.negative;
+      answer.secret = false;
+      answer.delayMs = 0;
+      Log("PIN block refused (the PIN does not make a block)");
     }
-    Send(link, now, f, r);
-    Wipe(&r.bytes);
+    Wipe(&pin);
+    Wipe(&account);
+    StartPrompt(link, now, std::move(p), f, answer, false);
+    Wipe(&answer.bytes);
     return;
   }
   Wipe(&p);
@@ -174,25 +206,33 @@ void EngineImpl::PinEntryControl(Link link, const ParsedCommand& c, Clock::time_
   }
   Fault f = TakeFault("PIN");
   state.pinEntry = true;
-  std::string pin = TypedPin(customer, state);
-  if (pin.empty()) {
-    Log("customer enters no PIN: the terminal does not answer");
-    return;
-  }
-  Reply r;
-  r.module = 1;
-  r.secret = true;
-  r.delayMs = customer.pin.delayMs;
-  r.negative = std::string("\x02U\x03\r", 4);
-  // Mode 1 reports every key press as the digit followed by a zero byte.
-  for (char d : pin) {
-    r.bytes.push_back(d);
-    if (state.pinMode == 1) r.bytes.push_back('\0');
-  }
-  r.bytes.push_back('\r');
+  OpenPrompt p = PinPrompt(PromptKind::Pin, c.code == 0x81 ? 1 : 0);
+  Reply answer = p.answer;
+  std::string pin = liveCustomer ? std::string() : TypedPin(customer, state);
+  p.prompt.scriptedAnswers = !pin.empty();
+  p.prompt.scriptedDigits = static_cast<int>(pin.size());
+  if (!liveCustomer && pin.empty()) Log("customer enters no PIN: the terminal does not answer");
+  if (!pin.empty()) answer.bytes = PlainPinBytes(pin, state.pinMode);
   Wipe(&pin);
-  Send(link, now, f, r);
-  Wipe(&r.bytes);
+  StartPrompt(link, now, std::move(p), f, answer, false);
+  Wipe(&answer.bytes);
+}
+
+EngineImpl::OpenPrompt EngineImpl::PinPrompt(PromptKind kind, int voicePrompt) const {
+  OpenPrompt p;
+  p.prompt.kind = kind;
+  p.prompt.voicePrompt = voicePrompt;
+  p.prompt.pinLength = state.pinLength;
+  p.prompt.pinMode = state.pinMode;
+  p.prompt.timeoutMs = state.pinTimeout * 1000;
+  p.prompt.scriptedDelayMs = customer.pin.delayMs;
+  p.module = 1;
+  // A PIN pad that times out answers nothing: no timeout reply.
+  p.answer.module = 1;
+  p.answer.secret = true;
+  p.answer.delayMs = customer.pin.delayMs;
+  if (kind == PromptKind::Pin) p.answer.negative = std::string("\x02U\x03\r", 4);
+  return p;
 }
 
 }  // namespace tlxsim

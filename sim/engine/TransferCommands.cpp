@@ -256,7 +256,12 @@ void EngineImpl::PullNext(Link link, Clock::time_point now) {
 }
 
 void EngineImpl::CompleteSignature(int kind) {
-  std::vector<Stroke> strokes = SignatureStrokes(state.signatures + kind);
+  // What the customer drew (the person at the window, or the scripted
+  // customer's strokes shown on the window); without a record of it, the
+  // scripted customer's signature.
+  std::vector<Stroke> strokes;
+  strokes.swap(signStrokes_);
+  if (strokes.empty()) strokes = SignatureStrokes(state.signatures + kind);
   bool ok = WriteTerminalFile("/tmp/hw.png", SignaturePng(strokes)) &&
             WriteTerminalFile("/tmp/hw.xml", SignatureXml(strokes));
   ++state.signatures;

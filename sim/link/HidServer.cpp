@@ -41,6 +41,8 @@ void HidServer::Start() {
     throw std::runtime_error("cannot listen on " + path_ + ": " + err);
   }
   stop_ = false;
+  busEpoch_ = Clock::now();
+  lastFrame_ = -1;
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -67,9 +69,51 @@ void HidServer::Accept() {
   clients_[fd] = Client{};
 }
 
+Clock::time_point HidServer::OnTheBus(size_t n) {
+  // Frames of 1 ms on a fixed grid. A transfer is served from the frame it
+  // is given in, ends at the end of a frame, never in the same frame as the
+  // transfer before it, and takes as many frames as its 64-byte packets
+  // need at 19 a frame: a 1024-byte report (16 packets) has a frame of its
+  // own, so back-to-back reports go one a millisecond.
+  constexpr size_t kPacket = 64, kPacketsPerFrame = 19;
+  const auto frame = std::chrono::milliseconds(1);
+  const size_t packets = std::max<size_t>(1, (n + kPacket - 1) / kPacket);
+  const long long frames = static_cast<long long>((packets + kPacketsPerFrame - 1) / kPacketsPerFrame);
+  const long long now = (Clock::now() - busEpoch_) / frame;
+  const long long first = std::max(now, lastFrame_ + 1);
+  lastFrame_ = first + frames - 1;
+  return busEpoch_ + frame * (lastFrame_ + 1);
+}
+
+void HidServer::CompleteTransfers(Clock::time_point now) {
+  while (!transfers_.empty() && transfers_.front().end <= now) {
+    Transfer t = std::move(transfers_.front());
+    transfers_.pop_front();
+    if (t.vanish) {
+      Vanish();
+      continue;
+    }
+    if (t.fd != claimedBy_ || clients_.count(t.fd) == 0) continue;
+    if (t.out) {
+      engine_.ReceiveAt(Link::Hid, t.report.data(), t.report.size(), t.end);
+      if (!SendFrame(t.fd, kOutDone, nullptr, 0)) Drop(t.fd);
+    } else if (!SendFrame(t.fd, kReport, t.report.data(), t.report.size())) {
+      Drop(t.fd);
+    }
+  }
+}
+
+Clock::time_point HidServer::NextTransfer() const {
+  return transfers_.empty() ? Clock::time_point::max() : transfers_.front().end;
+}
+
 void HidServer::Drop(int fd) {
   ::close(fd);
   clients_.erase(fd);
+  // Its transfers under way never complete.
+  transfers_.erase(std::remove_if(transfers_.begin(), transfers_.end(),
+                                  [fd](const Transfer& t) { return !t.vanish && t.fd == fd; }),
+                   transfers_.end());
   if (fd == claimedBy_) {
     claimedBy_ = -1;
     engine_.LinkClosed(Link::Hid);
@@ -94,16 +138,24 @@ bool HidServer::HandleFrame(int fd) {
       }
       return SendFrame(fd, kDevice, dev, sizeof dev);
     }
-    case kOpen:
+    case kOpen: {
       if (listsMissing_ > 0) return SendFrame(fd, kNoDevice, nullptr, 0);
       c.opened = true;
-      return SendFrame(fd, kOk, nullptr, 0);
+      const uint8_t flags = paced_ ? kOpenPaced : 0;
+      return SendFrame(fd, kOk, &flags, 1);
+    }
     case kClaim:
       if (!c.opened) return SendFrame(fd, kNoDevice, nullptr, 0);
       if (claimedBy_ >= 0 && claimedBy_ != fd) return SendFrame(fd, kBusy, nullptr, 0);
       claimedBy_ = fd;
       return SendFrame(fd, kOk, nullptr, 0);
     case kOut:
+      if (paced_) {
+        // The host's transfer ends when its frames have gone by.
+        transfers_.push_back(
+            Transfer{OnTheBus(n), fd, true, std::string(reinterpret_cast<char*>(buf), n)});
+        return true;
+      }
       if (fd == claimedBy_) engine_.Receive(Link::Hid, reinterpret_cast<char*>(buf), n);
       return true;
     default:
@@ -126,7 +178,11 @@ void HidServer::Vanish() {
 
 void HidServer::Deliver(const Chunk& c) {
   if (c.hangup) {
-    Vanish();
+    if (paced_)
+      transfers_.push_back(Transfer{transfers_.empty() ? Clock::now() : transfers_.back().end, -1,
+                                    false, {}, true});
+    else
+      Vanish();
     return;
   }
   if (claimedBy_ < 0) return;  // nobody listens: the report goes nowhere
@@ -134,6 +190,11 @@ void HidServer::Deliver(const Chunk& c) {
     unsigned char report[kReportSize] = {};
     size_t n = std::min(kReportSize, c.bytes.size() - off);
     std::memcpy(report, c.bytes.data() + off, n);
+    if (paced_) {
+      transfers_.push_back(Transfer{OnTheBus(kReportSize), claimedBy_, false,
+                                    std::string(reinterpret_cast<char*>(report), kReportSize)});
+      continue;
+    }
     if (!SendFrame(claimedBy_, kReport, report, sizeof report)) {
       Drop(claimedBy_);
       return;
@@ -149,7 +210,9 @@ void HidServer::Run() {
     fds.push_back({wake_.fd(), POLLIN, 0});
     fds.push_back({listen_, POLLIN, 0});
     for (auto& c : clients_) fds.push_back({c.first, POLLIN, 0});
-    int r = ::poll(fds.data(), fds.size(), PollTimeoutMs(next));
+    const timespec timeout = paced_ ? PollTimeoutPrecise(std::min(next, NextTransfer()))
+                                    : PollTimeoutSpec(next);
+    int r = ::ppoll(fds.data(), fds.size(), &timeout, nullptr);
     if (r < 0 && errno != EINTR) break;
     if (stop_) break;
     if (fds[0].revents & POLLIN) wake_.Clear();
@@ -168,7 +231,9 @@ void HidServer::Run() {
         if (WaitReadable(fd, 0) != 1) break;
       }
     }
+    if (paced_) CompleteTransfers(Clock::now());
     for (const Chunk& c : engine_.Poll(Link::Hid, Clock::now(), &next)) Deliver(c);
+    if (paced_) CompleteTransfers(Clock::now());
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <thread>
@@ -30,6 +31,10 @@ class HidServer {
   // Ends the thread, closes every connection and removes the socket.
   void Stop();
   void Wake() { wake_.Signal(); }
+  // Before Start(): transfers keep full-speed USB frame timing (at least one
+  // 1 ms frame per bulk transfer, 64 bytes per packet, 19 packets a frame).
+  void SetPaced(bool paced) { paced_ = paced; }
+  bool Paced() const { return paced_; }
 
   const std::string& SocketPath() const { return path_; }
   // Number of times the device vanished.
@@ -46,6 +51,10 @@ class HidServer {
   void Drop(int fd);
   void Deliver(const Chunk& c);
   void Vanish();
+  // Paced: when the transfer of n bytes given now ends.
+  Clock::time_point OnTheBus(size_t n);
+  void CompleteTransfers(Clock::time_point now);
+  Clock::time_point NextTransfer() const;
 
   Engine& engine_;
   std::string path_;
@@ -58,6 +67,19 @@ class HidServer {
   Wakeup wake_;
   std::atomic<bool> stop_{false};
   std::atomic<int> vanishes_{0};
+  // Paced transfers under way, each ending at its time: OUT reports for
+  // the engine (the host's transfer ends then) and IN reports for the host.
+  struct Transfer {
+    Clock::time_point end;
+    int fd;
+    bool out;
+    std::string report;
+    bool vanish = false;  // the device goes once the transfers before have ended
+  };
+  bool paced_ = false;
+  Clock::time_point busEpoch_{};  // start of frame 0
+  long long lastFrame_ = -1;       // the frame the last transfer ended in
+  std::deque<Transfer> transfers_;
   std::thread thread_;
 };
 

@@ -1,5 +1,6 @@
 #include "SerialLink.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,20 @@ namespace {
 // Output the host never reads is dropped beyond this, so a host that went
 // away cannot make the simulator hold an unbounded amount.
 constexpr size_t kMaxPending = 1 << 20;
+
+long RateOf(speed_t code) {
+  static const struct {
+    speed_t code;
+    long rate;
+  } kRates[] = {{B50, 50},       {B75, 75},         {B110, 110},       {B134, 134},
+                {B150, 150},     {B200, 200},       {B300, 300},       {B600, 600},
+                {B1200, 1200},   {B1800, 1800},     {B2400, 2400},     {B4800, 4800},
+                {B9600, 9600},   {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+                {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+  for (const auto& r : kRates)
+    if (r.code == code) return r.rate;
+  return 9600;
+}
 
 std::string LinkName(const std::string& dir, int port) {
   return dir + "/ttyS" + std::to_string(port - 1);
@@ -104,7 +119,32 @@ void SerialLink::ReadWatch() {
   }
   // The engine decides what of its output belonged to the closed session;
   // bytes already handed to this link stay (they may be the next session's).
-  if (closed) engine_.LinkClosed(Link::Serial);
+  if (closed) Closed();
+}
+
+long SerialLink::LineRate() const {
+  // The host sets the rate on its descriptor of the slave; the tty behind
+  // ours is the same one.
+  termios t{};
+  if (slave_ < 0 || ::tcgetattr(slave_, &t) != 0) return 9600;
+  return RateOf(::cfgetospeed(&t));
+}
+
+void SerialLink::Closed() {
+  if (paced_)
+    in_.PushMark(Clock::now());  // after the bytes the host wrote before it closed
+  else
+    engine_.LinkClosed(Link::Serial);
+}
+
+void SerialLink::DeliverPaced(Clock::time_point now) {
+  PacedLine::Due d;
+  while (in_.TakeDue(now, &d)) {
+    if (d.mark)
+      engine_.LinkClosed(Link::Serial);
+    else
+      engine_.ReceiveAt(Link::Serial, d.bytes.data(), d.bytes.size(), d.at);
+  }
 }
 
 void SerialLink::ClosePty() {
@@ -114,6 +154,8 @@ void SerialLink::ClosePty() {
   if (master_ >= 0) ::close(master_);
   slave_ = master_ = -1;
   pending_.clear();
+  in_.Clear();
+  out_.Clear();
 }
 
 void SerialLink::Start() {
@@ -140,7 +182,10 @@ void SerialLink::ReadMaster() {
   for (;;) {
     ssize_t n = ::read(master_, buf, sizeof buf);
     if (n > 0) {
-      engine_.Receive(Link::Serial, buf, static_cast<size_t>(n));
+      if (paced_)
+        in_.Push(std::string(buf, static_cast<size_t>(n)), Clock::now(), ByteTime(LineRate()));
+      else
+        engine_.Receive(Link::Serial, buf, static_cast<size_t>(n));
       continue;
     }
     return;  // EAGAIN, or EIO which cannot last since we hold the slave
@@ -160,7 +205,10 @@ void SerialLink::Run() {
   while (!stop_) {
     pollfd fds[3] = {{master_, POLLIN, 0}, {wake_.fd(), POLLIN, 0}, {inotify_, POLLIN, 0}};
     if (!pending_.empty()) fds[0].events |= POLLOUT;
-    int r = ::poll(fds, inotify_ >= 0 ? 3 : 2, PollTimeoutMs(next));
+    Clock::time_point wake = next;
+    if (paced_) wake = std::min({wake, in_.NextDue(Clock::now()), out_.NextDue(Clock::now())});
+    const timespec timeout = paced_ ? PollTimeoutPrecise(wake) : PollTimeoutSpec(wake);
+    int r = ::ppoll(fds, inotify_ >= 0 ? 3 : 2, &timeout, nullptr);
     if (r < 0 && errno != EINTR) break;
     if (stop_) break;
     if (fds[1].revents & POLLIN) wake_.Clear();
@@ -171,8 +219,10 @@ void SerialLink::Run() {
     // sends before every close.
     if (inotify_ >= 0) ReadWatch();
     if (fds[0].revents & POLLIN) ReadMaster();
+    if (paced_) DeliverPaced(Clock::now());
 
-    std::vector<Chunk> due = engine_.Poll(Link::Serial, Clock::now(), &next);
+    const Clock::time_point now = Clock::now();
+    std::vector<Chunk> due = engine_.Poll(Link::Serial, now, &next);
     for (const Chunk& c : due) {
       if (c.hangup) {
         // Drop the line: the host's open descriptor sees the hangup, and the
@@ -193,12 +243,22 @@ void SerialLink::Run() {
         }
         ++hangups_;
         pending_.clear();
+        in_.Clear();
+        out_.Clear();
         if (oldWatch >= 0) ::inotify_rm_watch(inotify_, oldWatch);
         ::close(oldSlave);
         ::close(oldMaster);
         continue;
       }
-      if (pending_.size() + c.bytes.size() <= kMaxPending) pending_ += c.bytes;
+      if (pending_.size() + out_.Queued() + c.bytes.size() > kMaxPending) continue;
+      if (paced_)
+        out_.Push(c.bytes, now, ByteTime(LineRate()));
+      else
+        pending_ += c.bytes;
+    }
+    if (paced_) {
+      PacedLine::Due d;
+      while (out_.TakeDue(Clock::now(), &d)) pending_ += d.bytes;
     }
     FlushOutput();
   }

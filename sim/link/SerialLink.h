@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Engine.h"
+#include "PacedLine.h"
 #include "Wakeup.h"
 
 namespace tlxsim {
@@ -40,6 +41,12 @@ class SerialLink {
   int Hangups() const { return hangups_; }
   // Makes the thread look at the engine's output now (the engine's notify).
   void Wake() { wake_.Signal(); }
+  // Before Start(): bytes travel at the rate the host set on the line, 10
+  // bit times per byte, in both directions.
+  void SetPaced(bool paced) { paced_ = paced; }
+  bool Paced() const { return paced_; }
+  // The rate the host set on the line (bits per second).
+  long LineRate() const;
 
  private:
   void OpenPty();   // new master/slave pair, links re-pointed
@@ -49,6 +56,8 @@ class SerialLink {
   void WatchSlave();     // host opens/closes of the slave, through inotify
   void ReadWatch();
   void FlushOutput();
+  void DeliverPaced(Clock::time_point now);  // inbound bytes whose time has come
+  void Closed();                             // a host close, in line order
 
   Engine& engine_;
   std::string dir_;
@@ -60,6 +69,9 @@ class SerialLink {
   mutable std::mutex pathLock_;
   std::string slavePath_;
   std::string pending_;  // answer bytes the pty did not take yet
+  bool paced_ = false;
+  PacedLine in_;   // paced: host bytes on their way to the engine
+  PacedLine out_;  // paced: answer bytes on their way to the host
   Wakeup wake_;
   std::atomic<bool> stop_{false};
   std::atomic<int> hangups_{0};

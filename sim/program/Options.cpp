@@ -66,6 +66,8 @@ std::string Usage(const char* program) {
     << "  --serial-ports N[,N...]   serial port numbers served (default 1 = ttyS0)\n"
     << "  --usb-id VID:PID          USB ids in hex (default 2fb0:0101)\n"
     << "  --no-serial | --no-usb    leave a link out\n"
+    << "  --pace                    keep the real line's pace: serial bytes at the host's\n"
+    << "                            rate, USB transfers on full-speed frame timing\n"
     << "  --INTERACTION-answer V    the customer's answer\n"
     << "  --INTERACTION-delay MS    how long the customer takes\n"
     << "  --no-answer INTERACTION   the customer does nothing (terminal's timeout answer)\n"
@@ -116,6 +118,8 @@ bool ParseOptions(int argc, char** argv, ProgramOptions* out, std::string* error
       out->terminal.serial = false;
     } else if (arg == "--no-usb") {
       out->terminal.hid = false;
+    } else if (arg == "--pace") {
+      out->terminal.pace = true;
     } else if (arg == "--env-file") {
       if (!value(i, &out->envFile)) return false;
     } else if (arg == "--no-answer") {

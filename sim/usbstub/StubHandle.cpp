@@ -13,6 +13,8 @@ using namespace tlxsim;
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr unsigned char kEndpointOut = 0x02;
 constexpr unsigned char kEndpointIn = 0x81;
 
@@ -28,7 +30,9 @@ int Request(libusb_device_handle* h, uint8_t request) {
     return LIBUSB_ERROR_NO_DEVICE;
   }
   switch (type) {
-    case usbproto::kOk: return LIBUSB_SUCCESS;
+    case usbproto::kOk:
+      if (request == usbproto::kOpen && n >= 1) h->paced = (buf[0] & usbproto::kOpenPaced) != 0;
+      return LIBUSB_SUCCESS;
     case usbproto::kBusy: return LIBUSB_ERROR_BUSY;
     default: h->gone = true; return LIBUSB_ERROR_NO_DEVICE;
   }
@@ -45,6 +49,7 @@ bool TakeFrame(libusb_device_handle* h) {
     return false;
   }
   if (type == usbproto::kReport) h->reports.emplace_back(reinterpret_cast<char*>(buf), n);
+  if (type == usbproto::kOutDone) ++h->outDone;
   return true;
 }
 
@@ -56,31 +61,14 @@ void Drain(libusb_device_handle* h) {
   }
 }
 
-int TransferOut(libusb_device_handle* h, const unsigned char* data, int length, int* transferred) {
-  if (length != static_cast<int>(usbproto::kReportSize) || data == nullptr)
-    return LIBUSB_ERROR_INVALID_PARAM;
-  Drain(h);
-  if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
-  if (!usbproto::SendFrame(h->fd, usbproto::kOut, data, static_cast<size_t>(length))) {
-    h->gone = true;
-    return LIBUSB_ERROR_NO_DEVICE;
-  }
-  *transferred = length;
-  return LIBUSB_SUCCESS;
-}
-
-int TransferIn(libusb_device_handle* h, unsigned char* data, int length, int* transferred,
-               unsigned int timeoutMs) {
-  if (length < static_cast<int>(usbproto::kReportSize) || data == nullptr)
-    return LIBUSB_ERROR_INVALID_PARAM;
-  using Clock = std::chrono::steady_clock;
+// Takes frames off the socket until `done` holds, the device is gone or
+// the timeout (0: none, as in libusb) has passed.
+template <typename Done>
+int WaitUntil(libusb_device_handle* h, unsigned int timeoutMs, Done done) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  // A report that has already arrived is delivered even with the shortest
-  // timeout (the host's flush uses 1 ms).
-  Drain(h);
-  while (h->reports.empty()) {
+  while (!done()) {
     if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
-    int wait = -1;  // timeout 0 means unlimited, as in libusb
+    int wait = -1;
     if (timeoutMs != 0) {
       auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
       if (left.count() <= 0) return LIBUSB_ERROR_TIMEOUT;
@@ -91,6 +79,41 @@ int TransferIn(libusb_device_handle* h, unsigned char* data, int length, int* tr
     if (r < 0) return LIBUSB_ERROR_IO;
     TakeFrame(h);
   }
+  return LIBUSB_SUCCESS;
+}
+
+int TransferOut(libusb_device_handle* h, const unsigned char* data, int length, int* transferred,
+                unsigned int timeoutMs) {
+  if (length != static_cast<int>(usbproto::kReportSize) || data == nullptr)
+    return LIBUSB_ERROR_INVALID_PARAM;
+  Drain(h);
+  if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
+  if (!usbproto::SendFrame(h->fd, usbproto::kOut, data, static_cast<size_t>(length))) {
+    h->gone = true;
+    return LIBUSB_ERROR_NO_DEVICE;
+  }
+  // On a paced bus the transfer ends when its frames have gone by; IN
+  // reports that come meanwhile are kept for the next IN transfer.
+  if (h->paced) {
+    // Counted, so that the late completion of a transfer that timed out is
+    // not taken for the next one's.
+    const uint64_t mine = ++h->outSent;
+    int r = WaitUntil(h, timeoutMs, [h, mine] { return h->outDone >= mine; });
+    if (r != LIBUSB_SUCCESS) return r;
+  }
+  *transferred = length;
+  return LIBUSB_SUCCESS;
+}
+
+int TransferIn(libusb_device_handle* h, unsigned char* data, int length, int* transferred,
+               unsigned int timeoutMs) {
+  if (length < static_cast<int>(usbproto::kReportSize) || data == nullptr)
+    return LIBUSB_ERROR_INVALID_PARAM;
+  // A report that has already arrived is delivered even with the shortest
+  // timeout (the host's flush uses 1 ms).
+  Drain(h);
+  int r = WaitUntil(h, timeoutMs, [h] { return !h->reports.empty(); });
+  if (r != LIBUSB_SUCCESS) return r;
   const std::string report = std::move(h->reports.front());
   h->reports.pop_front();
   const size_t n = report.size() < static_cast<size_t>(length) ? report.size() : length;
@@ -200,7 +223,7 @@ int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle* h, unsigned char endp
   if (endpoint != kEndpointOut && endpoint != kEndpointIn) return LIBUSB_ERROR_INVALID_PARAM;
   if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
   if (!h->claimed) return LIBUSB_ERROR_NOT_FOUND;
-  if (endpoint == kEndpointOut) return TransferOut(h, data, length, transferred);
+  if (endpoint == kEndpointOut) return TransferOut(h, data, length, transferred, timeout);
   return TransferIn(h, data, length, transferred, timeout);
 }
 

@@ -27,6 +27,8 @@ struct libusb_device_handle {
   bool claimed = false;
   bool kernelDriverAttached = true;  // a HID device starts bound to usbhid
   bool gone = false;                 // the device vanished
+  bool paced = false;                // OUT transfers end when the terminal says so
+  uint64_t outSent = 0, outDone = 0; // paced: OUT reports sent / completions read
   std::deque<std::string> reports;   // IN reports already read off the socket
   std::mutex lock;
 };

@@ -8,9 +8,10 @@
 //
 //   host -> terminal                      terminal -> host
 //   'L' list query                        'D' device: present(1) vid(2) pid(2)
-//   'O' open                              'K' ok / 'N' no device
+//   'O' open                              'K' ok (flags(1): 1 = paced) / 'N' no device
 //   'C' claim interface 0                 'K' ok / 'B' busy / 'N' no device
-//   'W' one OUT report (1024 bytes)       (no answer)
+//   'W' one OUT report (1024 bytes)       (no answer; paced: 'A' when its
+//                                          transfer completed on the bus)
 //                                         'R' one IN report (1024 bytes)
 //                                         'G' device gone (then closed)
 // Closing the socket is closing the handle.
@@ -42,7 +43,11 @@ enum : uint8_t {
   kOut = 'W',
   kReport = 'R',
   kGone = 'G',
+  kOutDone = 'A',
 };
+
+// Flags of the answer to kOpen.
+constexpr uint8_t kOpenPaced = 1;  // full-speed frame timing: OUT transfers end with kOutDone
 
 // Writes all of buf; false on any error (peer gone included, no SIGPIPE).
 inline bool SendAll(int fd, const void* buf, size_t n) {

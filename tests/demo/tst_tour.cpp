@@ -2,6 +2,7 @@
 // the virtual terminal, one picture of the window per action, and an exit
 // code that is 0 only when every action logged its success line.
 #include "PageFixture.h"
+#include "TerminalWindow.h"
 #include "Tour.h"
 
 #include <QDir>
@@ -24,6 +25,7 @@ private slots:
 
     void everyActionSucceeds();
     void oneRefusedActionFailsTheTour();
+    void terminalWindowPicturesAtTheStepsThatShowSomething();
 
 private:
     int runTour(const QString &dir, Tour **finishedTour);
@@ -93,6 +95,35 @@ void TestTour::oneRefusedActionFailsTheTour()
     QCOMPARE(tour->failed(), 1);
     QCOMPARE(tour->passed(), 15);
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral("03-volume.png"))));
+}
+
+void TestTour::terminalWindowPicturesAtTheStepsThatShowSomething()
+{
+    // The terminal window watches the scripted customer, as with
+    // `./tlx demo --tour`, and takes its pictures into the tour's directory.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TerminalWindow terminal(f.terminal().engine(), false);
+    terminal.show();
+    terminal.takePictures(dir.path());
+    Tour *tour = nullptr;
+    QCOMPARE(runTour(dir.path(), &tour), 0);
+    QTest::qWait(500);  // the last picture is taken while its prompt shows
+
+    const QStringList pictures =
+        QDir(dir.path()).entryList({QStringLiteral("*terminal*.png")}, QDir::Files, QDir::Name);
+    const QStringList expected = {
+        QStringLiteral("10-pin-plain-terminal.png"), QStringLiteral("11-pin-des-terminal.png"),
+        QStringLiteral("12-pin-ansi-terminal.png"),  QStringLiteral("13-info-terminal.png"),
+        QStringLiteral("14-signature-terminal.png"), QStringLiteral("15-evaluation-terminal.png"),
+        QStringLiteral("16-phone-terminal.png")};
+    QCOMPARE(pictures, expected);
+    for (const QString &name : pictures) {
+        const QImage picture(dir.filePath(name));
+        QCOMPARE(picture.size(), terminal.size());
+    }
+    // The step marker is gone once the tour ended.
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("tour-step.txt"))));
 }
 
 QTEST_MAIN(TestTour)

@@ -8,12 +8,15 @@
 #
 # LIBDIR is the library directory relative to the prefix; CC compiles the
 # pkg-config consumer; TOOLCHAIN_FILE, when given, is handed to the CMake
-# consumer (cross builds).
+# consumer (cross builds). CONSUMER_FLAGS in the environment are added to
+# both consumers' compile and link flags (a sanitizer build's library needs
+# its runtime in the program).
 set -euo pipefail
 
 BUILD=$1 WORK=$2 LIBDIR=$3 VERSION=$4 CC=$5 TOOLCHAIN=${6:-}
 HERE=$(cd "$(dirname "$0")" && pwd)
 MAJOR=${VERSION%%.*}
+EXTRA=${CONSUMER_FLAGS:-}
 PREFIX=$WORK/prefix
 
 fail() { echo "install check: $*" >&2; exit 1; }
@@ -58,14 +61,12 @@ flags=$(PKG_CONFIG_LIBDIR="$lib/pkgconfig" PKG_CONFIG_PATH= pkg-config --cflags 
 pcver=$(PKG_CONFIG_LIBDIR="$lib/pkgconfig" PKG_CONFIG_PATH= pkg-config --modversion tlxdev)
 [ "$pcver" = "$VERSION" ] || fail "pkg-config says version $pcver"
 # shellcheck disable=SC2086
-# TLX_CONSUMER_FLAGS: the sanitizer of a sanitizer build, whose run-time
-# must come first in the consumer as it does in the library.
-# shellcheck disable=SC2086
-"$CC" -Wall -Wextra -Werror ${TLX_CONSUMER_FLAGS:-} -o "$WORK/consumer-pc" "$HERE/consumer/consumer.c" $flags
+"$CC" -Wall -Wextra -Werror $EXTRA -o "$WORK/consumer-pc" "$HERE/consumer/consumer.c" $flags
 
 step "consumer with find_package"
 args=(-S "$HERE/consumer" -B "$WORK/consumer-cmake" -DCMAKE_PREFIX_PATH="$PREFIX"
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="-Wall -Wextra -Werror ${TLX_CONSUMER_FLAGS:-}")
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="-Wall -Wextra -Werror $EXTRA"
+      -DCMAKE_EXE_LINKER_FLAGS="$EXTRA")
 [ -n "$TOOLCHAIN" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN")
 cmake "${args[@]}" >"$WORK/consumer-cmake.log" 2>&1 || { cat "$WORK/consumer-cmake.log"; fail "configure failed"; }
 cmake --build "$WORK/consumer-cmake" >>"$WORK/consumer-cmake.log" 2>&1 ||

@@ -18,14 +18,6 @@ namespace {
 
 class DownloadOverLinksTest : public tlxsim::SimTest {
  protected:
-  static std::string RandomBytes(size_t n) {
-    std::mt19937 rng(static_cast<unsigned>(n));
-    std::string bytes(n, '\0');
-    for (char& c : bytes) c = static_cast<char>(rng());
-    bytes[0] = 'x';  // a serial memory download refuses a leading zero byte
-    return bytes;
-  }
-
   int Download(int port, const std::string& bytes, const char* name) {
     std::string data = bytes;
     std::string dest = name;
@@ -33,13 +25,7 @@ class DownloadOverLinksTest : public tlxsim::SimTest {
                         dest.data());
   }
 
-  std::string Stored(const char* name) {
-    tlxsim::EngineImpl& impl = engine().Impl();
-    std::lock_guard<std::mutex> lock(impl.mu);
-    std::string bytes;
-    if (!impl.ReadTerminalFile(impl.MediaPath(255, name), &bytes)) return "<missing>";
-    return bytes;
-  }
+  std::string Stored(const char* name) { return StoredFile(engine(), name); }
 };
 
 // The block command as the host builds it: parameter record (total and

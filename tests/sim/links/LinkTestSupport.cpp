@@ -1,7 +1,11 @@
 #include "LinkTestSupport.h"
 
 #include <chrono>
+#include <mutex>
+#include <random>
 #include <thread>
+
+#include "EngineState.h"
 #include <vector>
 
 namespace linktest {
@@ -19,6 +23,22 @@ Exchange Trans(int port, char bp, const std::string& cmd, EndConditionFn cond, i
                        &len, cond, timeoutMs);
   if (e.result == 0) e.reply.assign(reply.data(), static_cast<size_t>(len));
   return e;
+}
+
+std::string RandomBytes(size_t n) {
+  std::mt19937 rng(static_cast<unsigned>(n));
+  std::string bytes(n, '\0');
+  for (char& c : bytes) c = static_cast<char>(rng());
+  bytes[0] = 'x';
+  return bytes;
+}
+
+std::string StoredFile(tlxsim::Engine& engine, const std::string& name) {
+  tlxsim::EngineImpl& impl = engine.Impl();
+  std::lock_guard<std::mutex> lock(impl.mu);
+  std::string bytes;
+  if (!impl.ReadTerminalFile(impl.MediaPath(255, name), &bytes)) return "<missing>";
+  return bytes;
 }
 
 std::vector<tlxsim::Received> Find(const std::vector<tlxsim::Received>& history,

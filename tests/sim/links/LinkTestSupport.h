@@ -29,6 +29,12 @@ std::vector<tlxsim::Received> Find(const std::vector<tlxsim::Received>& history,
 // reset at close) may still be on its way when the exchange returns.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 
+// Pseudo-random bytes (fixed by n), the first one not zero (a serial memory
+// download refuses a leading zero byte).
+std::string RandomBytes(size_t n);
+// The terminal's stored file of media type 255 under `name`, or "<missing>".
+std::string StoredFile(tlxsim::Engine& engine, const std::string& name);
+
 extern const std::string kAck;      // "\x02\xaa\x03"
 extern const std::string kCheckR40; // "\x1b[0CHECKR40"
 

@@ -29,6 +29,7 @@ TEST(ProgramOptionsTest, DefaultsServeBothLinksWithThePleasantCustomer) {
   EXPECT_TRUE(o.terminal.hid);
   EXPECT_TRUE(o.customer.info.answers);
   EXPECT_EQ("B0F", o.customer.info.value);
+  EXPECT_FALSE(o.terminal.pace);
 }
 
 TEST(ProgramOptionsTest, EveryOptionSetsItsValue) {
@@ -38,7 +39,7 @@ TEST(ProgramOptionsTest, EveryOptionSetsItsValue) {
                      "--usb-id", "0483:5750", "--no-usb", "--env-file", "/run/e",
                      "--info-answer", "B1F", "--info-delay", "500", "--no-answer", "evaluator",
                      "--pin-answer", "9876", "--sign-delay", "0", "--phone-answer", "110",
-                     "--amount-delay", "20"},
+                     "--amount-delay", "20", "--pace"},
                     &o, &error))
       << error;
   EXPECT_EQ("k60", o.terminal.model);
@@ -55,6 +56,7 @@ TEST(ProgramOptionsTest, EveryOptionSetsItsValue) {
   EXPECT_EQ(0, o.customer.sign.delayMs);
   EXPECT_EQ("110", o.customer.keypadPhone.value);
   EXPECT_EQ(20, o.customer.keypadAmount.delayMs);
+  EXPECT_TRUE(o.terminal.pace);
 }
 
 TEST(ProgramOptionsTest, BadValuesAreRefused) {

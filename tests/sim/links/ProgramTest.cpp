@@ -1,7 +1,8 @@
 // tlx-sim as a program, and a library call from another process over each
 // link: start tlx-sim, read the environment it writes, run tlx-example on
 // port 1 (pty) and port 0 (stand-in) with it, stop tlx-sim with SIGTERM and
-// check that it cleaned up.
+// check that it cleaned up. The terminal window TLX_Terminal, which runs
+// the terminal the same way, goes through the same (off screen).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -29,10 +30,26 @@ std::string ReadAll(const std::string& path) {
 
 // Runs argv with extra environment, stdout and stderr to `out`; returns the
 // child's pid.
+// What every child gets besides: the window program runs off screen, and
+// in a sanitizer build the Qt programs need the options of the Qt tests.
+std::map<std::string, std::string> ChildEnv() {
+  std::map<std::string, std::string> env{{"QT_QPA_PLATFORM", "offscreen"}};
+#ifdef TLXSIM_CHILD_LSAN_OPTIONS
+  env["LSAN_OPTIONS"] = TLXSIM_CHILD_LSAN_OPTIONS;
+  env["ASAN_OPTIONS"] = TLXSIM_CHILD_ASAN_OPTIONS;
+#endif
+#ifdef TLXSIM_CHILD_TSAN_OPTIONS
+  env["TSAN_OPTIONS"] = TLXSIM_CHILD_TSAN_OPTIONS;
+#endif
+  return env;
+}
+
 pid_t Spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
             const std::string& out) {
+  const std::map<std::string, std::string> always = ChildEnv();
   pid_t pid = ::fork();
   if (pid == 0) {
+    for (const auto& kv : always) ::setenv(kv.first.c_str(), kv.second.c_str(), 1);
     for (const auto& kv : env) ::setenv(kv.first.c_str(), kv.second.c_str(), 1);
     int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd >= 0) {
@@ -54,7 +71,7 @@ int WaitExit(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-class ProgramTest : public ::testing::Test {
+class ProgramTest : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
     char templ[] = "/tmp/tlxsim-prog-XXXXXX";
@@ -72,7 +89,7 @@ class ProgramTest : public ::testing::Test {
 
   // Starts tlx-sim and waits for its environment file.
   std::map<std::string, std::string> StartSim(const std::vector<std::string>& extra) {
-    std::vector<std::string> args{TLXSIM_PROGRAM, "--env-file", dir_ + "/sim.env"};
+    std::vector<std::string> args{GetParam(), "--env-file", dir_ + "/sim.env"};
     args.insert(args.end(), extra.begin(), extra.end());
     sim_ = Spawn(args, {}, dir_ + "/sim.log");
     std::map<std::string, std::string> env;
@@ -91,7 +108,7 @@ class ProgramTest : public ::testing::Test {
   pid_t sim_ = -1;
 };
 
-TEST_F(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
+TEST_P(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
   auto env = StartSim({"--model", "k60"});
   ASSERT_EQ(3u, env.size()) << ReadAll(dir_ + "/sim.log");
   ASSERT_EQ(1u, env.count("TLX_SERIAL_PATH"));
@@ -110,7 +127,12 @@ TEST_F(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
 
   // Stdout: the export lines first, then the log of both links.
   const std::string log = ReadAll(dir_ + "/sim.log");
-  EXPECT_EQ(0u, log.find("export TLX_SERIAL_PATH=" + env["TLX_SERIAL_PATH"] + "\n")) << log;
+  const size_t exports = log.find("export TLX_SERIAL_PATH=" + env["TLX_SERIAL_PATH"] + "\n");
+  EXPECT_LT(exports, log.find(" ready, ")) << log;
+  // Only the window's Qt may say something on stderr before.
+  if (std::string(GetParam()) == TLXSIM_PROGRAM) {
+    EXPECT_EQ(0u, exports) << log;
+  }
   EXPECT_NE(std::string::npos, log.find("CHECKk60")) << log;
   EXPECT_NE(std::string::npos, log.find("GETDEVICEINFO")) << log;
 
@@ -125,7 +147,7 @@ TEST_F(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
 
 // The C example of README.md, compiled from the file as it stands, talks
 // to the terminal over USB; without one it names the failure in words.
-TEST_F(ProgramTest, ReadmeExampleRunsAgainstTheTerminal) {
+TEST_P(ProgramTest, ReadmeExampleRunsAgainstTheTerminal) {
   auto env = StartSim({});
   ASSERT_EQ(3u, env.size()) << ReadAll(dir_ + "/sim.log");
   const std::string out = dir_ + "/readme.txt";
@@ -143,13 +165,42 @@ TEST_F(ProgramTest, ReadmeExampleRunsAgainstTheTerminal) {
   EXPECT_EQ(std::string::npos, ReadAll(out).find("model"));
 }
 
-TEST_F(ProgramTest, BadOptionsAreRefusedWithUsage) {
+TEST_P(ProgramTest, BadOptionsAreRefusedWithUsage) {
   const std::string out = dir_ + "/bad.txt";
-  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_PROGRAM, "--model", "X99"}, {}, out)));
+  EXPECT_EQ(2, WaitExit(Spawn({GetParam(), "--model", "X99"}, {}, out)));
   EXPECT_NE(std::string::npos, ReadAll(out).find("usage:"));
-  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_PROGRAM, "--info-delay", "soon"}, {}, out)));
-  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_PROGRAM, "--usb-id", "2fb0"}, {}, out)));
-  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_PROGRAM, "--no-answer", "dance"}, {}, out)));
+  EXPECT_EQ(2, WaitExit(Spawn({GetParam(), "--info-delay", "soon"}, {}, out)));
+  EXPECT_EQ(2, WaitExit(Spawn({GetParam(), "--usb-id", "2fb0"}, {}, out)));
+  EXPECT_EQ(2, WaitExit(Spawn({GetParam(), "--no-answer", "dance"}, {}, out)));
 }
+
+TEST_P(ProgramTest, PacedTerminalSaysSo) {
+  auto env = StartSim({"--pace", "--no-serial"});
+  ASSERT_EQ(2u, env.size()) << ReadAll(dir_ + "/sim.log");
+  const std::string out = dir_ + "/example.txt";
+  EXPECT_EQ(0, WaitExit(Spawn({TLXSIM_EXAMPLE, "0"}, env, out))) << ReadAll(out);
+  EXPECT_NE(std::string::npos, ReadAll(dir_ + "/sim.log").find(", USB port 0, paced; storage"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, ProgramTest, ::testing::Values(TLXSIM_PROGRAM));
+
+#ifdef TLXSIM_WINDOW_PROGRAM
+INSTANTIATE_TEST_SUITE_P(Window, ProgramTest, ::testing::Values(TLXSIM_WINDOW_PROGRAM));
+
+class ProgramTestWindow : public ProgramTest {};
+
+// The window's own options come before or among tlx-sim's.
+TEST_F(ProgramTestWindow, OwnOptionsAndUsage) {
+  const std::string out = dir_ + "/help.txt";
+  EXPECT_EQ(0, WaitExit(Spawn({TLXSIM_WINDOW_PROGRAM, "--help"}, {}, out)));
+  const std::string help = ReadAll(out);
+  EXPECT_NE(std::string::npos, help.find("--scripted")) << help;
+  EXPECT_NE(std::string::npos, help.find("--pace")) << help;
+  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_WINDOW_PROGRAM, "--pictures"}, {}, out))) << ReadAll(out);
+  EXPECT_NE(std::string::npos, ReadAll(out).find("--pictures needs a directory"));
+  EXPECT_EQ(2, WaitExit(Spawn({TLXSIM_WINDOW_PROGRAM, "--scripted", "--dance"}, {}, out)));
+  EXPECT_NE(std::string::npos, ReadAll(out).find("unknown option: --dance"));
+}
+#endif
 
 }  // namespace
