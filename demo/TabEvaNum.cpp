@@ -80,14 +80,16 @@ void TabEvaNum::StopWorker()
 {
     if (!WorkerBusy())
         return;
-    // A cancel that arrives between two exchanges of the call, or before
-    // the read starts, finds nothing to end; repeat it until the worker
-    // has come back.
+    // The library keeps a cancel for the whole call, so one that lands is
+    // enough; the call then comes back after its closing step. -7 means no
+    // call runs at that moment (the worker has not entered it yet, or has
+    // just left it), so only then is the cancel tried again.
     const LinkParams link = m_thread->link;
-    do {
-        if (m_pSdk->IsBound())
-            m_pSdk->pCancelRead(link.port, link.bp, link.baud);
-    } while (!m_thread->wait(100));
+    if (m_pSdk->IsBound()) {
+        while (m_pSdk->pCancelRead(link.port, link.bp, link.baud) != 0 && !m_thread->wait(5)) {
+        }
+    }
+    m_thread->wait();
 }
 
 void TabEvaNum::on_BtnStartEva_clicked()

@@ -69,13 +69,16 @@ bool MainWindow::workerBusy() const {
 void MainWindow::stopWorker() {
   if (!workerBusy()) return;
   m_worker->requestInterruption();
-  // The library forgets a cancel that arrives between two exchanges of a
-  // command, so the cancel is repeated until the worker has left.
-  do {
-    if (m_worker->sdk.IsBound()) {
-      m_worker->sdk.pCancelRead(g_Params.port, g_Params.bp, g_Params.baud);
+  // The library keeps a cancel for the whole command it reaches, so one
+  // that lands is enough, and the worker sees the interruption request
+  // before its next call. -7 means no command runs at that moment (the
+  // worker is between two calls or pausing), so only then is it tried again.
+  if (m_worker->sdk.IsBound()) {
+    while (m_worker->sdk.pCancelRead(g_Params.port, g_Params.bp, g_Params.baud) != 0 &&
+           !m_worker->wait(5)) {
     }
-  } while (!m_worker->wait(100));
+  }
+  m_worker->wait();
 }
 
 void MainWindow::showWarning(const QString& text) {

@@ -19,23 +19,21 @@ int ReplyExchange(int port, char bp, int baud, const char* cmd, char* reply, int
 }
 
 // Accepted unless the second reply byte is 'U'.
-int SimpleCommand(int port, char bp, int baud, const char* cmd) {
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
+int SimpleCommand(Command& command, int port, char bp, int baud, const char* cmd) {
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
   char reply[kWorkSize];
   int rc = ReplyExchange(port, bp, baud, cmd, reply, kReplyMs);
-  if (rc != TLX_OK) return rc;
-  return reply[1] == kRefusedMark ? TLX_ERR_REPLY : TLX_OK;
+  if (rc == TLX_OK && reply[1] == kRefusedMark) rc = TLX_ERR_REPLY;
+  return command.Finish(rc);
 }
 
 // The reply must be the acknowledgement.
-int AckCommand(int port, char bp, int baud, const char* cmd) {
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
+int AckCommand(Command& command, int port, char bp, int baud, const char* cmd) {
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
   char reply[kWorkSize];
   int rc = ReplyExchange(port, bp, baud, cmd, reply, kReplyMs);
-  if (rc != TLX_OK) return rc;
-  return IsAck(reply) ? TLX_OK : TLX_ERR_REPLY;
+  if (rc == TLX_OK && !IsAck(reply)) rc = TLX_ERR_REPLY;
+  return command.Finish(rc);
 }
 
 // Parses the JSON text between the frame bytes in place: the reply buffer is
@@ -62,47 +60,49 @@ bool FitsWithNul(const char* text, size_t cap) { return std::strlen(text) < cap;
 extern "C" {
 
 TLX_EXPORT int TLX_SetGlobalConfig(int port, char bp, int baud, int first, int second) {
+  Command command;
   if (first < 1 || first > 5 || second < 1 || second > 2) return TLX_ERR_ARG;
   char cmd[260] = {0};
   Format(cmd, sizeof cmd, "\x1b[0SETGLOBALCONFIG\x02%d|%d\x03", first, second);
-  return SimpleCommand(port, bp, baud, cmd);
+  return SimpleCommand(command, port, bp, baud, cmd);
 }
 
 TLX_EXPORT int TLX_StartPQC(int port, char bp, int baud) {
-  return SimpleCommand(port, bp, baud, "\x1b[0;NERIVAX_PRODUCTION_START_PQCR");
+  Command command;
+  return SimpleCommand(command, port, bp, baud, "\x1b[0;NERIVAX_PRODUCTION_START_PQCR");
 }
 
 TLX_EXPORT int TLX_GetVer(int port, char bp, int baud, char* version) {
+  Command command;
   if (version == nullptr) return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
   char reply[kWorkSize];
   int rc = ReplyExchange(port, bp, baud, "\x1b[0GETDEVICEINFO", reply, kReplyMs);
-  if (rc != TLX_OK) return rc;
+  if (rc != TLX_OK) return command.Finish(rc);
   cJSON* doc = ParseFramedJson(reply);
-  if (doc == nullptr) return TLX_ERR_REPLY;
+  if (doc == nullptr) return command.Finish(TLX_ERR_REPLY);
   const cJSON* app = cJSON_GetObjectItem(cJSON_GetObjectItem(doc, "Version"), "app");
   const char* text = StringItem(app, "version");
   if (text == nullptr) {
     rc = TLX_ERR_REPLY;
   } else if (!FitsWithNul(text, TLX_VERSION_SIZE)) {
     rc = TLX_ERR_BUFFER;
-  } else {
-    std::strcpy(version, text);
   }
+  rc = command.Finish(rc);
+  if (rc == TLX_OK) std::strcpy(version, text);
   cJSON_Delete(doc);
   return rc;
 }
 
 TLX_EXPORT int TLX_GetUpdateStatus(int port, char bp, int baud, char* result, char* detail) {
+  Command command;
   if (result == nullptr || detail == nullptr) return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
   char reply[kWorkSize];
   int rc = ReplyExchange(port, bp, baud, "\x1b[0GETUPDATESTATUS", reply, kReplyMs);
-  if (rc != TLX_OK) return rc;
+  if (rc != TLX_OK) return command.Finish(rc);
   cJSON* doc = ParseFramedJson(reply);
-  if (doc == nullptr) return TLX_ERR_REPLY;
+  if (doc == nullptr) return command.Finish(TLX_ERR_REPLY);
   const char* res = StringItem(doc, "UpdateResult");
   const char* det = nullptr;
   if (res == nullptr) {
@@ -112,7 +112,9 @@ TLX_EXPORT int TLX_GetUpdateStatus(int port, char bp, int baud, char* result, ch
   } else if (!FitsWithNul(res, TLX_UPDATE_TEXT_SIZE) ||
              (det != nullptr && !FitsWithNul(det, TLX_UPDATE_TEXT_SIZE))) {
     rc = TLX_ERR_BUFFER;
-  } else {
+  }
+  rc = command.Finish(rc);
+  if (rc == TLX_OK) {
     if (det != nullptr) std::strcpy(detail, det);
     std::strcpy(result, res);
   }
@@ -121,46 +123,46 @@ TLX_EXPORT int TLX_GetUpdateStatus(int port, char bp, int baud, char* result, ch
 }
 
 TLX_EXPORT int TLX_SetVolume(int port, char bp, int baud, int kind, int level) {
+  Command command;
   int maxLevel = kind == 1 ? 5 : (kind == 2 || kind == 3) ? 15 : -1;
   if (maxLevel < 0 || level < 0 || level > maxLevel) return TLX_ERR_ARG;
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0SETVOLUME\x02%d|%d\x03", kind, level);
-  return AckCommand(port, bp, baud, cmd);
+  return AckCommand(command, port, bp, baud, cmd);
 }
 
 TLX_EXPORT int TLX_RestartSys(int port, char bp, int baud) {
-  return AckCommand(port, bp, baud, "\x1b[0RESTART");
+  Command command;
+  return AckCommand(command, port, bp, baud, "\x1b[0RESTART");
 }
 
 TLX_EXPORT int TLX_CheckOnline(int port, char bp, int baud, char* model) {
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
+  Command command;
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
   char reply[kWorkSize];
+  const char* found = nullptr;
   int rc = ReplyExchange(port, bp, baud, "\x1b[0CHECKR40", reply, kProbeMs);
   if (rc == TLX_OK && IsAck(reply)) {
-    if (model != nullptr) std::memcpy(model, "R40", 4);
-    return TLX_OK;
+    found = "R40";
+  } else {
+    rc = ReplyExchange(port, bp, baud, "\x1b[0CHECKk60", reply, kProbeMs);
+    if (rc == TLX_OK && IsAck(reply)) found = "k60";
   }
-  rc = ReplyExchange(port, bp, baud, "\x1b[0CHECKk60", reply, kProbeMs);
-  if (rc != TLX_OK) return rc;
-  if (IsAck(reply) && model != nullptr) std::memcpy(model, "k60", 4);
-  return TLX_OK;
+  rc = command.Finish(rc);
+  if (rc == TLX_OK && found != nullptr && model != nullptr) std::memcpy(model, found, 4);
+  return rc;
 }
 
-TLX_EXPORT int TLX_CancelRead(int, char, int) {
-  if (!IsOpenDevice()) return TLX_ERR_REPLY;
-  CancelReadDevice();
-  return TLX_OK;
-}
+TLX_EXPORT int TLX_CancelRead(int, char, int) { return CancelCommand(); }
 
 TLX_EXPORT int TLX_SetShowDISP(int port, char bp, int baud, int module, int show) {
   static const char kModuleDigit[] = {'1', '2', '4', '5'};
+  Command command;
   if (module < 1 || module > 4 || show < 0 || show > 1) return TLX_ERR_ARG;
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[%c;SETDISP\x02%d\x03", kModuleDigit[module - 1], show);
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return SendOnly(port, bp, baud, cmd);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return command.Finish(SendOnly(port, bp, baud, cmd));
 }
 
 }  // extern "C"

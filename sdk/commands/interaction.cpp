@@ -19,6 +19,10 @@ namespace {
 
 enum { kMaxInfoText = TLX_MAX_INFO_TEXT };
 enum { kInfoHexSize = 102400, kInfoCmdSize = 102500 };
+// Work areas of the information command, in the library's storage rather
+// than on the caller's stack (commands run one at a time).
+char g_infoHex[kInfoHexSize + 1];
+char g_infoShow[kInfoCmdSize];
 enum { kPhotoNameSize = 128 };
 // Reply area of the signing command: 259 bytes and a terminator.
 enum { kSignReplyArea = 260 };
@@ -53,6 +57,13 @@ enum { kStatusArea = 4 };
 int StatusExchange(int port, char bp, int baud, const char* cmd, int timeout, char* answer) {
   return Exchange(port, bp, baud, cmd, 0, answer, kStatusArea, nullptr, EndOfCondition3,
                   SecondsToMs(timeout) + kAnswerMarginMs);
+}
+
+// Closing step of an interaction that ended before its answer was asked
+// for: after a cancel the module is closed all the same.
+int EndEarly(Command& command, int port, char bp, int baud, const char* close, int rc) {
+  if (rc == TLX_ERR_CANCEL) SendClosing(port, bp, baud, close);
+  return command.Finish(rc);
 }
 
 int InfoResult(const char* a) {
@@ -92,7 +103,7 @@ TLX_EXPORT int StartSign(int port, char bp, int baud, int timeout, int kind) {
     rc = CheckAndGetResponse(reply, len);
     if (rc == TLX_OK) return TLX_OK;
   }
-  SendOnly(port, bp, baud, kCloseScreen);
+  SendClosing(port, bp, baud, kCloseScreen);
   return rc;
 }
 
@@ -118,32 +129,34 @@ TLX_EXPORT int StartHandSign(int port, char bp, int baud, int timeout, char* doc
 extern "C" {
 
 TLX_EXPORT int TLX_StartInfo(int port, char bp, int baud, int timeout, char* info, int* result) {
+  Command command;
   if (!NonEmpty(info) || result == nullptr || timeout < 1 || timeout > 999) return TLX_ERR_ARG;
   size_t textLen = strnlen(info, kMaxInfoText + 1);
   if (textLen > kMaxInfoText) return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
   SendOnly(port, bp, baud, kCloseScreen);
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[2;%dT", timeout);
   int rc = SendOnly(port, bp, baud, cmd);
-  if (rc != TLX_OK) return rc;
+  if (rc != TLX_OK) return EndEarly(command, port, bp, baud, kCloseScreen, rc);
 
-  char hex[kInfoHexSize + 1];
-  char show[kInfoCmdSize];
-  std::memset(hex, 0, sizeof hex);
-  std::memset(show, 0, sizeof show);
+  char* hex = g_infoHex;
+  char* show = g_infoShow;
+  std::memset(hex, 0, kInfoHexSize + 1);
+  std::memset(show, 0, kInfoCmdSize);
   HexAsc1Split(info, static_cast<int>(textLen), hex, kInfoHexSize);
-  Format(show, sizeof show, "\x1b[2A\x02%s\x03", hex);
+  Format(show, kInfoCmdSize, "\x1b[2A\x02%s\x03", hex);
   char answer[kStatusArea];
   rc = StatusExchange(port, bp, baud, show, timeout, answer);
+  SendClosing(port, bp, baud, kCloseScreen);
+  rc = command.Finish(rc);
   if (rc == TLX_OK) *result = InfoResult(answer);
-  SendOnly(port, bp, baud, kCloseScreen);
   return rc;
 }
 
 TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName, char* tellerNo,
                                   int stars, char* photo, int timeout, int* result) {
+  Command command;
   if (tellerName == nullptr || tellerNo == nullptr || result == nullptr || stars < 0 ||
       stars > 6 || timeout < 1 || timeout > 999)
     return TLX_ERR_ARG;
@@ -156,50 +169,53 @@ TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName,
   if (!Format(header, sizeof header, "\x1b[4H\x02%s|%s|%d|%s\x03", tellerName, tellerNo, stars,
               photoName))
     return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
   SendOnly(port, bp, baud, header);
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[4;%dT", timeout);
   int rc = SendOnly(port, bp, baud, cmd);
-  if (rc != TLX_OK) return rc;
+  if (rc != TLX_OK) return EndEarly(command, port, bp, baud, kCloseEvaluator, rc);
   char answer[kStatusArea];
   rc = StatusExchange(port, bp, baud, "\x1b[4R", timeout, answer);
+  SendClosing(port, bp, baud, kCloseEvaluator);
+  rc = command.Finish(rc);
   if (rc == TLX_OK) {
     int mapped = EvaluatorResult(answer);
     if (mapped >= 0) *result = mapped;
   }
-  SendOnly(port, bp, baud, kCloseEvaluator);
   return rc;
 }
 
 TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int mode,
                                  char* input) {
+  Command command;
   if (mode < 0 || mode > 1 || input == nullptr || timeout < 1 || timeout > 999)
     return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[5;%dT", timeout);
   int rc = SendOnly(port, bp, baud, cmd);
-  if (rc != TLX_OK) return rc;
+  if (rc != TLX_OK) return EndEarly(command, port, bp, baud, kCloseKeypad, rc);
 
   char reply[kWorkSize];
   const char* entry = mode == 0 ? "\x1bGM\r\n" : "\x1b" "FA\r\n";
   rc = Exchange(port, bp, baud, entry, 0, reply, sizeof reply, nullptr, EndOfCondition3,
                 SecondsToMs(timeout));
+  size_t n = 0;
   if (rc == TLX_OK) {
-    size_t n = std::strlen(reply);
+    n = std::strlen(reply);
     if (n < 2) {
       rc = TLX_ERR_REPLY;
     } else if (n - 2 >= TLX_KEYPAD_INPUT_SIZE) {
       rc = TLX_ERR_BUFFER;
-    } else {
-      std::memcpy(input, reply + 1, n - 2);
-      input[n - 2] = '\0';
     }
   }
-  SendOnly(port, bp, baud, kCloseKeypad);
+  SendClosing(port, bp, baud, kCloseKeypad);
+  rc = command.Finish(rc);
+  if (rc == TLX_OK) {
+    std::memcpy(input, reply + 1, n - 2);
+    input[n - 2] = '\0';
+  }
   return rc;
 }
 
@@ -207,9 +223,16 @@ TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* doc
                              char* imagePath, char* dataPath) {
   // The flush uses the caller's link parameters; the arguments are checked
   // after it, by the signature flow, which then runs over HID.
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return StartHandSign(port, bp, baud, timeout, document, imagePath, dataPath);
+  Command command;
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  const int signed_ = StartHandSign(port, bp, baud, timeout, document, imagePath, dataPath);
+  const int rc = command.Finish(signed_);
+  if (rc == TLX_ERR_CANCEL && signed_ >= 0) {
+    // Pulled whole before the cancel came: a cancelled call leaves no files.
+    std::remove(imagePath);
+    std::remove(dataPath);
+  }
+  return rc;
 }
 
 }  // extern "C"

@@ -57,79 +57,101 @@ TLX_EXPORT int DeleteMediaFile(int port, char bp, int baud, int mediaType, char*
   return IsRefusal(reply) ? TLX_ERR_REPLY : TLX_OK;
 }
 
-TLX_EXPORT int FindMediaFileInfo(int port, char bp, int baud, int mediaType, char* name,
-                                 char* info) {
-  if (!NonEmpty(name) || strnlen(name, kMaxName + 1) > kMaxName) return TLX_ERR_ARG;
+namespace {
+
+// End of the cancellable part when a TLX_ command runs the worker; the
+// exported workers themselves run without one.
+int Done(Command* command, int rc) { return command != nullptr ? command->Finish(rc) : rc; }
+
+int QueryFile(Command* command, int port, char bp, int baud, int mediaType, char* name,
+              char* info) {
+  if (!NonEmpty(name) || strnlen(name, kMaxName + 1) > kMaxName) return Done(command, TLX_ERR_ARG);
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0QUERYFILE\x02%d|%s\x03", mediaType, name);
   char reply[kQueryReplyArea];
   int len = 0;
   int rc = MediaExchange(port, bp, baud, cmd, reply, sizeof reply, &len);
-  if (rc != TLX_OK) return rc;
   const char* text = nullptr;
   int textLen = 0;
   // A reply cut by the capacity has no closing ETX and is not passed on.
-  if (IsRefusal(reply) || !FramedText(reply, len, &text, &textLen)) return TLX_ERR_REPLY;
-  if (info != nullptr) {
+  if (rc == TLX_OK && (IsRefusal(reply) || !FramedText(reply, len, &text, &textLen)))
+    rc = TLX_ERR_REPLY;
+  rc = Done(command, rc);
+  if (rc == TLX_OK && info != nullptr) {
     std::strncpy(info, text, static_cast<size_t>(textLen));
     info[textLen] = '\0';
   }
-  return TLX_OK;
+  return rc;
 }
 
-TLX_EXPORT int GetMediaFileList(int port, char bp, int baud, int mediaType, char* list,
-                                int listSize) {
-  if (list == nullptr || listSize < 0) return TLX_ERR_ARG;
+int FileList(Command* command, int port, char bp, int baud, int mediaType, char* list,
+             int listSize) {
+  if (list == nullptr || listSize < 0) return Done(command, TLX_ERR_ARG);
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0GETFILELIST\x02%d\x03", mediaType);
   // The full 4096-byte capacity: a list that fills it is still whole.
   char reply[kWorkSize + 1];
   int len = 0;
   int rc = MediaExchange(port, bp, baud, cmd, reply, sizeof reply, &len);
-  if (rc != TLX_OK) return rc;
   const char* text = nullptr;
   int textLen = 0;
-  if (IsRefusal(reply) || !FramedText(reply, len, &text, &textLen)) return TLX_ERR_REPLY;
-  if (textLen > listSize) return TLX_ERR_BUFFER;
-  std::strncpy(list, text, static_cast<size_t>(textLen));
-  if (textLen < listSize) list[textLen] = '\0';
-  return TLX_OK;
+  if (rc == TLX_OK && (IsRefusal(reply) || !FramedText(reply, len, &text, &textLen)))
+    rc = TLX_ERR_REPLY;
+  if (rc == TLX_OK && textLen > listSize) rc = TLX_ERR_BUFFER;
+  rc = Done(command, rc);
+  if (rc == TLX_OK) {
+    std::strncpy(list, text, static_cast<size_t>(textLen));
+    if (textLen < listSize) list[textLen] = '\0';
+  }
+  return rc;
+}
+
+}  // namespace
+
+TLX_EXPORT int FindMediaFileInfo(int port, char bp, int baud, int mediaType, char* name,
+                                 char* info) {
+  return QueryFile(nullptr, port, bp, baud, mediaType, name, info);
+}
+
+TLX_EXPORT int GetMediaFileList(int port, char bp, int baud, int mediaType, char* list,
+                                int listSize) {
+  return FileList(nullptr, port, bp, baud, mediaType, list, listSize);
 }
 
 extern "C" {
 
 TLX_EXPORT int TLX_DownLoadFile(int port, char bp, int baud, int mediaType, char* path) {
+  Command command;
   if (!NonEmpty(path)) return TLX_ERR_ARG;
   // A missing file is reported before anything goes out, flush included.
   if (access(path, F_OK) != 0) return TLX_ERR_NOFILE;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return DownMediaFile(port, bp, baud, mediaType, path);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return command.Finish(DownMediaFile(port, bp, baud, mediaType, path));
 }
 
 TLX_EXPORT int TLX_DeleteFile(int port, char bp, int baud, int mediaType, char* name) {
+  Command command;
   if (!NonEmpty(name) || strnlen(name, kMaxName + 1) > kMaxName) return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return DeleteMediaFile(port, bp, baud, mediaType, name);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return command.Finish(DeleteMediaFile(port, bp, baud, mediaType, name));
 }
 
 TLX_EXPORT int TLX_FindFileInfo(int port, char bp, int baud, int mediaType, char* name,
                                 char* info) {
+  Command command;
   // A null or empty name is refused by the query after the flush; a name
   // too long for the command is refused before anything is sent.
   if (name != nullptr && strnlen(name, kMaxName + 1) > kMaxName) return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return FindMediaFileInfo(port, bp, baud, mediaType, name, info);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return QueryFile(&command, port, bp, baud, mediaType, name, info);
 }
 
 TLX_EXPORT int TLX_GetFileList(int port, char bp, int baud, int mediaType, char* list,
                                int listSize) {
+  Command command;
   if (list == nullptr || listSize < 0) return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return GetMediaFileList(port, bp, baud, mediaType, list, listSize);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return FileList(&command, port, bp, baud, mediaType, list, listSize);
 }
 
 }  // extern "C"

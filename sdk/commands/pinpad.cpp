@@ -14,8 +14,10 @@ namespace {
 
 // Longest key text accepted (hex characters per key).
 enum { kMaxKeyText = TLX_MAX_KEY_TEXT };
-// Plain PIN entry reply area.
+// Plain PIN entry reply area, in the library's storage rather than on the
+// caller's stack (commands run one at a time); wiped after every entry.
 enum { kPinReplySize = 131072 };
+char g_pinReply[kPinReplySize];
 // Bytes of one PIN block decoded from the reply.
 enum { kBlockArea = 1024 };
 // Reply area of the key reset.
@@ -82,11 +84,19 @@ int PrepareEntry(int port, char bp, int baud, int mode, int timeout) {
   return SendOnly(port, bp, baud, cmd);
 }
 
+// A PIN entry that did not get as far as its start: a cancel still ends it
+// with 0x83, so that the pad is left idle whatever the moment of the cancel.
+int EndEntry(Command& command, int port, char bp, int baud, int rc) {
+  if (rc == TLX_ERR_CANCEL) SendClosing(port, bp, baud, &kPinEnd, 1);
+  return command.Finish(rc);
+}
+
 // The block commands: entry timeout, the line command, the framed block
 // reply written as upper-case hex text with a terminator, then 0x83.
-int ReadBlock(int port, char bp, int baud, int timeout, const char* cmd, char* pinBlock) {
+int ReadBlock(Command& command, int port, char bp, int baud, int timeout, const char* cmd,
+              char* pinBlock) {
   int rc = PrepareEntry(port, bp, baud, -1, timeout);
-  if (rc != TLX_OK) return rc;
+  if (rc != TLX_OK) return EndEntry(command, port, bp, baud, rc);
 
   char reply[kWorkSize];
   char block[kBlockArea];
@@ -94,21 +104,19 @@ int ReadBlock(int port, char bp, int baud, int timeout, const char* cmd, char* p
   Wiper wipeBlock(block, sizeof block);
   std::memset(block, 0, sizeof block);
   int len = 0;
+  int n = 0;
   rc = Exchange(port, bp, baud, cmd, 0, reply, sizeof reply, &len, EndOfCondition1,
                 SecondsToMs(timeout) + kAnswerMarginMs);
   if (rc == TLX_OK) {
-    int n = 0;
     rc = CheckAndGetResponse(kStx, kEtx, reply, len, block, &n);
-    if (rc == TLX_OK) {
-      if (n * 2 >= TLX_PIN_BLOCK_SIZE) {
-        rc = TLX_ERR_BUFFER;
-      } else {
-        int chars = AsciiToHexStr(block, n, pinBlock, TLX_PIN_BLOCK_SIZE - 1);
-        pinBlock[chars] = '\0';
-      }
-    }
+    if (rc == TLX_OK && n * 2 >= TLX_PIN_BLOCK_SIZE) rc = TLX_ERR_BUFFER;
   }
-  SendOnly(port, bp, baud, &kPinEnd, 1);
+  SendClosing(port, bp, baud, &kPinEnd, 1);
+  rc = command.Finish(rc);
+  if (rc == TLX_OK) {
+    int chars = AsciiToHexStr(block, n, pinBlock, TLX_PIN_BLOCK_SIZE - 1);
+    pinBlock[chars] = '\0';
+  }
   return rc;
 }
 
@@ -117,15 +125,16 @@ int ReadBlock(int port, char bp, int baud, int timeout, const char* cmd, char* p
 extern "C" {
 
 TLX_EXPORT int TLX_SetPinLen(int port, char bp, int baud, int length) {
+  Command command;
   if (length < 4 || length > 14) return TLX_ERR_ARG;
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[1;%dL", length);
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return SendOnly(port, bp, baud, cmd);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return command.Finish(SendOnly(port, bp, baud, cmd));
 }
 
 TLX_EXPORT int TLX_UpdateMKey(int port, char bp, int baud, int mkIndex, char* key1, char* key2) {
+  Command command;
   if (mkIndex < 0 || mkIndex > 15 || key1 == nullptr || key2 == nullptr) return TLX_ERR_ARG;
   char payload[1 + 2 * kMaxKeyText];
   Wiper wipe(payload, sizeof payload);
@@ -136,23 +145,23 @@ TLX_EXPORT int TLX_UpdateMKey(int port, char bp, int baud, int mkIndex, char* ke
       !AppendKey(key1, payload, sizeof payload, &len))
     return TLX_ERR_ARG;
   if (len * 2 > kWorkSize - 5) return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return KeyCommand(port, bp, baud, 'M', payload, len);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return command.Finish(KeyCommand(port, bp, baud, 'M', payload, len));
 }
 
 TLX_EXPORT int TLX_ResetKey(int port, char bp, int baud) {
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
+  Command command;
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
   char reply[kResetReplyArea];
   int rc = Exchange(port, bp, baud, "\x1bR\r\n", 4, reply, sizeof reply, nullptr,
                     EndOfCondition4, kReplyMs);
-  if (rc != TLX_OK) return rc;
-  return IsKeyAck(reply) ? TLX_OK : TLX_ERR_REPLY;
+  if (rc == TLX_OK && !IsKeyAck(reply)) rc = TLX_ERR_REPLY;
+  return command.Finish(rc);
 }
 
 TLX_EXPORT int TLX_DownLoadWKey(int port, char bp, int baud, int mkIndex, int wkIndex,
                                 char* wkey) {
+  Command command;
   if (mkIndex < 0 || mkIndex > 15 || wkIndex < 0 || wkIndex > 15 || wkey == nullptr)
     return TLX_ERR_ARG;
   char payload[2 + kMaxKeyText];
@@ -162,79 +171,78 @@ TLX_EXPORT int TLX_DownLoadWKey(int port, char bp, int baud, int mkIndex, int wk
   payload[1] = static_cast<char>(wkIndex);
   int len = 2;
   if (!AppendKey(wkey, payload, sizeof payload, &len)) return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return KeyCommand(port, bp, baud, 'S', payload, len);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return command.Finish(KeyCommand(port, bp, baud, 'S', payload, len));
 }
 
 TLX_EXPORT int TLX_ActiveWKey(int port, char bp, int baud, int mkIndex, int wkIndex) {
+  Command command;
   if (mkIndex < 0 || mkIndex > 15 || wkIndex < 0 || wkIndex > 15) return TLX_ERR_ARG;
   char payload[2] = {static_cast<char>(mkIndex), static_cast<char>(wkIndex)};
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return KeyCommand(port, bp, baud, 'A', payload, 2);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return command.Finish(KeyCommand(port, bp, baud, 'A', payload, 2));
 }
 
 TLX_EXPORT int TLX_ReadPin(int port, char bp, int baud, int mode, int prompt, int timeout,
                            char* pin, int pinSize) {
+  Command command;
   if (mode < 0 || mode > 1 || prompt < 0 || prompt > 1 || timeout < 1 || timeout > 999 ||
       pinSize < 0 || pinSize > 2048 || pin == nullptr)
     return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
   int rc = PrepareEntry(port, bp, baud, mode, timeout);
-  if (rc != TLX_OK) return rc;
+  if (rc != TLX_OK) return EndEntry(command, port, bp, baud, rc);
 
-  char reply[kPinReplySize];
-  Wiper wipe(reply, sizeof reply);
+  char* reply = g_pinReply;
+  Wiper wipe(reply, kPinReplySize);
   int len = 0;
   const char start = prompt == 0 ? kPinStartFirstAsk : kPinStartAskAgain;
-  rc = Exchange(port, bp, baud, &start, 1, reply, sizeof reply, &len, EndOfCondition2,
+  rc = Exchange(port, bp, baud, &start, 1, reply, kPinReplySize, &len, EndOfCondition2,
                 SecondsToMs(timeout) + kAnswerMarginMs);
+  const int n = rc == TLX_OK && len > 0 ? len - 1 : 0;  // without the final CR
   if (rc == TLX_OK) {
-    int n = len > 0 ? len - 1 : 0;  // without the final CR
-    if (mode == 0) {
-      if (n > pinSize) {
-        rc = TLX_ERR_BUFFER;
-      } else {
-        // Up to the first zero byte, the rest of the length zero-filled.
-        size_t text = strnlen(reply, static_cast<size_t>(n));
-        std::memcpy(pin, reply, text);
-        std::memset(pin + text, 0, static_cast<size_t>(n) - text);
-        if (n < pinSize) pin[n] = '\0';
-      }
-    } else {
-      int packed = 0;
+    int needed = n;
+    if (mode == 1) {
+      needed = 0;
       for (int i = 0; i < n; ++i)
-        if (reply[i] != 0) ++packed;
-      if (packed > pinSize) {
-        rc = TLX_ERR_BUFFER;
-      } else {
-        int o = 0;
-        for (int i = 0; i < n; ++i)
-          if (reply[i] != 0) pin[o++] = reply[i];
-        if (o < pinSize) pin[o] = '\0';
-      }
+        if (reply[i] != 0) ++needed;
     }
+    if (needed > pinSize) rc = TLX_ERR_BUFFER;
   }
-  SendOnly(port, bp, baud, &kPinEnd, 1);
+  SendClosing(port, bp, baud, &kPinEnd, 1);
+  rc = command.Finish(rc);
+  if (rc != TLX_OK) return rc;
+  if (mode == 0) {
+    // Up to the first zero byte, the rest of the length zero-filled.
+    size_t text = strnlen(reply, static_cast<size_t>(n));
+    std::memcpy(pin, reply, text);
+    std::memset(pin + text, 0, static_cast<size_t>(n) - text);
+    if (n < pinSize) pin[n] = '\0';
+  } else {
+    // Mode 1: the non-zero characters packed.
+    int o = 0;
+    for (int i = 0; i < n; ++i)
+      if (reply[i] != 0) pin[o++] = reply[i];
+    if (o < pinSize) pin[o] = '\0';
+  }
   return rc;
 }
 
 TLX_EXPORT int TLX_ReadPinDES(int port, char bp, int baud, int prompt, int option, int timeout,
                               char* pinBlock) {
+  Command command;
   if (prompt < 0 || prompt > 1 || option < 0 || option > 3 || timeout < 1 || timeout > 999 ||
       pinBlock == nullptr)
     return TLX_ERR_ARG;
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b" "F%d%d\r\n", prompt, option);
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return ReadBlock(port, bp, baud, timeout, cmd, pinBlock);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return ReadBlock(command, port, bp, baud, timeout, cmd, pinBlock);
 }
 
 TLX_EXPORT int TLX_ReadPinAnsi(int port, char bp, int baud, int prompt, int option, int timeout,
                                char* account, char* pinBlock) {
+  Command command;
   if (prompt < 0 || prompt > 1 || option < 0 || option > 3 || timeout < 1 || timeout > 999 ||
       pinBlock == nullptr)
     return TLX_ERR_ARG;
@@ -243,9 +251,8 @@ TLX_EXPORT int TLX_ReadPinAnsi(int port, char bp, int baud, int prompt, int opti
   Wiper wipe(cmd, sizeof cmd);
   std::memset(cmd, 0, sizeof cmd);
   if (!Format(cmd, sizeof cmd, "\x1bI%d%d%s\r\n", prompt, option, acc)) return TLX_ERR_ARG;
-  Command command(port, bp, baud);
-  if (command.Busy()) return TLX_ERR_OPEN;
-  return ReadBlock(port, bp, baud, timeout, cmd, pinBlock);
+  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  return ReadBlock(command, port, bp, baud, timeout, cmd, pinBlock);
 }
 
 }  // extern "C"

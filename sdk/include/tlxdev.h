@@ -21,6 +21,10 @@
  *
  * Only one command runs at a time: a command started while another one runs
  * (in any thread) gives -3 at once. TLX_CancelRead is the exception.
+ *
+ * A terminal that goes away while a command waits (USB device unplugged,
+ * serial line hung up) ends the wait at once with the result of a timeout
+ * (-2 for replies); the next command opens the link afresh.
  */
 #ifndef TLXDEV_H
 #define TLXDEV_H
@@ -95,8 +99,12 @@ TLX_EXPORT int TLX_RestartSys(int port, char bp, int baud);
  * (model untouched); else the code of the second probe. */
 TLX_EXPORT int TLX_CheckOnline(int port, char bp, int baud, char* model);
 
-/* Ends a command waiting in another thread with -9; -7 when none runs.
- * The link parameters are ignored. */
+/* Cancels the command running in another thread, at any moment from its
+ * argument checks to its return: it sends nothing more but its closing step
+ * (0x83 after a PIN entry, the module close after an interaction), leaves
+ * its outputs untouched and returns -9. 0 when a command was cancelled; -7
+ * when none runs (or it already has its answer); a cancel never reaches a
+ * command that starts after it. The link parameters are ignored. */
 TLX_EXPORT int TLX_CancelRead(int port, char bp, int baud);
 
 /* Shows (1) or hides (0) the display of module 1..4. */

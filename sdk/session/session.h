@@ -39,7 +39,8 @@ TLX_EXPORT int TransProc(int port, char bp, int baud, char* cmd, int cmdLen, cha
                          int* replyLen, EndConditionFn cond, int timeoutMs);
 
 // Result code of a port-layer read result (CDevice::Read): a count gives
-// TLX_OK, a timeout timeoutCode, a cancel TLX_ERR_CANCEL, any other failure
+// TLX_OK, a timeout or a device gone timeoutCode, a cancel TLX_ERR_CANCEL,
+// any other failure
 // (link of unknown type, not open, bad buffer) TLX_ERR_READ. Exchanges pass
 // TLX_ERR_TIMEOUT; steps where running out of time is a failed read (a
 // transfer's acknowledgement or first data) pass TLX_ERR_READ.

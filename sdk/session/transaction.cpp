@@ -10,6 +10,9 @@ int PortReadCode(int portResult, int timeoutCode) {
   if (portResult >= 0) return TLX_OK;
   switch (portResult) {
     case TLX_PORT_TIMEOUT:
+    case TLX_PORT_GONE:
+      // A device that went away gives what running out of time gives: the
+      // caller handles it the same way, and the next command opens afresh.
       return timeoutCode;
     case TLX_PORT_CANCELLED:
       return TLX_ERR_CANCEL;

@@ -30,6 +30,7 @@ enum {
   TLX_PORT_BAD_TYPE = -3,
   TLX_PORT_TIMEOUT = -5,
   TLX_PORT_CANCELLED = -6,
+  TLX_PORT_GONE = -8,  // the device went away (unplugged, line hung up)
   TLX_PORT_BAD_ARG = -9,
 };
 
@@ -62,7 +63,10 @@ class TLX_EXPORT CDevice {
   bool OpenHid(unsigned long vendorId, unsigned long productId);
 
   // Received count, or a negative port-layer code. A null cond reads until
-  // the buffer is full, the timeout expires or the read is cancelled.
+  // the buffer is full, the timeout expires or the read is cancelled. A
+  // device that is gone (libusb reports it missing or keeps failing, the
+  // serial line hangs up or fails) ends the read at once with
+  // TLX_PORT_GONE.
   int Read(char* buf, int capacity, EndConditionFn cond, int timeoutMs);
   long ReadCom(char* buf, unsigned long capacity, EndConditionFn cond, unsigned long timeoutMs);
   int ReadHid(char* buf, unsigned long capacity, EndConditionFn cond, unsigned long timeoutMs);

@@ -1,7 +1,8 @@
 // USB HID link of CDevice, driven with libusb-1.0 bulk transfers: every
 // write goes out as whole 1024-byte reports on endpoint 0x02 (payload plus
-// zero padding), reads are 1024-byte IN transfers on 0x81 with a 200 ms
-// transfer timeout, fed to the end condition one byte at a time.
+// zero padding), reads are 1024-byte IN transfers on 0x81 with a 50 ms
+// transfer timeout, fed to the end condition one byte at a time. The short
+// transfers let a cancel end a waiting read within a twentieth of a second.
 #include <libusb-1.0/libusb.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstring>
 
 #include "transport/CDevice.h"
+#include "transport/cancel_source.h"
 #include "transport/monotonic_seconds.h"
 #include "util/util.h"
 
@@ -18,7 +20,10 @@ const unsigned char kEndpointOut = 0x02;
 const unsigned char kEndpointIn = 0x81;
 const int kReportSize = 1024;
 const unsigned int kOutTimeoutMs = 1000;
-const unsigned int kInTimeoutMs = 200;
+const unsigned int kInTimeoutMs = 50;
+// Consecutive failed IN transfers (other than timeouts) after which the
+// device counts as gone: a single I/O error may be a glitch of the bus.
+const int kFailuresGone = 3;
 const unsigned int kFlushTimeoutMs = 1;
 
 // The library's use of libusb's default context: initialised on the first
@@ -59,9 +64,17 @@ class LibusbSession {
     if (device_ != nullptr) libusb_unref_device(device_);
     device_ = nullptr;
   }
+  // The device of the open link went away: the next open looks it up anew
+  // instead of trying the remembered one.
+  void MarkGone() { gone_ = true; }
+  void ForgetIfGone() {
+    if (gone_) Forget();
+    gone_ = false;
+  }
 
  private:
   bool ready_ = false;
+  bool gone_ = false;
   libusb_device* device_ = nullptr;
   unsigned long vendorId_ = 0;
   unsigned long productId_ = 0;
@@ -159,14 +172,23 @@ int CDevice::ReadHid(char* buf, unsigned long capacity, EndConditionFn cond,
   unsigned char report[kReportSize + 1];
   ReportWiper wiper(report, sizeof report);
   unsigned long count = 0;
+  int failures = 0;
   while (count < capacity) {
-    if (cancelRequested) return TLX_PORT_CANCELLED;
+    if (cancelRequested || CancelSourcePending()) return TLX_PORT_CANCELLED;
 
     std::memset(report, 0, sizeof report);
     int transferred = 0;
-    // A failed transfer counts as an empty one; a vanished device therefore
-    // ends in the timeout below.
-    libusb_bulk_transfer(handle, kEndpointIn, report, kReportSize, &transferred, kInTimeoutMs);
+    const int rc =
+        libusb_bulk_transfer(handle, kEndpointIn, report, kReportSize, &transferred, kInTimeoutMs);
+    // A device that is gone ends the wait at once; so does one whose
+    // transfers keep failing. A timeout is the normal empty transfer.
+    if (rc == LIBUSB_ERROR_NO_DEVICE) failures = kFailuresGone;
+    else if (rc < 0 && rc != LIBUSB_ERROR_TIMEOUT) ++failures;
+    else failures = 0;
+    if (failures >= kFailuresGone) {
+      Libusb().MarkGone();
+      return TLX_PORT_GONE;
+    }
     unsigned long got = transferred > 0 ? static_cast<unsigned long>(transferred) : 0;
     if (got > kReportSize) got = kReportSize;
     got = std::min(got, capacity - count);
@@ -219,13 +241,14 @@ void CDevice::FlushHid() {
     libusb_bulk_transfer(handle, kEndpointIn, report, kReportSize, &transferred,
                          kFlushTimeoutMs);
     if (transferred <= 0) break;
-    if (MonotonicSeconds() - start > 2) break;
+    if (MonotonicSeconds() - start > 2 || CancelSourcePending()) break;
   }
 }
 
 void CDevice::CloseHid() {
   libusb_device_handle* handle = usbHandle.exchange(nullptr);
   libusb_close(handle);
+  Libusb().ForgetIfGone();
   if (usbDeviceList != nullptr) libusb_free_device_list(usbDeviceList, 1);
   usbDeviceList = nullptr;
   usbDevice = nullptr;

@@ -8,6 +8,7 @@
 // back at close.
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -16,6 +17,7 @@
 #include <cstring>
 
 #include "transport/CDevice.h"
+#include "transport/cancel_source.h"
 #include "transport/monotonic_seconds.h"
 #include "util/util.h"
 
@@ -57,6 +59,18 @@ ssize_t ReadRetry(int fd, void* buf, size_t n) {
     got = ::read(fd, buf, n);
   } while (got < 0 && errno == EINTR);
   return got;
+}
+
+// True when the line has hung up or failed: poll reports POLLHUP, POLLERR
+// or POLLNVAL. A quiet line (read() gave 0 after the inter-byte timeout)
+// reports none of them.
+bool LineDown(int fd) {
+  pollfd p = {fd, POLLIN, 0};
+  int rc;
+  do {
+    rc = ::poll(&p, 1, 0);
+  } while (rc < 0 && errno == EINTR);
+  return rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 }  // namespace
@@ -148,15 +162,15 @@ long CDevice::ReadCom(char* buf, unsigned long capacity, EndConditionFn cond,
 
   unsigned long count = 0;
   while (count < capacity) {
-    if (cancelRequested) return TLX_PORT_CANCELLED;
+    if (cancelRequested || CancelSourcePending()) return TLX_PORT_CANCELLED;
 
     const ssize_t got = ReadRetry(cur, buf + count, capacity - count);
     if (got > 0) {
       count += static_cast<unsigned long>(got);
-    } else if (got < 0) {
-      // A failing line (hang-up, I/O error) would otherwise spin the loop
-      // until the timeout; pace it like the inter-byte timeout would.
-      usleep(100000);
+    } else if ((got < 0 && errno != EAGAIN) || (got == 0 && LineDown(cur))) {
+      // A hang-up or I/O error does not heal within the read: waiting out
+      // the timeout would only keep the caller (a PIN entry: up to 1001 s).
+      return TLX_PORT_GONE;
     }
 
     if (cond != nullptr && cond(buf, static_cast<int>(count))) return static_cast<long>(count);
@@ -189,7 +203,7 @@ void CDevice::FlushCom() {
   // never stops sending cannot hold us here for more than a few seconds.
   const long start = MonotonicSeconds();
   while (ReadRetry(cur, scratch, sizeof scratch) > 0) {
-    if (MonotonicSeconds() - start > 2) break;
+    if (MonotonicSeconds() - start > 2 || CancelSourcePending()) break;
   }
   SecureWipe(scratch, sizeof scratch);  // stale replies may hold PIN bytes
 }

@@ -44,12 +44,17 @@ enum class FaultKind {
   BadPullChecksum,  // pull: a data packet with a wrong checksum byte
   Vanish,           // HID: device disappears (mid-transfer for transfers)
   Hangup,           // serial: the line hangs up
+  Trickle,          // the answer two bytes at a time, lateMs (default 30) apart
 };
 
 struct Fault {
   FaultKind kind = FaultKind::None;
   int lateMs = 0;
   int times = -1;  // number of matching commands it applies to; -1 = always
+  // 0: the first matching command (Vanish and Hangup keep to the middle of
+  // a transfer). n >= 1: the n-th matching command from now, whatever its
+  // place; for PULLFILE the n-th packet the terminal sends (1 = start).
+  int at = 0;
 };
 
 // One answer of the customer. answers=false: the customer does nothing and

@@ -43,6 +43,12 @@ Fault EngineImpl::TakeFault(const std::string& key, const std::string& generic) 
     if (k->empty()) continue;
     auto it = faults.find(*k);
     if (it == faults.end() || it->second.kind == FaultKind::None) continue;
+    // A fault for a later command lets this one pass (a pull counts its
+    // packets instead).
+    if (it->second.at > 1 && *k != "PULLFILE") {
+      --it->second.at;
+      return Fault();
+    }
     Fault f = it->second;
     if (it->second.times > 0 && --it->second.times == 0) faults.erase(it);
     Log(std::string("fault applies to ") + *k);
@@ -55,7 +61,8 @@ Fault EngineImpl::PeekFault(const std::string& key, const std::string& generic) 
   for (const std::string* k : {&key, &generic}) {
     if (k->empty()) continue;
     auto it = faults.find(*k);
-    if (it != faults.end() && it->second.kind != FaultKind::None) return it->second;
+    if (it != faults.end() && it->second.kind != FaultKind::None)
+      return it->second.at > 1 && *k != "PULLFILE" ? Fault() : it->second;
   }
   return Fault();
 }
@@ -127,6 +134,20 @@ void EngineImpl::Send(Link link, Clock::time_point now, const Fault& f, Reply r)
       c.hangup = true;
       r.signKind = 0;
       break;
+    case FaultKind::Trickle: {
+      // Every piece its own chunk (on HID its own report); the last one
+      // carries what the whole answer would (a completed signature).
+      const int gap = f.lateMs > 0 ? f.lateMs : 30;
+      for (size_t off = 0; off < c.bytes.size(); off += 2) {
+        Chunk piece;
+        piece.bytes = c.bytes.substr(off, 2);
+        const bool last = off + 2 >= c.bytes.size();
+        const int at = std::max(0, delay) + gap * static_cast<int>(off / 2);
+        Schedule(link, now + std::chrono::milliseconds(at), std::move(piece), r.module, r.secret,
+                 last ? r.signKind : 0);
+      }
+      return;
+    }
   }
   if (c.bytes.empty() && !c.hangup) return;
   Schedule(link, now + std::chrono::milliseconds(std::max(0, delay)), std::move(c), r.module,

@@ -86,6 +86,7 @@ struct LinkTransfer {
   int pullStage = 0;  // 1 start sent, 2 data, 3 end sent
   Fault pullFault;
   bool pullBadSent = false;
+  int pullPacketsSent = 0;  // packets of this pull sent so far
   uint64_t pullCommand = 0;  // number of the PULLFILE command
 };
 
@@ -196,6 +197,7 @@ class EngineImpl {
   void PullStart(Link link, const ParsedCommand& c, Clock::time_point now);
   void PullResponse(Link link, const ParsedCommand& c, Clock::time_point now);
   void PullNext(Link link, Clock::time_point now);
+  bool PullGoneAt(LinkTransfer& t, Clock::time_point now, Link link);
   void CompleteSignature(int kind);
   bool PinBlockReply(const std::string& pin, const std::string& account, int option,
                      std::string* reply);

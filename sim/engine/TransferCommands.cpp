@@ -28,6 +28,11 @@ bool IsHangup(const Fault& f) {
   return f.kind == FaultKind::Vanish || f.kind == FaultKind::Hangup;
 }
 
+// A hang-up placed by the usual rule (mid-transfer) rather than by `at`.
+bool IsRuledHangup(const Fault& f) {
+  return IsHangup(f) && f.at == 0;
+}
+
 }  // namespace
 
 std::string MakePacket(int type, const std::string& payload, bool badChecksum) {
@@ -63,7 +68,7 @@ void EngineImpl::BlockDownload(Link link, const ParsedCommand& c, Clock::time_po
   }
   if (ok && (total < 1 || remaining < 0 || remaining >= total)) ok = false;
   // A hangup fault hits mid-transfer: never the first of several blocks.
-  Fault f = (ok && blockNo == 1 && total > 1 && IsHangup(PeekFault("DOWNLOAD")))
+  Fault f = (ok && blockNo == 1 && total > 1 && IsRuledHangup(PeekFault("DOWNLOAD")))
                 ? Fault()
                 : TakeFault("DOWNLOAD");
   if (ok) {
@@ -118,7 +123,7 @@ void EngineImpl::HidPacket(Link link, const ParsedCommand& c, Clock::time_point 
   const std::string key = "PACKET" + std::to_string(c.packetType);
   // The device vanishes at a data packet, i.e. in the middle of a transfer.
   Fault peek = PeekFault(key, "PACKET");
-  Fault f = (IsHangup(peek) && c.packetType != 2 && PeekFault(key).kind == FaultKind::None)
+  Fault f = (IsRuledHangup(peek) && c.packetType != 2 && PeekFault(key).kind == FaultKind::None)
                 ? Fault()
                 : TakeFault(key, "PACKET");
   bool ok = t.hidMode && !c.packetTooLong &&
@@ -178,9 +183,11 @@ void EngineImpl::PullStart(Link link, const ParsedCommand& c, Clock::time_point 
   t.pullFault = f;
   t.pullBadSent = false;
   t.pullCommand = commands_;
+  t.pullPacketsSent = 0;
   int delay = f.kind == FaultKind::Late ? f.lateMs : 0;
   Chunk start;
   start.bytes = MakePacket(1, std::string(), false);
+  if (PullGoneAt(t, now, link)) return;
   Schedule(link, now + std::chrono::milliseconds(delay), std::move(start), 0, false);
 }
 
@@ -196,6 +203,18 @@ void EngineImpl::PullResponse(Link link, const ParsedCommand& c, Clock::time_poi
   PullNext(link, now);
 }
 
+// A pull fault placed with `at`: the device goes away instead of the at-th
+// packet (1 = the start packet). True when it did.
+bool EngineImpl::PullGoneAt(LinkTransfer& t, Clock::time_point now, Link link) {
+  const Fault& f = t.pullFault;
+  if (!IsHangup(f) || f.at < 1 || ++t.pullPacketsSent != f.at) return false;
+  Chunk gone;
+  gone.hangup = true;
+  Schedule(link, now, std::move(gone), 0, false);
+  t.pulling = false;
+  return true;
+}
+
 void EngineImpl::PullNext(Link link, Clock::time_point now) {
   LinkTransfer& t = transfer_[Index(link)];
   if (t.pullStage == 3) {  // the end packet was accepted
@@ -205,6 +224,7 @@ void EngineImpl::PullNext(Link link, Clock::time_point now) {
     return;
   }
   const Fault& f = t.pullFault;
+  if (PullGoneAt(t, now, link)) return;
   Chunk chunk;
   if (t.pullOffset < t.pullData.size()) {
     size_t n = std::min(state.pullPacketSize ? state.pullPacketSize : 3000,
@@ -215,7 +235,7 @@ void EngineImpl::PullNext(Link link, Clock::time_point now) {
     chunk.bytes = MakePacket(2, t.pullData.substr(t.pullOffset, n), bad);
     t.pullOffset += n;
     t.pullStage = 2;
-    if (firstData && IsHangup(f)) {
+    if (firstData && IsRuledHangup(f)) {
       // The device goes away in the middle of the first data packet.
       chunk.bytes.resize(std::min<size_t>(chunk.bytes.size(), 1024));
       Schedule(link, now, std::move(chunk), 0, false);

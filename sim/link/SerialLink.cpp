@@ -226,16 +226,28 @@ void SerialLink::Run() {
     for (const Chunk& c : due) {
       if (c.hangup) {
         // Drop the line: the host's open descriptor sees the hangup, and the
-        // next open of the same path finds a fresh line.
+        // next open of the same path finds a fresh line. The new line is
+        // linked before the old one closes, so a host that reopens as soon
+        // as it sees the hangup never finds the link dangling.
         engine_.LinkClosed(Link::Serial);
-        ClosePty();
+        const int oldMaster = master_, oldSlave = slave_, oldWatch = watch_;
+        watch_ = -1;
         try {
           OpenPty();
         } catch (const std::exception&) {
+          master_ = oldMaster;
+          slave_ = oldSlave;
+          watch_ = oldWatch;
           stop_ = true;
           return;
         }
         ++hangups_;
+        pending_.clear();
+        in_.Clear();
+        out_.Clear();
+        if (oldWatch >= 0) ::inotify_rm_watch(inotify_, oldWatch);
+        ::close(oldSlave);
+        ::close(oldMaster);
         continue;
       }
       if (pending_.size() + out_.Queued() + c.bytes.size() > kMaxPending) continue;

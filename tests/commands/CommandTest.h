@@ -54,8 +54,8 @@ class CommandTest : public tlxsim::SimTest {
   bool WasSent(const std::string& cmd) const;
   // Index of the first command received equal to cmd, or -1.
   int IndexOf(const std::string& cmd) const;
-  // Calls TLX_CancelRead from this thread, once marker has reached the
-  // terminal, until done is set; gives the first cancel result of 0 (or -7).
+  // Cancels once from this thread, when marker has reached the terminal:
+  // 0 when the cancel landed, -7 when the command ended before it.
   int CancelAfter(const std::string& marker, const std::atomic<bool>& done);
   // A file in this test's scratch directory.
   std::string Scratch(const std::string& name);

@@ -113,6 +113,24 @@ TEST_F(PullFaults, VanishInTheMiddleOfAPacket) {
   EXPECT_TRUE(Step(ok).empty());
 }
 
+// With `at`, the device goes away instead of the n-th packet of the pull
+// (1 = the start packet): here the second data packet.
+TEST_F(PullFaults, VanishAtTheNthPacket) {
+  Fault f = F(FaultKind::Vanish, 1);
+  f.at = 3;
+  engine.SetFault("PULLFILE", f);
+  auto c = Step(pull);
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_EQ(c[0].bytes, MakePacket(1, ""));
+  c = Step(ok);
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_EQ(c[0].bytes, MakePacket(2, file.substr(0, 3000)));
+  c = Step(ok);
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_TRUE(c[0].hangup);
+  EXPECT_TRUE(Step(ok).empty());
+}
+
 TEST_F(PullFaults, TruncatedPacketAndSilence) {
   engine.SetFault("PULLFILE", F(FaultKind::Truncate, 1));
   Step(pull);
@@ -123,6 +141,34 @@ TEST_F(PullFaults, TruncatedPacketAndSilence) {
   engine.SetFault("PULLFILE", F(FaultKind::Silence, 1));
   EXPECT_TRUE(Step(pull).empty());
   EXPECT_TRUE(Step(ok).empty());
+}
+
+// Faults placed with `at` hit exactly the n-th matching command, also the
+// first block of a download (which the usual rule spares).
+TEST_F(Faults, FaultAtTheNthCommand) {
+  Fault f = F(FaultKind::Silence, 1);
+  f.at = 3;
+  engine.SetFault("CHECKR40", f);
+  EXPECT_EQ(Exchange("\x1b[0CHECKR40"), kAck);
+  EXPECT_EQ(Exchange("\x1b[0CHECKR40"), kAck);
+  EXPECT_EQ(Exchange("\x1b[0CHECKR40", Link::Serial, 60000), "");
+  EXPECT_EQ(Exchange("\x1b[0CHECKR40"), kAck);
+
+  Fault start = F(FaultKind::Vanish, 1);
+  start.at = 1;
+  engine.SetFault("PACKET", start);
+  EXPECT_EQ(Exchange("\x1b[0HIDCHANGE", Link::Hid), kAck);
+  auto c = (SendHid(MakePacket(1, "")), Chunks(0, Link::Hid));
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_TRUE(c[0].hangup);
+}
+
+TEST_F(Faults, TrickledAnswerComesTwoBytesAtATime) {
+  engine.SetFault("RESTART", F(FaultKind::Trickle, 1, 40));
+  Send("\x1b[0RESTART");
+  EXPECT_EQ(Out(0), "\x02\xaa");
+  EXPECT_EQ(Out(39), "");
+  EXPECT_EQ(Out(40), "\x03");
 }
 
 TEST_F(Faults, TerminalChannelFiltersCommands) {
