@@ -47,9 +47,10 @@ void WriteTraceHex(std::FILE* f, const char* title, const char* data, int len) {
     std::fprintf(f, "%s  LEN=%d   HEX: ", title, len);
   else
     std::fprintf(f, "LEN=%d   HEX: ", len);
-  // The digits go out in chunks: a packet of a transfer is 200000 bytes.
+  // The digits go out in small chunks: a packet of a transfer is 200000
+  // bytes, and this runs inside every command, whose stack stays small.
   static const char kDigits[] = "0123456789ABCDEF";
-  char chunk[4096];
+  char chunk[512];
   size_t used = 0;
   for (int i = 0; i < len; ++i) {
     const unsigned char c = static_cast<unsigned char>(data[i]);
