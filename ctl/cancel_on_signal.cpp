@@ -44,8 +44,13 @@ void CancelOnSignal::Watch() {
     g_interrupted.store(true);
     static const char kNote[] = "tlxctl: interrupted, cancelling the command\n";
     (void)!::write(STDERR_FILENO, kNote, sizeof kNote - 1);
+    // The library keeps a cancel for the command it lands in, so one that
+    // succeeds is enough. One that finds no command running (the signal came
+    // before the call began) is tried again until a command takes it or
+    // tlxctl is done.
+    bool cancelled = false;
     while (!done_.load()) {
-      TLX_CancelRead(0, 0, 0);
+      if (!cancelled) cancelled = TLX_CancelRead(0, 0, 0) == TLX_OK;
       if (WaitFor(signals_, 50)) _exit(128 + SIGINT);
     }
   }
