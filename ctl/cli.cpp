@@ -28,9 +28,9 @@ std::vector<std::string> Args::Values(const std::string& name) const {
   return out;
 }
 
-const std::vector<const CommandSpec*>& AllCommands() {
-  static const std::vector<const CommandSpec*> all = [] {
-    std::vector<const CommandSpec*> v;
+const std::vector<const Subcommand*>& AllCommands() {
+  static const std::vector<const Subcommand*> all = [] {
+    std::vector<const Subcommand*> v;
     AddDeviceCommands(v);
     AddPinPadCommands(v);
     AddInteractionCommands(v);
@@ -43,8 +43,8 @@ const std::vector<const CommandSpec*>& AllCommands() {
   return all;
 }
 
-const CommandSpec* FindCommand(const std::string& name) {
-  for (const CommandSpec* c : AllCommands())
+const Subcommand* FindCommand(const std::string& name) {
+  for (const Subcommand* c : AllCommands())
     if (name == c->name) return c;
   return nullptr;
 }
@@ -163,9 +163,9 @@ GlobalOptions ParseGlobal(int argc, char** argv) {
   return g;
 }
 
-std::vector<std::pair<std::string, bool>> OptionList(const CommandSpec& spec) {
+std::vector<std::pair<std::string, bool>> OptionList(const Subcommand& sub) {
   std::vector<std::pair<std::string, bool>> out;
-  std::string all = spec.options != nullptr ? spec.options : "";
+  std::string all = sub.options != nullptr ? sub.options : "";
   size_t pos = 0;
   while (pos < all.size()) {
     size_t comma = all.find(',', pos);
@@ -181,8 +181,8 @@ std::vector<std::pair<std::string, bool>> OptionList(const CommandSpec& spec) {
   return out;
 }
 
-Args ParseCommandArgs(const CommandSpec& spec, const std::vector<std::string>& words) {
-  const auto options = OptionList(spec);
+Args ParseCommandArgs(const Subcommand& sub, const std::vector<std::string>& words) {
+  const auto options = OptionList(sub);
   Args args;
   bool onlyPositionals = false;
   for (size_t i = 0; i < words.size(); ++i) {
@@ -213,12 +213,12 @@ Args ParseCommandArgs(const CommandSpec& spec, const std::vector<std::string>& w
       }
       if (known) break;
     }
-    if (!known) throw UsageError("unknown option '" + w + "' for '" + spec.name + "'");
+    if (!known) throw UsageError("unknown option '" + w + "' for '" + sub.name + "'");
   }
   const int n = static_cast<int>(args.Positionals().size());
-  if (n < spec.minArgs) throw UsageError(std::string("'") + spec.name + "' needs more arguments");
-  if (spec.maxArgs >= 0 && n > spec.maxArgs)
-    throw UsageError(std::string("too many arguments for '") + spec.name + "'");
+  if (n < sub.minArgs) throw UsageError(std::string("'") + sub.name + "' needs more arguments");
+  if (sub.maxArgs >= 0 && n > sub.maxArgs)
+    throw UsageError(std::string("too many arguments for '") + sub.name + "'");
   return args;
 }
 

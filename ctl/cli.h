@@ -50,16 +50,16 @@ class Args {
   std::multimap<std::string, std::string> values_;
 };
 
-struct CommandSpec;
+struct Subcommand;
 
 struct Context {
   Link link;
   bool json = false;
-  const CommandSpec* spec = nullptr;
+  const Subcommand* sub = nullptr;
   Args args;
 };
 
-struct CommandSpec {
+struct Subcommand {
   const char* name;
   const char* group;     // heading in the overview
   const char* synopsis;  // what follows the name: options and arguments
@@ -74,17 +74,17 @@ struct CommandSpec {
 };
 
 // Every subcommand, in the order of the overview.
-const std::vector<const CommandSpec*>& AllCommands();
-const CommandSpec* FindCommand(const std::string& name);
+const std::vector<const Subcommand*>& AllCommands();
+const Subcommand* FindCommand(const std::string& name);
 
 // The families register their commands here (one list per source file).
-void AddDeviceCommands(std::vector<const CommandSpec*>& out);
-void AddPinPadCommands(std::vector<const CommandSpec*>& out);
-void AddInteractionCommands(std::vector<const CommandSpec*>& out);
-void AddMediaCommands(std::vector<const CommandSpec*>& out);
-void AddProbeCommands(std::vector<const CommandSpec*>& out);
-void AddTraceCommands(std::vector<const CommandSpec*>& out);
-void AddHelpCommands(std::vector<const CommandSpec*>& out);
+void AddDeviceCommands(std::vector<const Subcommand*>& out);
+void AddPinPadCommands(std::vector<const Subcommand*>& out);
+void AddInteractionCommands(std::vector<const Subcommand*>& out);
+void AddMediaCommands(std::vector<const Subcommand*>& out);
+void AddProbeCommands(std::vector<const Subcommand*>& out);
+void AddTraceCommands(std::vector<const Subcommand*>& out);
+void AddHelpCommands(std::vector<const Subcommand*>& out);
 
 // The link options and --json, taken from anywhere on the line; what is
 // left is the subcommand's name and its own words. Defaults come from the
@@ -100,9 +100,9 @@ GlobalOptions ParseGlobal(int argc, char** argv);
 
 // Splits a subcommand's words by its option list; unknown options, missing
 // values and a wrong number of arguments are usage errors.
-Args ParseCommandArgs(const CommandSpec& spec, const std::vector<std::string>& words);
+Args ParseCommandArgs(const Subcommand& sub, const std::vector<std::string>& words);
 // The option names of a subcommand, without the '=' marks.
-std::vector<std::pair<std::string, bool>> OptionList(const CommandSpec& spec);
+std::vector<std::pair<std::string, bool>> OptionList(const Subcommand& sub);
 
 // Value parsers; `what` names the value in the error message.
 int ParseInt(const std::string& text, const char* what);

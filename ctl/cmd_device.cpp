@@ -126,7 +126,7 @@ int Pqc(Context& ctx) {
   return r.Finish(rc);
 }
 
-const CommandSpec kCommands[] = {
+const Subcommand kCommands[] = {
     {"online", "Device control", "", "online check; prints the model (R40 or k60)",
      "Sends the online check (TLX_CheckOnline): the probe of model R40, then of k60.\n"
      "Exit status 0 when the terminal answers.",
@@ -153,8 +153,8 @@ const CommandSpec kCommands[] = {
 
 }  // namespace
 
-void AddDeviceCommands(std::vector<const CommandSpec*>& out) {
-  for (const CommandSpec& c : kCommands) out.push_back(&c);
+void AddDeviceCommands(std::vector<const Subcommand*>& out) {
+  for (const Subcommand& c : kCommands) out.push_back(&c);
 }
 
 }  // namespace tlxctl

@@ -120,7 +120,7 @@ int Sign(Context& ctx) {
   return r.Finish(rc);
 }
 
-const CommandSpec kCommands[] = {
+const Subcommand kCommands[] = {
     {"info", "Customer interaction", "[--timeout S] [--raw] (TEXT | --file FILE)",
      "shows information for the customer to confirm",
      "Prints the customer's answer: confirmed, cancelled, terminal timeout or\n"
@@ -146,8 +146,8 @@ const CommandSpec kCommands[] = {
 
 }  // namespace
 
-void AddInteractionCommands(std::vector<const CommandSpec*>& out) {
-  for (const CommandSpec& c : kCommands) out.push_back(&c);
+void AddInteractionCommands(std::vector<const Subcommand*>& out) {
+  for (const Subcommand& c : kCommands) out.push_back(&c);
 }
 
 }  // namespace tlxctl

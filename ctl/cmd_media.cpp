@@ -79,7 +79,7 @@ const char kTypeHelp[] =
     "--type: ad (0, the default), video (1), photo (2), upgrade (4), named (255)\n"
     "or another number.";
 
-const CommandSpec kCommands[] = {
+const Subcommand kCommands[] = {
     {"download", "Media files", "[--type TYPE] FILE", "downloads FILE to the terminal",
      "The name on the terminal is FILE's base name (an upgrade package over a\n"
      "serial link: update.dat); --type upgrade starts the upgrade afterwards.\n"
@@ -98,8 +98,8 @@ const CommandSpec kCommands[] = {
 
 }  // namespace
 
-void AddMediaCommands(std::vector<const CommandSpec*>& out) {
-  for (const CommandSpec& c : kCommands) out.push_back(&c);
+void AddMediaCommands(std::vector<const Subcommand*>& out) {
+  for (const Subcommand& c : kCommands) out.push_back(&c);
 }
 
 }  // namespace tlxctl

@@ -168,7 +168,7 @@ int PinBlock(Context& ctx) {
   return r.Finish(rc);
 }
 
-const CommandSpec kCommands[] = {
+const Subcommand kCommands[] = {
     {"pin-length", "PIN pad", "LENGTH", "sets the PIN length (4..14)", "", "", 1, 1, PinLength},
     {"key-reset", "PIN pad", "", "resets every key of the PIN pad", "", "", 0, 0, KeyReset},
     {"master-key", "PIN pad", "INDEX [FILE|-]", "loads master key INDEX (0..15)",
@@ -201,8 +201,8 @@ const CommandSpec kCommands[] = {
 
 }  // namespace
 
-void AddPinPadCommands(std::vector<const CommandSpec*>& out) {
-  for (const CommandSpec& c : kCommands) out.push_back(&c);
+void AddPinPadCommands(std::vector<const Subcommand*>& out) {
+  for (const Subcommand& c : kCommands) out.push_back(&c);
 }
 
 }  // namespace tlxctl

@@ -214,7 +214,7 @@ int Probe(Context& ctx) {
   return found > 0 ? status : kExitNotFound;
 }
 
-const CommandSpec kCommands[] = {
+const Subcommand kCommands[] = {
     {"probe", "Finding the terminal",
      "[--ports PATTERN]... [--count N] [--rates LIST] [--letters LIST] [--all] [--no-usb] "
      "[--no-serial] [--list]",
@@ -234,8 +234,8 @@ const CommandSpec kCommands[] = {
 
 }  // namespace
 
-void AddProbeCommands(std::vector<const CommandSpec*>& out) {
-  for (const CommandSpec& c : kCommands) out.push_back(&c);
+void AddProbeCommands(std::vector<const Subcommand*>& out) {
+  for (const Subcommand& c : kCommands) out.push_back(&c);
 }
 
 }  // namespace tlxctl

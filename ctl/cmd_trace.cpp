@@ -142,7 +142,7 @@ int Trace(Context& ctx) {
   return report.Finish(0);
 }
 
-const CommandSpec kCommands[] = {
+const Subcommand kCommands[] = {
     {"trace", "Wire trace", "FILE", "prints a wire trace decoded",
      "Reads a trace written by libtlxdev (TLX_TRACE=FILE, or SetDebugFlag) and\n"
      "prints each exchange: its link, the command by name with its fields (HexAsc1\n"
@@ -155,8 +155,8 @@ const CommandSpec kCommands[] = {
 
 }  // namespace
 
-void AddTraceCommands(std::vector<const CommandSpec*>& out) {
-  for (const CommandSpec& c : kCommands) out.push_back(&c);
+void AddTraceCommands(std::vector<const Subcommand*>& out) {
+  for (const Subcommand& c : kCommands) out.push_back(&c);
 }
 
 }  // namespace tlxctl

@@ -43,7 +43,7 @@ std::string ExitTable() {
 // The command table for scripts (and the test of the bash completion).
 int HelpJson() {
   cJSON* list = cJSON_CreateArray();
-  for (const CommandSpec* c : AllCommands()) {
+  for (const Subcommand* c : AllCommands()) {
     cJSON* o = cJSON_CreateObject();
     cJSON_AddStringToObject(o, "name", c->name);
     cJSON_AddStringToObject(o, "group", c->group);
@@ -70,9 +70,9 @@ int Help(Context& ctx) {
     std::fputs(Overview().c_str(), stdout);
     return kExitOk;
   }
-  const CommandSpec* spec = FindCommand(p[0]);
-  if (spec == nullptr) throw UsageError("no command '" + p[0] + "'");
-  std::fputs(CommandHelp(*spec).c_str(), stdout);
+  const Subcommand* sub = FindCommand(p[0]);
+  if (sub == nullptr) throw UsageError("no command '" + p[0] + "'");
+  std::fputs(CommandHelp(*sub).c_str(), stdout);
   return kExitOk;
 }
 
@@ -94,16 +94,16 @@ int Codes(Context& ctx) {
   return kExitOk;
 }
 
-const CommandSpec kCommands[] = {
+const Subcommand kCommands[] = {
     {"help", "Help", "[COMMAND]", "this overview, or the help of COMMAND", "", "", 0, 1, Help},
     {"codes", "Help", "", "the result codes and their exit statuses", "", "", 0, 0, Codes},
 };
 
 }  // namespace
 
-std::string UsageLine(const CommandSpec& spec) {
-  std::string s = std::string("usage: tlxctl ") + spec.name;
-  if (spec.synopsis[0] != '\0') s += std::string(" ") + spec.synopsis;
+std::string UsageLine(const Subcommand& sub) {
+  std::string s = std::string("usage: tlxctl ") + sub.name;
+  if (sub.synopsis[0] != '\0') s += std::string(" ") + sub.synopsis;
   return s;
 }
 
@@ -112,7 +112,7 @@ std::string Overview() {
       "usage: tlxctl [LINK OPTIONS] COMMAND [ARGUMENTS]\n"
       "Command-line client of libtlxdev for the TLX counter terminal.\n";
   std::string group;
-  for (const CommandSpec* c : AllCommands()) {
+  for (const Subcommand* c : AllCommands()) {
     if (group != c->group) {
       group = c->group;
       s += "\n" + group + ":\n";
@@ -132,15 +132,15 @@ std::string Overview() {
   return s;
 }
 
-std::string CommandHelp(const CommandSpec& spec) {
-  std::string s = UsageLine(spec) + "\n" + spec.summary + "\n";
-  if (spec.details[0] != '\0') s += std::string("\n") + spec.details + "\n";
+std::string CommandHelp(const Subcommand& sub) {
+  std::string s = UsageLine(sub) + "\n" + sub.summary + "\n";
+  if (sub.details[0] != '\0') s += std::string("\n") + sub.details + "\n";
   s += std::string("\n") + kLinkOptions;
   return s;
 }
 
-void AddHelpCommands(std::vector<const CommandSpec*>& out) {
-  for (const CommandSpec& c : kCommands) out.push_back(&c);
+void AddHelpCommands(std::vector<const Subcommand*>& out) {
+  for (const Subcommand& c : kCommands) out.push_back(&c);
 }
 
 }  // namespace tlxctl

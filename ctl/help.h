@@ -10,9 +10,9 @@
 namespace tlxctl {
 
 std::string Overview();
-std::string CommandHelp(const CommandSpec& spec);
+std::string CommandHelp(const Subcommand& sub);
 // "usage: tlxctl NAME SYNOPSIS" for error messages.
-std::string UsageLine(const CommandSpec& spec);
+std::string UsageLine(const Subcommand& sub);
 
 }  // namespace tlxctl
 

@@ -16,7 +16,7 @@ using namespace tlxctl;
 int main(int argc, char** argv) {
   TakeBackStdout();
   Context ctx;
-  const CommandSpec* spec = nullptr;
+  const Subcommand* sub = nullptr;
   try {
     GlobalOptions g = ParseGlobal(argc, argv);
     if (g.version) {
@@ -27,21 +27,21 @@ int main(int argc, char** argv) {
       std::fputs(Overview().c_str(), g.help ? stdout : stderr);
       return g.help ? kExitOk : kExitUsage;
     }
-    spec = FindCommand(g.rest[0]);
-    if (spec == nullptr) throw UsageError("no command '" + g.rest[0] + "' (tlxctl --help lists them)");
+    sub = FindCommand(g.rest[0]);
+    if (sub == nullptr) throw UsageError("no command '" + g.rest[0] + "' (tlxctl --help lists them)");
     if (g.help) {
-      std::fputs(CommandHelp(*spec).c_str(), stdout);
+      std::fputs(CommandHelp(*sub).c_str(), stdout);
       return kExitOk;
     }
     ctx.link = g.link;
     ctx.json = g.json;
-    ctx.spec = spec;
-    ctx.args = ParseCommandArgs(*spec, std::vector<std::string>(g.rest.begin() + 1, g.rest.end()));
+    ctx.sub = sub;
+    ctx.args = ParseCommandArgs(*sub, std::vector<std::string>(g.rest.begin() + 1, g.rest.end()));
     CancelOnSignal cancel;
-    return spec->run(ctx);
+    return sub->run(ctx);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "tlxctl: %s\n", e.what());
-    if (spec != nullptr) std::fprintf(stderr, "%s\n", UsageLine(*spec).c_str());
+    if (sub != nullptr) std::fprintf(stderr, "%s\n", UsageLine(*sub).c_str());
     return kExitUsage;
   }
 }

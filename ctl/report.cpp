@@ -20,7 +20,7 @@ void PrintJson(cJSON* value) {
 }
 
 Report::Report(const Context& ctx) : ctx_(ctx), object_(cJSON_CreateObject()) {
-  cJSON_AddStringToObject(object_, "command", ctx.spec != nullptr ? ctx.spec->name : "");
+  cJSON_AddStringToObject(object_, "command", ctx.sub != nullptr ? ctx.sub->name : "");
   cJSON* link = cJSON_AddObjectToObject(object_, "link");
   cJSON_AddNumberToObject(link, "port", ctx.link.port);
   cJSON_AddStringToObject(link, "bp", LetterName(ctx.link.bp).c_str());
@@ -68,7 +68,7 @@ int Report::Finish(int result) {
   Field("error", TLX_StrError(result));
   Field("exit", status);
   if (ctx_.json) PrintObject();
-  std::fprintf(stderr, "tlxctl: %s: error %d: %s\n", ctx_.spec->name, result,
+  std::fprintf(stderr, "tlxctl: %s: error %d: %s\n", ctx_.sub->name, result,
                TLX_StrError(result));
   std::fputs(hints_.c_str(), stderr);
   return status;
@@ -81,7 +81,7 @@ int Report::Fail(const std::string& message, int status) {
     Field("exit", status);
     PrintObject();
   }
-  std::fprintf(stderr, "tlxctl: %s: %s\n", ctx_.spec->name, message.c_str());
+  std::fprintf(stderr, "tlxctl: %s: %s\n", ctx_.sub->name, message.c_str());
   return status;
 }
 
