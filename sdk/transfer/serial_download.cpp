@@ -1,7 +1,6 @@
 // Serial block download: the file goes as 512-byte blocks, each carried in
 // a DOWNLOAD command in HexAsc1 form and acknowledged by the terminal. The
 // port stays open from the first to the last block.
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -91,14 +90,15 @@ TLX_EXPORT int ComDownLoadFile(int port, char bp, int baud, int mediaType, char*
   if (path == nullptr || !SerialDestName(mediaType, path, destName, &name)) return TLX_ERR_ARG;
   if (OpenDevice(port, bp, baud) != TLX_OK) return TLX_ERR_OPEN;
   int rc = TLX_OK;
-  struct stat st;
-  std::FILE* file = nullptr;
-  if (stat(path, &st) != 0 || (file = std::fopen(path, "rb")) == nullptr) {
+  std::FILE* file = std::fopen(path, "rb");
+  // The size announced is that of the file actually opened.
+  const long size = file != nullptr ? FileSizeOf(nullptr, fileno(file)) : -1;
+  if (size < 0) {
     rc = TLX_ERR_NOFILE;
   } else {
-    rc = SendBlocks(mediaType, name, static_cast<long>(st.st_size), Source{file, nullptr});
-    std::fclose(file);
+    rc = SendBlocks(mediaType, name, size, Source{file, nullptr});
   }
+  if (file != nullptr) std::fclose(file);
   CloseDevice(port, bp);
   return rc;
 }

@@ -1,5 +1,6 @@
 // Whole-file reads and writes, file sizes, directory listing.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -9,11 +10,21 @@
 
 long min(long a, long b) { return a < b ? a : b; }
 
+// statx rather than stat or fstat: glibc has had statx since 2.28, while
+// stat and fstat became versioned symbols of their own only in 2.33, so a
+// library that calls them no longer loads on the older C libraries that
+// many branch desktops still run.
+long FileSizeOf(const char* path, int fd) {
+  struct statx stx;
+  const int rc = path != nullptr ? statx(AT_FDCWD, path, 0, STATX_SIZE, &stx)
+                                 : statx(fd, "", AT_EMPTY_PATH, STATX_SIZE, &stx);
+  if (rc != 0 || (stx.stx_mask & STATX_SIZE) == 0) return -1;
+  return static_cast<long>(stx.stx_size);
+}
+
 long GetFileSize(char* path) {
   if (path == nullptr) return -1;
-  struct stat st;
-  if (stat(path, &st) != 0) return -1;
-  return static_cast<long>(st.st_size);
+  return FileSizeOf(path, -1);
 }
 
 // Reads the whole file into buf when it is not empty and fits in cap bytes;

@@ -35,6 +35,9 @@ TLX_EXPORT long ReadFileData(char* buf, long cap, char* path, const char* mode);
 TLX_EXPORT long WriteFileData(const unsigned char* data, unsigned long len, char* path,
                               const char* mode);
 TLX_EXPORT long GetFileSize(char* path);
+// Size of the file at path (fd ignored), or of the open descriptor fd when
+// path is null; -1 when it cannot be had. Not exported.
+long FileSizeOf(const char* path, int fd);
 TLX_EXPORT long min(long a, long b);
 
 // Overwrites n bytes in a way the compiler cannot drop; for key and PIN
