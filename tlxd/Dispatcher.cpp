@@ -192,10 +192,9 @@ void Dispatcher::Handle(Client* client, const QByteArray& text) {
   Pump();
 }
 
+// The directory is made by the call that stores a file in it.
 std::string Dispatcher::NewCallDir() {
-  const std::string dir = privateDir_ + "/call-" + std::to_string(nextCall_++);
-  QDir().mkpath(QString::fromStdString(dir));
-  return dir;
+  return privateDir_ + "/call-" + std::to_string(nextCall_++);
 }
 
 void Dispatcher::Status(Client* client, const QJsonValue& id) {

@@ -1,6 +1,7 @@
 #include "Functions.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -127,6 +128,7 @@ class Args {
 
 // Writes the input file into the call's directory; the path, or empty.
 std::string Store(const InputFile& f, const std::string& dir) {
+  if (!QDir().mkpath(QString::fromStdString(dir))) return "";
   const QString target = QString::fromStdString(dir + "/" + f.name);
   QByteArray bytes = f.bytes;
   if (!f.sourcePath.empty()) {

@@ -42,8 +42,9 @@ struct Prepared {
   QString text;                  // and its text
 };
 
-// fn is the C name ("TLX_ReadPinDES"); callDir a private directory, empty,
-// that the call may use for its files (the caller removes it afterwards).
+// fn is the C name ("TLX_ReadPinDES"); callDir a private directory, not yet
+// made, that the call may make and use for its files (the caller removes it
+// afterwards).
 Prepared Prepare(const QString& fn, const QJsonObject& args, const Caller& caller,
                  const Link& link, const std::string& callDir);
 
