@@ -65,10 +65,14 @@ mkdir -p "$RUN/www"
 cp "$HERE/../tlxd/web/"*.html "$HERE/../tlxd/web/"*.js "$HERE/../tlxd/web/"*.css "$RUN/www/"
 TOKEN=$(head -c 24 /dev/urandom | base64 | tr '+/' '-_')
 umask 077
+# The socket in a short private directory (socket paths are limited to 107
+# bytes, build directories are not).
+SOCKDIR=$(mktemp -d "${TMPDIR:-/tmp}/tlxd-web.XXXXXX")
+trap 'end_session; rm -rf "$SOCKDIR"' EXIT
 cat >"$RUN/tlxd.conf" <<CONF
 [service]
 port = $PORT
-unix_socket = $RUN/tlxd.sock
+unix_socket = $SOCKDIR/tlxd.sock
 web_root = $RUN/www
 
 [link]

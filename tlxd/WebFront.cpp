@@ -218,6 +218,8 @@ void WebFront::OnWebSocket() {
     connect(w, &QWebSocket::disconnected, this, [this, w] {
       auto it = clients_.find(w);
       if (it == clients_.end()) return;
+      if (w->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData)
+        Log(QString("client %1 sent a message over the limit; closed").arg(it->second->id));
       dispatcher_.RemoveClient(it->second.get());
       clients_.erase(it);
       w->deleteLater();
