@@ -39,7 +39,8 @@ bool ParseDouble(const std::string& text, double low, double high, double* out) 
   return true;
 }
 
-// One "key = value" of a section; false when the key or value is not known.
+// One "key = value" of a section; false when the key (why stays empty) or
+// its value (why says what it takes) is not understood.
 bool Apply(const std::string& section, const std::string& key, const std::string& value,
            Config* c, OriginRule* origin, std::string* why) {
   long n = 0;
@@ -64,7 +65,7 @@ bool Apply(const std::string& section, const std::string& key, const std::string
       if (!ParseLong(value, 1, 10000, &n)) return *why = "1..10000", false;
       c->queue = static_cast<int>(n);
     } else {
-      return *why = "an unknown key", false;
+      return false;
     }
     return true;
   }
@@ -84,7 +85,7 @@ bool Apply(const std::string& section, const std::string& key, const std::string
       if (!ParseLong(value, 300, 115200, &n)) return *why = "300..115200", false;
       c->linkBaud = static_cast<int>(n);
     } else {
-      return *why = "an unknown key", false;
+      return false;
     }
     return true;
   }
@@ -103,11 +104,12 @@ bool Apply(const std::string& section, const std::string& key, const std::string
         else if (!item.empty() && item != "none") return *why = "plain-pin, keys or none", false;
       }
     } else {
-      return *why = "an unknown key", false;
+      return false;
     }
     return true;
   }
-  return *why = "a section tlxd does not know", false;
+  *why = "a section first";
+  return false;
 }
 
 }  // namespace
@@ -165,7 +167,8 @@ bool ReadConfigFile(const std::string& path, bool mustExist, Config* config, std
     const std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
     std::string why;
     if (!Apply(section, key, value, config, origin, &why))
-      return *error = where + "'" + key + "' takes " + why, false;
+      return *error = where + (why.empty() ? "unknown key '" + key + "'" : "'" + key + "' needs " + why),
+             false;
   }
   for (const OriginRule& r : config->origins) {
     if (r.token.empty()) return *error = path + ": [origin " + r.origin + "] has no token", false;

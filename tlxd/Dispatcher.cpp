@@ -257,8 +257,8 @@ void Dispatcher::Pump() {
   queue_.pop_front();
   cancelling_ = false;
   auto run = std::move(running_->run);
-  worker_.Run(std::move(run), [this](Outcome outcome) {
-    QMetaObject::invokeMethod(this, [this, outcome] { Finished(outcome); }, Qt::QueuedConnection);
+  worker_.Run(std::move(run), [this] {
+    QMetaObject::invokeMethod(this, [this] { Finished(worker_.TakeOutcome()); }, Qt::QueuedConnection);
   });
 }
 

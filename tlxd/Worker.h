@@ -20,9 +20,11 @@ class Worker {
   Worker(const Worker&) = delete;
   Worker& operator=(const Worker&) = delete;
 
-  // Runs call on the worker thread, then done(outcome) there too (the
-  // caller hands it over to its own thread). One call at a time.
-  void Run(std::function<Outcome()> call, std::function<void(Outcome)> done);
+  // Runs call on the worker thread, then calls ended() there too, which
+  // tells the caller's thread to take the outcome with TakeOutcome(). One
+  // call at a time.
+  void Run(std::function<Outcome()> call, std::function<void()> ended);
+  Outcome TakeOutcome();
   // Marks the call handed over last as cancelled: it does not start if it
   // has not yet (done then gets -9 at once).
   void CancelBeforeStart() { cancelled_ = true; }
@@ -35,7 +37,8 @@ class Worker {
   std::mutex mu_;
   std::condition_variable cv_;
   std::function<Outcome()> call_;
-  std::function<void(Outcome)> done_;
+  std::function<void()> ended_;
+  Outcome outcome_;
   bool stop_ = false;
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> busy_{false};

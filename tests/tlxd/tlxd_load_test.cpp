@@ -152,8 +152,9 @@ TEST_F(TlxdLoad, RestartWhileAClientWaits) {
   auto page = ConnectTeller();
   auto local = ConnectUnix();
   page->Send({{"id", 1}, {"fn", "TLX_ReadPinDES"}, {"args", QJsonObject{{"prompt", 0}, {"option", 0}, {"timeout", 60}}}});
-  local->Send({{"id", 7}, {"fn", "TLX_GetVer"}});
   WaitHeard("\x1b" "F00\r\n");
+  local->Send({{"id", 7}, {"fn", "TLX_GetVer"}});
+  EXPECT_EQ(Outputs(local->Call("status")).value("queue").toInt(), 1);  // waits behind the PIN entry
   const int port = this->port();
   EXPECT_EQ(StopService(), 0);
   // Both get a clear error, then the connection ends.
