@@ -38,8 +38,8 @@ class TlxdLoad : public TlxdTest {
   }
 };
 
-TEST_F(TlxdLoad, FiftyClientsTwoHundredCallsEach) {
-  const int kClients = 50, kCalls = 200;
+TEST_F(TlxdLoad, FiftyClientsManyCallsEach) {
+  const int kClients = 50, kCalls = TLXD_CALLS_PER_CLIENT;
   ASSERT_TRUE(StartService());  // USB, queue 64
   ClearHistory();
   std::atomic<int> ok{0}, wrong{0};
