@@ -1,5 +1,8 @@
 #include "Dispatcher.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
@@ -53,9 +56,19 @@ Dispatcher::Dispatcher(const Config& config, const std::string& privateDir)
   connect(&cancelRetry_, &QTimer::timeout, this, [this] {
     if (!running_ || TLX_CancelRead(link_.port, link_.bp, link_.baud) == TLX_OK) cancelRetry_.stop();
   });
+  endedFd_.fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  ended_ = std::make_unique<QSocketNotifier>(endedFd_.fd, QSocketNotifier::Read);
+  connect(ended_.get(), &QSocketNotifier::activated, this, [this] {
+    uint64_t n = 0;
+    if (read(endedFd_.fd, &n, sizeof n) == sizeof n && running_) Finished(worker_.TakeOutcome());
+  });
 }
 
 Dispatcher::~Dispatcher() = default;
+
+Dispatcher::EventFd::~EventFd() {
+  if (fd >= 0) close(fd);
+}
 
 Client* Dispatcher::Find(int id) const {
   const auto it = clients_.find(id);
@@ -258,7 +271,11 @@ void Dispatcher::Pump() {
   cancelling_ = false;
   auto run = std::move(running_->run);
   worker_.Run(std::move(run), [this] {
-    QMetaObject::invokeMethod(this, [this] { Finished(worker_.TakeOutcome()); }, Qt::QueuedConnection);
+    const uint64_t one = 1;
+    if (write(endedFd_.fd, &one, sizeof one) != sizeof one) {
+      // An eventfd write fails only on overflow, which one call at a time
+      // cannot reach.
+    }
   });
 }
 

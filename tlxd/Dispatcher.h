@@ -6,6 +6,7 @@
 
 #include <QJsonValue>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <chrono>
@@ -72,6 +73,14 @@ class Dispatcher : public QObject {
   bool cancelling_ = false;
   bool stopping_ = false;
   QTimer cancelRetry_;
+  // The worker says a call has ended through this eventfd (a plain file
+  // descriptor: the hand-over is seen by the thread sanitizer as well).
+  // Closed after the worker has ended (members go in reverse order).
+  struct EventFd {
+    int fd = -1;
+    ~EventFd();
+  } endedFd_;
+  std::unique_ptr<QSocketNotifier> ended_;
   std::function<void()> stopped_;
   QString model_;
   int nextClient_ = 1;
