@@ -208,7 +208,9 @@ void TlxdTest::SetUp() {
 
 void TlxdTest::TearDown() {
   // It ends cleanly: exit status 0, so also no sanitizer report.
-  if (pid_ > 0) EXPECT_EQ(StopService(), 0) << ServiceLog();
+  if (pid_ > 0) {
+    EXPECT_EQ(StopService(), 0) << ServiceLog();
+  }
   CommandTest::TearDown();
 }
 
