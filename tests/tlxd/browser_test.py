@@ -5,8 +5,8 @@ Starts what `./tlx web --scripted` starts (the virtual terminal with its
 scripted customer, the demonstration keys, tlxd serving the page), opens the
 page's address with its token, runs every step and checks what the page
 shows: the terminal online, a PIN block, the rating, the amount and the
-signature with its image. Then a page of the same address without the token
-is refused. Usage: browser_test.py SCRIPTS_DIR BUILD_DIR
+signature with its image. The client module cancels a PIN entry through an
+AbortSignal. Then a page of the same address without the token is refused. Usage: browser_test.py SCRIPTS_DIR BUILD_DIR
 """
 import os
 import re
@@ -102,6 +102,23 @@ def main():
                 "const i = document.getElementById('sign-image');"
                 "return i.hidden ? null : [i.naturalWidth, i.naturalHeight];")
             check("signature image shown", size == [320, 160], size)
+
+            # The client module on its own: a PIN entry cancelled through an
+            # AbortSignal rejects with a TlxError carrying the code and its name.
+            token = url.split("#token=")[1]
+            cancelled = driver.execute_async_script(
+                "const [token, done] = arguments;"
+                "import('/tlx.js').then(async ({ Tlx, TlxError }) => {"
+                "  const tlx = await Tlx.connect(`ws://${location.host}/`, token);"
+                "  const abort = new AbortController();"
+                "  setTimeout(() => abort.abort(), 300);"
+                "  try {"
+                "    await tlx.readPinDES({ prompt: 0, option: 0, timeout: 30 }, { signal: abort.signal });"
+                "    done('not cancelled');"
+                "  } catch (e) { done([e instanceof TlxError, e.code, e.name]); }"
+                "  finally { tlx.close(); }"
+                "}).catch((e) => done(String(e)));", token)
+            check("cancel through an AbortSignal", cancelled == [True, -9, "TLX_ERR_CANCEL"], cancelled)
 
             # The same page without the token: the service refuses it.
             driver.execute_script("sessionStorage.clear();")
