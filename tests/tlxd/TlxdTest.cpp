@@ -221,7 +221,7 @@ bool TlxdTest::StartService(const ServiceOptions& o) {
   std::ofstream c(config);
   c << "[service]\nport = " << o.port << "\nunix_socket = " << socketPath_
     << "\nmax_message = " << o.maxMessage << "\nqueue = " << o.queue << "\nrate = " << o.rate
-    << "\nburst = " << o.burst << "\n\n[link]\nport = " << (o.hid ? 0 : SerialPort())
+    << "\nburst = " << o.burst << "\nunix_group = " << o.unixGroup << "\n\n[link]\nport = " << (o.hid ? 0 : SerialPort())
     << "\nbaud = 9600\n\n[origin " << kTellerOrigin << "]\ntoken = " << kTellerToken
     << "\nallow = plain-pin, keys\n\n[origin " << kPageOrigin << "]\ntoken = " << kPageToken << "\n";
   c.close();

@@ -96,6 +96,7 @@ struct ServiceOptions {
   int maxMessage = 256 * 1024;
   int queue = 64;
   double rate = 100000, burst = 100000;
+  std::string unixGroup;  // empty: the user's own socket
 };
 
 class TlxdTest : public CommandTest {

@@ -4,6 +4,8 @@
 // messages, malformed JSON, unknown functions, missing arguments, a full
 // queue, too many requests.
 #include <arpa/inet.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -240,6 +242,27 @@ TEST_F(TlxdRefusals, FullQueueAnswersAtOnce) {
   EXPECT_EQ(Code(teller->Reply("pin")), -9);
   EXPECT_EQ(Code(a->Reply("v1")), 0);
   EXPECT_EQ(Code(a->Reply("v2")), 0);
+  ExpectServing();
+}
+
+TEST_F(TlxdRefusals, UnixSocketIsTheUsersOwnOrAGroups) {
+  Start();
+  struct stat st {};
+  ASSERT_EQ(stat(socketPath().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISSOCK(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(st.st_uid, getuid());
+  bystander_.reset();
+  ASSERT_EQ(StopService(), 0);
+  // With a group (here the user's own primary group): 0660 for it.
+  const struct group* g = getgrgid(getgid());
+  ASSERT_NE(g, nullptr);
+  ServiceOptions o;
+  o.unixGroup = g->gr_name;
+  Start(o);
+  ASSERT_EQ(stat(socketPath().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0660u);
+  EXPECT_EQ(st.st_gid, getgid());
   ExpectServing();
 }
 
