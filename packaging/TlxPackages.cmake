@@ -3,6 +3,8 @@
 #   libtlxdev-dev   headers, the development link, pkg-config and CMake files
 #   tlx-tools       TLX_Demo, TLX_Tool and the virtual terminal, launchers,
 #                   tlxctl
+#   tlxd            the terminal service with its systemd user unit, its
+#                   configuration in /etc/tlx, the example page
 # Dependencies on other packages come from dpkg-shlibdeps; the ones between
 # these packages are stated here, since the programs bind the library at run
 # time and no tool can see that. tlxctl does link the library: dpkg-shlibdeps
@@ -33,6 +35,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime development tools)
+if(TARGET tlxd)
+  list(APPEND CPACK_COMPONENTS_ALL service)
+endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${TLX_DEB_ARCH})
@@ -88,5 +93,20 @@ scripts, finds the terminal on the serial ports and on USB, and decodes the
 library's wire trace. The virtual terminal speaks the device side of the
 protocol over a pseudo-terminal and a libusb stand-in, for trying both
 without a terminal (tlx-demo --sim, tlx-tool --sim).")
+
+set(CPACK_DEBIAN_SERVICE_PACKAGE_NAME ${TLX_DEB_SERVICE})
+set(CPACK_DEBIAN_SERVICE_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_SERVICE_PACKAGE_DEPENDS "${TLX_DEB_RUNTIME} (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/service/conffiles)
+set(CPACK_COMPONENT_SERVICE_DESCRIPTION
+"local service that offers the TLX counter terminal to web pages
+tlxd owns the link to the TLX counter terminal for one desktop session and
+offers every function of libtlxdev as JSON messages: to web pages over a
+WebSocket on the loopback interface (allowed origins with their tokens only)
+and to local programs over a Unix socket, one command at a time, the others
+queued in arrival order.
+.
+This package holds tlxd with its systemd user unit, its configuration file,
+the JavaScript client tlx.js and an example teller page.")
 
 include(CPack)

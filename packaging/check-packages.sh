@@ -52,7 +52,9 @@ for arch in amd64 arm64; do
   runtime=$(ls "$DIST"/libtlxdev1_*_"$arch".deb 2>/dev/null || true)
   dev=$(ls "$DIST"/libtlxdev-dev_*_"$arch".deb 2>/dev/null || true)
   tools=$(ls "$DIST"/tlx-tools_*_"$arch".deb 2>/dev/null || true)
-  [ -n "$runtime" ] && [ -n "$dev" ] && [ -n "$tools" ] || fail "the three $arch packages are not all in $DIST"
+  service=$(ls "$DIST"/tlxd_*_"$arch".deb 2>/dev/null || true)
+  [ -n "$runtime" ] && [ -n "$dev" ] && [ -n "$tools" ] && [ -n "$service" ] ||
+    fail "the four $arch packages are not all in $DIST"
   v=$(version "$runtime")
   so=${v%%-*}
   lib=./usr/lib/$triplet
@@ -82,6 +84,12 @@ for arch in amd64 arm64; do
     ./usr/share/bash-completion/completions/tlxctl
   # The libusb stand-in never lands on the system's library path.
   refuse "$tools" "^\./usr/lib/($triplet/)?libusb|^\./lib/"
+  refuse "$tools" '/tlxd($|/)'
+  expect "$service" ./usr/bin/tlxd ./usr/lib/systemd/user/tlxd.service ./etc/tlx/tlxd.conf \
+    ./usr/share/man/man8/tlxd.8.gz ./usr/share/tlxd/web/tlx.js ./usr/share/tlxd/web/index.html \
+    ./usr/share/tlxd/web/app.js ./usr/share/doc/tlxd/copyright ./usr/share/doc/tlxd/changelog.gz
+  dpkg-deb -I "$service" conffiles | grep -qx /etc/tlx/tlxd.conf ||
+    fail "$(basename "$service") does not mark /etc/tlx/tlxd.conf as a configuration file"
 
   step "$arch: dependencies"
   depends_on "$runtime" 'libusb-1\.0-0'
@@ -92,12 +100,14 @@ for arch in amd64 arm64; do
   depends_on "$tools" 'libqt5widgets5'
   depends_on "$tools" 'libpoppler-qt5-1'
   depends_on "$tools" 'libcjson1'
+  depends_on "$service" "libtlxdev1 \\(= $v\\)"
+  depends_on "$service" 'libqt5websockets5'
   [ "$(dpkg-deb -f "$runtime" Architecture)" = "$arch" ] || fail "$(basename "$runtime") is not $arch"
   case $arch in amd64) machine=x86-64 ;; arm64) machine=aarch64 ;; esac
   dpkg-deb --fsys-tarfile "$runtime" | tar -xO "$lib/libtlxdev.so.$so" >"$scratch/lib.so"
   file "$scratch/lib.so" | grep -q "ELF 64-bit LSB shared object, ARM $machine\|ELF 64-bit LSB shared object, $machine" ||
     fail "the library in $(basename "$runtime") is not built for $arch: $(file -b "$scratch/lib.so")"
-  checked=$((checked + 3))
+  checked=$((checked + 4))
 done
 
 step "lintian"
@@ -120,6 +130,11 @@ tail -n 3 "$root/tour.log"
 work=$root/home/.local/share/tlx/demo
 [ "$(readlink -f "$work/libtlxdev.so")" = "$(readlink -f "$root/tree/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/libtlxdev.so.1")" ] ||
   fail "the working directory's libtlxdev.so does not lead to the unpacked library"
+step "$host: tlxd from the unpacked packages"
+LD_LIBRARY_PATH=$root/tree/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH) "$root/tree/usr/bin/tlxd" --version |
+  grep -qx "tlxd $(version "$DIST"/tlxd_*_"$host".deb | sed 's/-.*//')" || fail "the unpacked tlxd does not run or names another version"
+grep -qx 'ExecStart=/usr/bin/tlxd' "$root/tree/usr/lib/systemd/user/tlxd.service" ||
+  fail "the user unit does not start /usr/bin/tlxd"
 step "$host: tlxctl from the unpacked packages"
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 LD_LIBRARY_PATH=$root/tree/usr/lib/$multiarch "$root/tree/usr/bin/tlxctl" --version |
