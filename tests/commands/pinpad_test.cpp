@@ -82,6 +82,29 @@ TEST_P(PinPad, RangeChecksSendNothing) {
   EXPECT_TRUE(Settled().empty());
 }
 
+// A key text must be hexadecimal digits in pairs: anything else would make
+// the terminal load whatever bytes the text happened to convert to.
+TEST_P(PinPad, KeyTextsThatAreNotHexadecimalSendNothing) {
+  char good[] = "0011223344556677";
+  for (const char* bad : {"ZZZZZZZZZZZZZZZZ", "", "001122334455667", "0011 22334455667",
+                          "00112233445566-7", "0x11223344556677", "001122334455667\n"}) {
+    SCOPED_TRACE(std::string("key text \"") + bad + "\"");
+    std::string text(bad);
+    EXPECT_EQ(-1, TLX_UpdateMKey(Port(), 0, 9600, 0, &text[0], good));
+    EXPECT_EQ(-1, TLX_UpdateMKey(Port(), 0, 9600, 0, good, &text[0]));
+    EXPECT_EQ(-1, TLX_DownLoadWKey(Port(), 0, 9600, 0, 0, &text[0]));
+  }
+  EXPECT_TRUE(Settled().empty());
+  {
+    std::lock_guard<std::mutex> lock(impl().mu);
+    EXPECT_TRUE(impl().state.masterKeys[0].empty());
+    EXPECT_TRUE(impl().state.workKeys.empty());
+  }
+  // Either case is hexadecimal.
+  char mixed[] = "00aaBBccDDeeFF11";
+  EXPECT_EQ(0, TLX_UpdateMKey(Port(), 0, 9600, 0, mixed, good));
+}
+
 TEST_P(PinPad, PinLengthIsWriteOnly) {
   ASSERT_EQ(0, TLX_SetPinLen(Port(), 0, 9600, 6));
   std::vector<std::string> sent = Sent();
