@@ -192,6 +192,34 @@ TEST_P(PinPad, PlainPinModeOnePacksNonZeroCharacters) {
   EXPECT_EQ(kPinEnd, Sent().back());
 }
 
+// A block reply whose tag says another length than the block has is not a
+// block: -7, nothing written, and the pad still gets its end byte.
+TEST_P(PinPad, PinBlockWhoseTagDisagreesWithItsLengthIsRefused) {
+  ASSERT_FALSE(LoadKeys().empty());
+  SetPin("4839");
+  const struct {
+    int tag, option;
+  } cases[] = {{0x20, 0}, {0x10, 2}, {0x30, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("tag " + std::to_string(c.tag) + ", option " + std::to_string(c.option));
+    {
+      std::lock_guard<std::mutex> lock(impl().mu);
+      impl().state.pinBlockTag = c.tag;
+    }
+    ClearHistory();
+    char block[TLX_PIN_BLOCK_SIZE] = {0};
+    EXPECT_EQ(-7, TLX_ReadPinDES(Port(), 0, 9600, 0, c.option, 5, block));
+    EXPECT_STREQ("", block);
+    EXPECT_EQ(kPinEnd, Sent().back());
+    char account[] = "6222021234567890123";
+    EXPECT_EQ(-7, TLX_ReadPinAnsi(Port(), 0, 9600, 0, c.option, 5, account, block));
+    EXPECT_STREQ("", block);
+    EXPECT_EQ(kPinEnd, Sent().back());
+  }
+  std::lock_guard<std::mutex> lock(impl().mu);
+  impl().state.pinBlockTag = 0;
+}
+
 TEST_P(PinPad, PinBlockDecryptsToTypedPin) {
   std::string workKey = LoadKeys();
   ASSERT_FALSE(workKey.empty());

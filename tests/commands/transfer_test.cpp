@@ -277,6 +277,28 @@ TEST_F(HidTransfer, PullWithoutAnswerOrWithBadChecksum) {
   EXPECT_EQ(Pattern(4000), ReadFile(local));
 }
 
+// A data packet that fits in one report, with a wrong checksum: refused
+// with the negative answer, the pull ends with -7 and no file.
+TEST_F(HidTransfer, PullRefusesAOneReportPacketWithAWrongChecksum) {
+  ASSERT_TRUE(impl().WriteTerminalFile("/tmp/hw.png", Pattern(1500, 8)));
+  {
+    std::lock_guard<std::mutex> lock(impl().mu);
+    impl().state.pullPacketSize = 500;
+  }
+  std::string cmd = B("\x1b[0PULLFILE\x02/tmp/hw.png\x03");
+  std::string local = Scratch("one.png");
+  SetFault("PULLFILE", Fault{FaultKind::BadPullChecksum, 0, 1});
+  ClearHistory();
+  EXPECT_EQ(-7, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]));
+  EXPECT_FALSE(FileExists(local));
+  const std::vector<std::string> sent = Sent();
+  ASSERT_EQ(3u, sent.size());  // the pull, the start accepted, the bad packet refused
+  EXPECT_EQ(B("\x1b[0RESPONSE\x02" "0\x03"), sent[1]);
+  EXPECT_EQ(B("\x1b[0RESPONSE\x02" "1\x03"), sent[2]);
+  ASSERT_EQ(0, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]));
+  EXPECT_EQ(Pattern(1500, 8), ReadFile(local));
+}
+
 // Names of the entries of a directory, "." and ".." left out.
 std::vector<std::string> Entries(const std::string& dir) {
   std::vector<std::string> names;
