@@ -3,6 +3,7 @@
 // the guards for empty fields, and what is sent when the library is
 // missing (nothing).
 #include "PageFixture.h"
+#include "PrivateFiles.h"
 #include "EngineState.h"
 #include "TabEvaNum.h"
 #include "TestThread.h"
@@ -582,13 +583,20 @@ void TestPages::informationTerminalTimeout()
 
 void TestPages::signature()
 {
-    QFile::remove(QStringLiteral("/tmp/hw.png"));
-    QFile::remove(QStringLiteral("/tmp/hw.ini"));
+    // The signature goes into the user's private folder, not /tmp.
+    const QString image = PrivateOutputPath(QStringLiteral("hw.png"));
+    const QString data = PrivateOutputPath(QStringLiteral("hw.ini"));
+    QVERIFY(!image.startsWith(QStringLiteral("/tmp/hw")));
+    QFile::remove(image);
+    QFile::remove(data);
     f.SetText("EditSignPath", writeFile("hwBack.pdf", QByteArray("%PDF-1.4\n%%EOF\n")));
     QCOMPARE(run("BtnSign"), QStringList({"电子签名", ">>>签名完成"}));
 
-    QImage picture(QStringLiteral("/tmp/hw.png"));
+    QImage picture(image);
     QVERIFY(!picture.isNull());
+    QCOMPARE(QFile::permissions(image) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+             QFileDevice::Permissions());
+    QVERIFY(QFile::exists(data));
     QLabel *label = f.Child<QLabel>("LabelSignPic");
     const QPixmap shown = label->pixmap(Qt::ReturnByValue);
     QVERIFY(!shown.isNull());
@@ -601,9 +609,9 @@ void TestPages::signature()
                                : picture.size();
     QCOMPARE(shown.size(), expected);
 
-    QFile data(QStringLiteral("/tmp/hw.ini"));
-    QVERIFY(data.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QString trajectory = QString::fromUtf8(data.readAll());
+    QFile dataFile(data);
+    QVERIFY(dataFile.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString trajectory = QString::fromUtf8(dataFile.readAll());
     QVERIFY(!trajectory.isEmpty());
     QCOMPARE(f.Child<QPlainTextEdit>("EditSignData")->toPlainText(), trajectory);
 }
