@@ -1,6 +1,7 @@
 // Opening and closing the port object from the link parameters, with the
 // channel selector / reset of a port-sharing unit on serial links, and the
 // raw write, read, flush and cancel entry points built on g_device.
+#include <atomic>
 #include <cstring>
 
 #include "session/session.h"
@@ -13,7 +14,7 @@ const char kChannelReset[] = "\x1b%A";
 
 // The USB link held open (interface claimed) for the running command; its
 // exchanges then use that handle instead of opening and closing their own.
-bool g_hidHeld = false;
+std::atomic<bool> g_hidHeld{false};
 // Index of the USB identity that opened last.
 int g_openIdentity = -1;
 
