@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "exit_status.h"
+#include "text_input.h"
 #include "tlxdev.h"
 
 namespace tlxctl {
@@ -51,7 +52,11 @@ void CancelOnSignal::Watch() {
     bool cancelled = false;
     while (!done_.load()) {
       if (!cancelled) cancelled = TLX_CancelRead(0, 0, 0) == TLX_OK;
-      if (WaitFor(signals_, 50)) _exit(128 + SIGINT);
+      if (WaitFor(signals_, 50)) {
+        // Ended at a key prompt, the terminal must not stay without echo.
+        RestoreTerminalEcho();
+        _exit(128 + SIGINT);
+      }
     }
   }
 }

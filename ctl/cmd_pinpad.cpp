@@ -145,13 +145,10 @@ int PinBlock(Context& ctx) {
   std::string account;
   const bool withAccount = ctx.args.Has("--account");
   if (withAccount) {
-    account = ctx.args.Value("--account");
-    if (account == "-") {
-      try {
-        account = ReadLineFromStdin("the account number", 256);
-      } catch (const InputError& e) {
-        return KeyFailure(ctx, e);
-      }
+    try {
+      account = ReadAccountNumber(ctx.args.Value("--account"));
+    } catch (const InputError& e) {
+      return KeyFailure(ctx, e);
     }
   }
   char block[TLX_PIN_BLOCK_SIZE] = {0};
@@ -191,11 +188,13 @@ const Subcommand kCommands[] = {
      "--show prints the PIN itself.",
      "mode=,prompt=,timeout=,show", 0, 0, ReadPin},
     {"pin-block", "PIN pad",
-     "[--prompt 0|1] [--option 0..3] [--timeout S] [--account NUMBER|-] [--show]",
+     "[--prompt 0|1] [--option 0..3] [--timeout S] [--account FILE|-] [--show]",
      "reads an encrypted PIN block",
      "Without --account: the PIN block command (TLX_ReadPinDES); with it, the block\n"
-     "bound to that account number (TLX_ReadPinAnsi; \"-\" reads the number from\n"
-     "standard input). Prints the block's length; only --show prints the block.",
+     "bound to the account number on the first line of FILE (\"-\": standard\n"
+     "input; TLX_ReadPinAnsi). The number itself is never taken from the command\n"
+     "line, where every user sees it. Prints the block's length; only --show\n"
+     "prints the block.",
      "prompt=,option=,timeout=,account=,show", 0, 0, PinBlock},
 };
 

@@ -8,13 +8,11 @@
 #include "cli.h"
 #include "exit_status.h"
 #include "help.h"
-#include "quiet_hooks.h"
 #include "tlx_version.h"
 
 using namespace tlxctl;
 
 int main(int argc, char** argv) {
-  TakeBackStdout();
   Context ctx;
   const Subcommand* sub = nullptr;
   try {

@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -89,6 +90,12 @@ void Tokenise(const char* in, size_t len, int count, const std::string& source, 
                      kExitUsage);
 }
 
+// The terminal whose echo is off while a key is asked for, and its
+// settings from before: a signal that ends tlxctl at the prompt puts them
+// back (RestoreTerminalEcho).
+std::atomic<int> g_echoOffFd{-1};
+termios g_echoSaved;
+
 // Asks for each key on the terminal with echo off.
 void AskOnTerminal(int fd, int count, const char* const prompts[], KeyTexts* out) {
   termios saved;
@@ -96,6 +103,8 @@ void AskOnTerminal(int fd, int count, const char* const prompts[], KeyTexts* out
   if (restore) {
     termios quiet = saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    g_echoSaved = saved;
+    g_echoOffFd.store(fd);
     tcsetattr(fd, TCSAFLUSH, &quiet);
   }
   char line[TLX_MAX_KEY_TEXT + 4];
@@ -130,7 +139,10 @@ void AskOnTerminal(int fd, int count, const char* const prompts[], KeyTexts* out
     }
   }
   Wipe(line, sizeof line);
-  if (restore) tcsetattr(fd, TCSAFLUSH, &saved);
+  if (restore) {
+    tcsetattr(fd, TCSAFLUSH, &saved);
+    g_echoOffFd.store(-1);
+  }
   if (!error.empty()) throw InputError(error, kExitUsage);
   out->count = count;
 }
@@ -138,6 +150,11 @@ void AskOnTerminal(int fd, int count, const char* const prompts[], KeyTexts* out
 }  // namespace
 
 void Wipe(void* p, size_t n) { explicit_bzero(p, n); }
+
+void RestoreTerminalEcho() {
+  const int fd = g_echoOffFd.exchange(-1);
+  if (fd >= 0) tcsetattr(fd, TCSANOW, &g_echoSaved);
+}
 
 KeyTexts::KeyTexts() : count(0) { std::memset(text, 0, sizeof text); }
 
@@ -182,6 +199,26 @@ std::string ReadLineFromStdin(const char* what, size_t maxLen) {
     line += c;
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+std::string ReadAccountNumber(const std::string& source) {
+  enum { kMaxAccount = 256 };
+  if (source == "-") return ReadLineFromStdin("the account number", kMaxAccount);
+  struct stat st;
+  if (::stat(source.c_str(), &st) != 0 && !source.empty() &&
+      source.find_first_not_of("0123456789") == std::string::npos)
+    throw InputError("--account takes a file or '-' (standard input), not the number itself: "
+                     "every user sees the command line",
+                     kExitUsage);
+  std::string text = ReadWholeFile(source, 4 * kMaxAccount);
+  const size_t end = text.find_first_of("\r\n");
+  std::string line = text.substr(0, end);
+  Wipe(&text[0], text.size());
+  if (line.size() > kMaxAccount) {
+    Wipe(&line[0], line.size());
+    throw InputError("the account number in " + source + " is too long", kExitUsage);
+  }
   return line;
 }
 

@@ -40,8 +40,17 @@ void ReadKeys(const std::string& source, int count, const char* const prompts[],
 // One line of standard input without its line end (an account number).
 std::string ReadLineFromStdin(const char* what, size_t maxLen);
 
+// The account number of a PIN block entry: the first line of the file
+// `source`, or of standard input when it is "-". Never from the command
+// line: a source that is no file but looks like a number is refused.
+std::string ReadAccountNumber(const std::string& source);
+
 // A whole file, at most maxLen bytes.
 std::string ReadWholeFile(const std::string& path, size_t maxLen);
+
+// Puts back the settings of a terminal whose echo is off for a key prompt;
+// nothing when none is. Async-signal-safe: for a signal that ends tlxctl.
+void RestoreTerminalEcho();
 
 // Overwrites n bytes in a way the compiler keeps.
 void Wipe(void* p, size_t n);

@@ -445,8 +445,14 @@ Described WireDecoder::Reply(const std::string& b) {
       }
       return {"customer's answer", "not known: " + Printable(b, 40)};
     case Expect::Keypad:
-      if (b.size() >= 2 && b.back() == 'F')
-        return {"keypad entry", b.size() == 2 ? std::string("no value") : Quoted(b.substr(1, b.size() - 2))};
+      if (b.size() >= 2 && b.back() == 'F') {
+        const std::string value = b.substr(1, b.size() - 2);
+        if (value.empty()) return {"keypad entry", "no value"};
+        // The library records the customer's entry by its length only.
+        if (value.find_first_not_of('*') == std::string::npos)
+          return {"keypad entry", Num(static_cast<long>(value.size())) + " characters (not recorded)"};
+        return {"keypad entry", Quoted(value)};
+      }
       return {"keypad entry", "not an answer: " + Printable(b, 40)};
     case Expect::Json:
       return {"data reply", Framed(b) ? Printable(FrameText(b), 200) : Printable(b, 80)};

@@ -6,13 +6,14 @@
 #include "GbkText.h"
 #include "MainDialog.h"
 #include "PageStyle.h"
+#include "PrivateFiles.h"
 
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
 
-const char TabInfo::kSignImagePath[] = "/tmp/hw.png";
-const char TabInfo::kSignDataPath[] = "/tmp/hw.ini";
+const char TabInfo::kSignImageName[] = "hw.png";
+const char TabInfo::kSignDataName[] = "hw.ini";
 
 namespace {
 
@@ -90,8 +91,9 @@ void TabInfo::on_BtnSign_clicked()
     if (!CheckBound())
         return;
     QByteArray document = path.toUtf8();
-    QByteArray image(kSignImagePath);
-    QByteArray data(kSignDataPath);
+    // The customer's signature goes into the user's private folder.
+    QByteArray image = QFile::encodeName(PrivateOutputPath(QLatin1String(kSignImageName)));
+    QByteArray data = QFile::encodeName(PrivateOutputPath(QLatin1String(kSignDataName)));
     const int ret = m_pSdk->pStartSign(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
                                        m_pMainDlg->getBaud(), timeout, document.data(),
                                        image.data(), data.data());
@@ -105,7 +107,8 @@ void TabInfo::on_BtnSign_clicked()
 
 void TabInfo::ShowSignature()
 {
-    const QPixmap pixmap = QPixmap::fromImage(QImage(QString::fromLatin1(kSignImagePath)));
+    const QPixmap pixmap =
+        QPixmap::fromImage(QImage(PrivateOutputPath(QLatin1String(kSignImageName))));
     const int w = ui->LabelSignPic->width();
     const int h = ui->LabelSignPic->height();
     if (pixmap.width() > w || pixmap.height() > h)
@@ -115,7 +118,7 @@ void TabInfo::ShowSignature()
         ui->LabelSignPic->setPixmap(pixmap);
 
     QString trajectory;
-    if (ReadTextFile(QString::fromLatin1(kSignDataPath), &trajectory))
+    if (ReadTextFile(PrivateOutputPath(QLatin1String(kSignDataName)), &trajectory))
         ui->EditSignData->setPlainText(trajectory);
     else
         m_pMainDlg->Log(QStringLiteral(">>>轨迹数据获取失败"));

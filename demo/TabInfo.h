@@ -22,9 +22,10 @@ public:
     explicit TabInfo(MainDialog *parent);
     ~TabInfo() override;
 
-    // Where the library leaves the signature picture and trajectory data.
-    static const char kSignImagePath[];
-    static const char kSignDataPath[];
+    // Names of the pulled signature picture and trajectory data, in the
+    // user's private folder (PrivateOutputDir).
+    static const char kSignImageName[];
+    static const char kSignDataName[];
 
 private slots:
     void on_pushButton_40_clicked();

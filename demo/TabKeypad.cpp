@@ -41,7 +41,11 @@ void TabKeypad::on_BtnDwnMK_clicked()
     const int mk = ui->CbxMid->currentIndex();
     QByteArray newKey = ui->EditNewMK->text().toUtf8();
     QByteArray oldKey = ui->EditOldMK->text().toUtf8();
-    m_pMainDlg->Log(QString::asprintf("%d:%s", mk, newKey.constData()));
+    // Keys are named by index and length, never shown.
+    m_pMainDlg->Log(QStringLiteral("%1: new key %2 digits, old key %3 digits")
+                        .arg(mk)
+                        .arg(newKey.size())
+                        .arg(oldKey.size()));
     if (!CheckBound())
         return;
     const int ret = m_pSdk->pUpdateMKey(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
@@ -58,7 +62,7 @@ void TabKeypad::on_BtnDwnWK_clicked()
     const int mk = ui->CbxMid->currentIndex();
     const int wk = ui->CbxWid->currentIndex();
     QByteArray workKey = ui->EditWK->text().toUtf8();
-    m_pMainDlg->Log(QString::asprintf("%d,%d:%s", mk, wk, workKey.constData()));
+    m_pMainDlg->Log(QStringLiteral("%1,%2: key %3 digits").arg(mk).arg(wk).arg(workKey.size()));
     if (!CheckBound())
         return;
     const int ret = m_pSdk->pDownLoadWKey(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
@@ -86,7 +90,7 @@ void TabKeypad::on_BtnActWK_clicked()
 }
 
 void TabKeypad::RunPinEntry(const std::function<int(int, int, char *)> &entry, char *buffer,
-                            int bufferSize)
+                            int bufferSize, bool plainPin)
 {
     const int pinLen = ui->EditPinLen->text().toInt(nullptr, 10);
     const int timeout = ui->EditTimeout->text().toInt(nullptr, 10);
@@ -104,9 +108,12 @@ void TabKeypad::RunPinEntry(const std::function<int(int, int, char *)> &entry, c
     m_pMainDlg->Log(QStringLiteral(">>>设置密码长度成功"));
 
     ret = entry(prompt, timeout, buffer);
-    if (ret == 0)
+    if (ret == 0) {
+        const QString entered = BufferText(buffer, static_cast<size_t>(bufferSize));
+        // A plain PIN is shown masked, one '*' per character.
         m_pMainDlg->Log(QStringLiteral(">>>密码输入完成：")
-                        + BufferText(buffer, static_cast<size_t>(bufferSize)));
+                        + (plainPin ? QString(entered.size(), QLatin1Char('*')) : entered));
+    }
     else
         m_pMainDlg->Log(QStringLiteral(">>>密码输入失败：") + QString::number(ret));
     // The entered PIN or PIN block does not stay behind in this page.
@@ -125,7 +132,7 @@ void TabKeypad::on_BtnStart_clicked()
                                     m_pMainDlg->getBaud(), 0, prompt, timeout, buffer,
                                     static_cast<int>(kPinSize));
         },
-        pin, static_cast<int>(sizeof(pin)));
+        pin, static_cast<int>(sizeof(pin)), true);
 }
 
 void TabKeypad::on_BtnStartEnc_clicked()
@@ -141,7 +148,7 @@ void TabKeypad::on_BtnStartEnc_clicked()
             return m_pSdk->pReadPinDES(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
                                        m_pMainDlg->getBaud(), prompt, 3, timeout, buffer);
         },
-        block, static_cast<int>(sizeof(block)));
+        block, static_cast<int>(sizeof(block)), false);
 }
 
 void TabKeypad::on_BtnStartAnsi_clicked()
@@ -162,5 +169,5 @@ void TabKeypad::on_BtnStartAnsi_clicked()
                                         m_pMainDlg->getBaud(), prompt, 3, timeout,
                                         accountBytes.data(), buffer);
         },
-        block, static_cast<int>(sizeof(block)));
+        block, static_cast<int>(sizeof(block)), false);
 }

@@ -33,9 +33,10 @@ private slots:
     void on_BtnStartAnsi_clicked();
 
 private:
-    // Display on, PIN length, then `entry` (prompt, timeout, buffer).
+    // Display on, PIN length, then `entry` (prompt, timeout, buffer); a
+    // plain PIN is logged masked.
     void RunPinEntry(const std::function<int(int prompt, int timeout, char *buffer)> &entry,
-                     char *buffer, int bufferSize);
+                     char *buffer, int bufferSize, bool plainPin);
 
     Ui::TabKeypad *ui;
 };

@@ -1,6 +1,7 @@
 #include "Tour.h"
 
 #include "MainDialog.h"
+#include "VirtualTerminalCheck.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -21,6 +22,12 @@
 namespace {
 
 const int kPollMs = 50;
+
+// The keys the tour loads: test keys for the virtual terminal only (the
+// forms hold none). The work key is given encrypted under the master key.
+const char kTourOldMasterKey[] = "2938475610293847";
+const char kTourNewMasterKey[] = "6152803947261538";
+const char kTourWorkKey[] = "4726150938471625";
 const int kStepTimeoutMs = 30000;
 
 // A one-page PDF with a line of text: the document the customer signs.
@@ -137,9 +144,18 @@ void Tour::buildSteps()
         QStringLiteral(">>>获取多媒体文件列表成功，"));
     add(QStringLiteral("keyinit"), 1, [this] { click("BtnInit"); },
         QStringLiteral(">>>密钥初始化完成"));
-    add(QStringLiteral("masterkey"), 1, [this] { click("BtnDwnMK"); },
+    add(QStringLiteral("masterkey"), 1,
+        [this] {
+            setText("EditOldMK", QLatin1String(kTourOldMasterKey));
+            setText("EditNewMK", QLatin1String(kTourNewMasterKey));
+            click("BtnDwnMK");
+        },
         QStringLiteral(">>>主密钥下载成功"));
-    add(QStringLiteral("workkey"), 1, [this] { click("BtnDwnWK"); },
+    add(QStringLiteral("workkey"), 1,
+        [this] {
+            setText("EditWK", QLatin1String(kTourWorkKey));
+            click("BtnDwnWK");
+        },
         QStringLiteral(">>>工作密钥下载成功"));
     add(QStringLiteral("activate"), 1, [this] { click("BtnActWK"); },
         QStringLiteral(">>>工作密钥激活成功"));
@@ -169,6 +185,13 @@ void Tour::buildSteps()
 
 void Tour::start()
 {
+    QString why;
+    if (!OnVirtualTerminal(m_window->getCom(), &why)) {
+        std::fprintf(stderr, "tour: refused, it runs only against the virtual terminal: %s\n",
+                     why.toUtf8().constData());
+        emit finished(2);
+        return;
+    }
     if (!m_log || !prepareFiles()) {
         std::fprintf(stderr, "tour: cannot prepare %s\n", qPrintable(m_dir));
         emit finished(2);

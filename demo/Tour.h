@@ -1,5 +1,5 @@
-// A guided run through the demo: clicks one action on every page against a
-// live terminal, waits for its log line, saves a picture of the window
+// A guided run through the demo: clicks one action on every page against
+// the virtual terminal (and refuses any other, see VirtualTerminalCheck.h), waits for its log line, saves a picture of the window
 // after each action and ends the program with 0 only when every action
 // logged its success line. The step under way is named in "tour-step.txt"
 // in the picture directory, for the terminal window's own pictures.

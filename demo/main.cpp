@@ -1,7 +1,9 @@
 // TLX_Demo: demonstration program for the TLX counter terminal.
 //   TLX_Demo               the interactive window
 //   TLX_Demo --tour DIR    one action on every page, a picture of the window
-//                          after each; exit code 0 only if all succeeded
+//                          after each; exit code 0 only if all succeeded.
+//                          Against the virtual terminal only: elsewhere it
+//                          refuses with one line and exit code 2
 #include "MainDialog.h"
 #include "Tour.h"
 

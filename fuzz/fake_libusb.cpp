@@ -18,14 +18,16 @@ libusb_device_handle g_handle{0};
 std::vector<std::string> g_reports;
 size_t g_next = 0;
 size_t g_written = 0;
+bool g_endless = false;
 const int kReport = 1024;
 
 }  // namespace
 
 namespace fakeusb {
 
-void SetReplies(const std::vector<std::string>& replies) {
+void SetReplies(const std::vector<std::string>& replies, bool endless) {
   g_reports.clear();
+  g_endless = endless;
   for (const std::string& r : replies) {
     size_t off = 0;
     do {
@@ -66,6 +68,11 @@ int libusb_get_device_descriptor(libusb_device*, libusb_device_descriptor* desc)
   return 0;
 }
 
+// For tlxctl's probe, linked into the target of its parsers.
+uint8_t libusb_get_bus_number(libusb_device*) { return 1; }
+uint8_t libusb_get_device_address(libusb_device*) { return 2; }
+const char* libusb_strerror(int) { return "fake device"; }
+
 int libusb_open(libusb_device*, libusb_device_handle** handle) {
   *handle = &g_handle;
   return 0;
@@ -88,6 +95,7 @@ int libusb_bulk_transfer(libusb_device_handle*, unsigned char endpoint, unsigned
   // The flush's 1 ms transfers find the line quiet; the replies are for the
   // reads after the commands.
   if (timeout <= 1) return LIBUSB_ERROR_TIMEOUT;
+  if (g_endless && !g_reports.empty() && g_next >= g_reports.size()) g_next = 0;
   if (g_next >= g_reports.size()) return LIBUSB_ERROR_NO_DEVICE;
   std::memcpy(data, g_reports[g_next].data(), kReport);
   ++g_next;

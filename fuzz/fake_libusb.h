@@ -13,8 +13,9 @@
 namespace fakeusb {
 
 // Replies the terminal gives, in order; each is sent as whole 1024-byte
-// reports (zero padded), an empty reply as one report of zeros.
-void SetReplies(const std::vector<std::string>& replies);
+// reports (zero padded), an empty reply as one report of zeros. `endless`:
+// when used up they start again, for ever (a terminal that never stops).
+void SetReplies(const std::vector<std::string>& replies, bool endless = false);
 // Bytes of the OUT reports written since SetReplies (padding included).
 size_t BytesWritten();
 

@@ -113,6 +113,10 @@ def pull():
     write(t, "no_start", report(packet(2, b"abc")) + end)
     write(t, "announced_too_long", start + report(b"\x02\x02\x00" + (250 * 1024 + 1).to_bytes(3, "big")))
     write(t, "type_4", report(packet(4, b"")))
+    # Odd lengths: a terminal that sends the same reports for ever (data
+    # packets without end, or fillers of type 0), which the caps must stop.
+    write(t, "endless_data", start + report(packet(2, bytes(range(200)))) + b"\x01")
+    write(t, "endless_filler", report(b"\x02\x00\x00\x00\x00\x00") + b"\x01")
 
 
 COMMANDS = [
@@ -124,9 +128,10 @@ COMMANDS = [
 ]
 
 
-def command(name, args, text, *replies, tag=""):
+def command(name, args, text, *replies, tag="", serial=False):
     sel = COMMANDS.index(name)
-    a = bytes((list(args) + [0] * 8)[:7]) + bytes([3])  # arg 7: pass the text
+    # arg 7: pass the text; bit 2 the serial line.
+    a = bytes((list(args) + [0] * 8)[:7]) + bytes([3 | (4 if serial else 0)])
     write("commands", name + (("_" + tag) if tag else ""), bytes([sel]) + a + frame(text, *replies))
 
 
@@ -204,6 +209,51 @@ def commands():
     command("CancelRead", [], b"")
 
 
+def serial_commands():
+    """The same commands over the serial line (argument byte 7 bit 2), in
+    whole replies and in reads of 1 and 3 bytes (argument byte 6)."""
+    for piece in (0, 1, 3):
+        tag = "serial%d" % piece
+        command("GetVer", [0, 0, 0, 0, 0, 0, piece], b"",
+                b"\x02" + b'{"version":"TLX-1.4.2"}' + b"\x03", tag=tag, serial=True)
+        command("ReadPin", [0, 0, 1, 0, 32, 1, piece], b"", b"", b"", b"123456\r", tag=tag, serial=True)
+        command("ReadPinDES", [0, 0, 1, 0, 0, 0, piece], b"", b"", block_reply(0x10, 8), tag=tag, serial=True)
+        command("UpdateMKey", [1, 0, 0, 0, 0, 0, piece], b"0123456789ABCDEF" * 2, b"\xaa", tag=tag, serial=True)
+        # A serial download: the switch, then a block acknowledgement each.
+        command("DownLoadFile", [1, 0, 0, 0, 0, 0, piece], b"", ACK, ACK, ACK, ACK, ACK, tag=tag, serial=True)
+
+
+def trace_oracle():
+    """Secret-carrying commands on both links: a selector, a link and shape
+    byte, a frame byte (cut, split, late), then other replies."""
+    t = "trace"
+    for which, name in enumerate(["mkey", "wkey", "pin", "des", "ansi"]):
+        for link in (0, 1):
+            for frame_byte in (0x00, 0x01, 0x02, 0x0c, 0x20, 0x40, 0x80, 0x2e):
+                write(t, "%s_%s_%02x" % (name, "serial" if link else "usb", frame_byte),
+                      bytes([which, link | 0x02, frame_byte]) + frame(b"", b"\xaa"))
+
+
+def ctl():
+    """tlxctl's parsers: command lines, key files, account files, traces,
+    UTF-8 texts."""
+    t = "ctl"
+    write(t, "args_pin_block", b"\x00" + b"\x00".join([b"--port", b"1", b"pin-block", b"--account", b"-", b"--show"]))
+    write(t, "args_json", b"\x00" + b"\x00".join([b"--json", b"list", b"--type", b"ad"]))
+    write(t, "args_bad", b"\x00" + b"\x00".join([b"--baud", b"fast", b"online"]))
+    write(t, "keys_two", b"\x01\x01" + b"# master\n0123456789ABCDEF\nfedcba9876543210\n")
+    write(t, "keys_odd", b"\x01\x00" + b"012\n")
+    write(t, "account", b"\x02" + b"6222020200112233445\n")
+    trace = (b"1208064149441  TLX exchange serial port=1 dev=/dev/ttyS0 bp=none baud=9600 until=ETX limit=1000ms\r\n"
+             b"1208064149441  TX  LEN=11   HEX: 1B5B30434845434B523430\r\n"
+             b"1208064149441  RX  LEN=3   HEX: 02AA03\r\n"
+             b"1208064149441  TLX end=met result=0 (success) time=0.413ms\r\n")
+    write(t, "trace", b"\x03" + trace)
+    write(t, "trace_pull", b"\x03" + trace.replace(b"1B5B30434845434B523430", b"1B5B3050554C4C46494C45022F746D702F68772E706E6703"))
+    write(t, "utf8", b"\x04" + "尊敬的客户：请确认 1000.00 元".encode())
+    write(t, "utf8_bad", b"\x04" + b"\xc3\x28\xe2\x82")
+
+
 def main():
     shutil.rmtree(OUT, ignore_errors=True)
     reply_checks()
@@ -212,6 +262,9 @@ def main():
     names()
     pull()
     commands()
+    serial_commands()
+    trace_oracle()
+    ctl()
 
 
 if __name__ == "__main__":

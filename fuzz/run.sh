@@ -9,7 +9,7 @@ build=$1 seconds=$2
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(reply_checks hex gbk names pull commands)
+[ ${#targets[@]} -gt 0 ] || targets=(reply_checks hex gbk names pull commands trace ctl)
 mkdir -p "$build/artifacts"
 failed=0
 printf '%-14s %12s %10s %8s  %s\n' target executions per_s corpus result

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "MainWindow.h"
+#include "PrivateFiles.h"
 #include "TestParams.h"
 #include "TestRecords.h"
 
@@ -94,8 +95,9 @@ TestThread::Outcome TestThread::TestKeypad() {
   sdk.pSetShowDISP(p.port, p.bp, p.baud, 1, 1);  // its result does not decide the test
   const int length = sdk.pSetPinLen(p.port, p.bp, p.baud, 6);
   if (length != 0) return Failed("TLX_SetPinLen", length);
-  char pin[64] = {};
-  const int rc = sdk.pReadPin(p.port, p.bp, p.baud, 0, 0, p.timeout, pin, sizeof(pin));
+  // The PIN typed is wiped as soon as the call is over.
+  SecretBuffer<64> pin;
+  const int rc = sdk.pReadPin(p.port, p.bp, p.baud, 0, 0, p.timeout, pin.data(), pin.size());
   return rc == 0 || rc == kNoAnswer ? Outcome::Passed : Failed("TLX_ReadPin", rc);
 }
 
@@ -137,10 +139,12 @@ TestThread::Outcome TestThread::TestNumpad() {
 
 TestThread::Outcome TestThread::TestSign() {
   char document[] = "hwBack.pdf";
-  char image[] = "/tmp/hw.png";
-  char data[] = "/tmp/hw.ini";
+  // The customer's signature goes into the user's private folder.
+  QByteArray image = QFile::encodeName(PrivateOutputPath(QStringLiteral("hw.png")));
+  QByteArray data = QFile::encodeName(PrivateOutputPath(QStringLiteral("hw.ini")));
   const TestParams& p = m_params;
-  const int rc = sdk.pStartSign(p.port, p.bp, p.baud, p.timeout, document, image, data);
+  const int rc =
+      sdk.pStartSign(p.port, p.bp, p.baud, p.timeout, document, image.data(), data.data());
   return rc == 0 || rc == kNoAnswer ? Outcome::Passed : Failed("TLX_StartSign", rc);
 }
 

@@ -26,8 +26,9 @@ inputs (info.txt, hwBack.pdf, ad.jpg, photo.jpg) and the saved settings.
   --workdir DIR  use DIR as the working directory (also: TLX_WORKDIR)
   -h, --help     this text
 
-Without --sim the program talks to the terminal on the port chosen in its
-settings: port 0 is USB (the udev rule of libtlxdev1 gives the logged-in
+--tour (the demo's) needs --sim: it loads test keys. The working directory
+must be the user's own and not writable by others. Without --sim the program
+talks to the terminal on the port chosen in its settings: port 0 is USB (the udev rule of libtlxdev1 gives the logged-in
 user access), port n the serial line /dev/ttyS(n-1) (members of the group
 dialout may open it).
 USAGE
@@ -37,6 +38,12 @@ USAGE
 # edited them) and nothing else; settings are the program's own business.
 tlx_prepare() {
   mkdir -p "$TLX_WORKDIR" || tlx_die "cannot create $TLX_WORKDIR"
+  # The program binds ./libtlxdev.so from here and writes the customer's
+  # signature here: a folder of another user's, or one others may write
+  # to, could hand it a library of theirs or read what it writes.
+  [ -O "$TLX_WORKDIR" ] || tlx_die "$TLX_WORKDIR belongs to another user; give --workdir DIR"
+  [ -z "$(find "$TLX_WORKDIR" -maxdepth 0 -perm /022)" ] ||
+    tlx_die "others may write to $TLX_WORKDIR; chmod go-w it or give --workdir DIR"
   [ -e "$TLX_LIBDIR/libtlxdev.so.1" ] || tlx_die "$TLX_LIBDIR/libtlxdev.so.1 is missing (package libtlxdev1)"
   ln -sfn "$TLX_LIBDIR/libtlxdev.so.1" "$TLX_WORKDIR/libtlxdev.so" ||
     tlx_die "cannot link the library into $TLX_WORKDIR"
@@ -59,7 +66,9 @@ tlx_stop_sim() {
 
 # Starts the virtual terminal (tlx_start_sim PROGRAM [options]) and takes
 # over the environment it writes: TLX_SERIAL_PATH for port 1, the
-# stand-in's socket and LD_LIBRARY_PATH to the libusb stand-in for port 0.
+# stand-in's socket and LD_LIBRARY_PATH to the libusb stand-in for port 0,
+# and TLX_VIRTUAL_TERMINAL, its run directory (which the demo's tour
+# checks its link against).
 # Its files persist in the working directory.
 tlx_start_sim() {
   sim_program=$1
@@ -132,6 +141,8 @@ tlx_launch() {
     n=$((n - 1))
   done
 
+  # The tour resets the keys and loads test keys: never on a real terminal.
+  [ -n "$tour" ] && [ $sim = 0 ] && tlx_die "--tour runs only against the virtual terminal: add --sim"
   tlx_prepare
   if [ $sim = 0 ]; then
     cd "$TLX_WORKDIR" || tlx_die "cannot enter $TLX_WORKDIR"

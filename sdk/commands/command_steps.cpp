@@ -48,13 +48,21 @@ Command::Command() : id_(g_lastId.fetch_add(1) + 1) {
 }
 
 Command::~Command() {
-  if (id_ != 0) g_state.store(0);
+  if (id_ == 0) return;
+  ReleaseLink();
+  g_state.store(0);
 }
 
-bool Command::Start(int port, char bp, int baud) {
+bool Command::Start(int port, char bp, int baud, int heldPort) {
   if (Busy()) return false;
+  if (heldPort < 0 || heldPort == port) {
+    if (HoldLink(port) != TLX_OK) return false;
+    if (!Cancelled()) FlushPort(port, bp, baud);
+    return true;
+  }
+  // The port object opens one link at a time: the flushed port goes first.
   if (!Cancelled()) FlushPort(port, bp, baud);
-  return true;
+  return HoldLink(heldPort) == TLX_OK;
 }
 
 int Command::Finish(int rc) {

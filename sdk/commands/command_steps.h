@@ -30,9 +30,11 @@ class Command {
   Command& operator=(const Command&) = delete;
   bool Busy() const { return id_ == 0; }
   // Opening step after the argument checks: false when another command runs
-  // (nothing is touched); otherwise flushes the port with the caller's link
-  // parameters (the flush's result is not looked at) and gives true.
-  bool Start(int port, char bp, int baud);
+  // or another process holds the link (nothing is touched); otherwise holds
+  // the link of heldPort (-1: port) for the whole command, flushes the port
+  // with the caller's link parameters (the flush's result is not looked
+  // at) and gives true.
+  bool Start(int port, char bp, int baud, int heldPort = -1);
   // rc, or TLX_ERR_CANCEL when a cancel reached this command.
   int Finish(int rc);
 

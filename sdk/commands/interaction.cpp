@@ -222,9 +222,10 @@ TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int m
 TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* document,
                              char* imagePath, char* dataPath) {
   // The flush uses the caller's link parameters; the arguments are checked
-  // after it, by the signature flow, which then runs over HID.
+  // after it, by the signature flow, which then runs over HID (the link the
+  // command holds).
   Command command;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  if (!command.Start(port, bp, baud, 0)) return TLX_ERR_OPEN;
   const int signed_ = StartHandSign(port, bp, baud, timeout, document, imagePath, dataPath);
   const int rc = command.Finish(signed_);
   if (rc == TLX_ERR_CANCEL && signed_ >= 0) {

@@ -36,10 +36,19 @@ class Wiper {
   unsigned long n_;
 };
 
-// Key text -> bytes appended at payload[*len]. False when the text is too long.
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Key text -> bytes appended at payload[*len]. False when the text is
+// empty, too long, of odd length or holds a character that is not a hex
+// digit: the terminal would load whatever bytes such a text happened to
+// convert to.
 bool AppendKey(const char* text, char* payload, int cap, int* len) {
   size_t n = strnlen(text, kMaxKeyText + 1);
-  if (n > kMaxKeyText) return false;
+  if (n == 0 || n > kMaxKeyText || n % 2 != 0) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (!IsHexDigit(text[i])) return false;
   char bytes[kMaxKeyText];
   Wiper wipe(bytes, sizeof bytes);
   std::memset(bytes, 0, sizeof bytes);

@@ -60,6 +60,12 @@
 #define TLX_MAX_KEY_TEXT 1024      /* hexadecimal characters per key text */
 #define TLX_MAX_FILE_NAME 1024     /* file name of a delete or query */
 
+/* Limits of a file pulled from the terminal (signature picture and data): a
+ * pull that would write more bytes, or that takes more reports from the
+ * terminal, ends with -7 and leaves no file. */
+#define TLX_MAX_PULL_SIZE 8388608  /* bytes of one pulled file (8 MiB) */
+#define TLX_MAX_PULL_PACKETS 16384 /* reports (packets and their parts) */
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -161,9 +167,12 @@ TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int m
 /* Signature on document (.pdf, .jpg or .html, any case; else -1), always
  * over USB HID whatever port is given. The port given is flushed first, then
  * the arguments are checked (timeout 1..999 s, no path null or empty). The
- * image and trajectory are pulled into imagePath and dataPath (a failed pull
- * removes its file: -5 no first data, -2 or -9 timeout or cancel between
- * packets, -7 refused packet). */
+ * image and trajectory are pulled into imagePath and dataPath: each is
+ * written to a new private file (mode 0600) beside its path, which replaces
+ * the path only when the pull succeeds; a symlink at the path is replaced,
+ * never followed. A failed pull removes its file: -5 no first data, -2 or
+ * -9 timeout or cancel between packets, -7 refused packet or a pull beyond
+ * TLX_MAX_PULL_SIZE or TLX_MAX_PULL_PACKETS. */
 TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* document,
                              char* imagePath, char* dataPath);
 

@@ -1,18 +1,29 @@
 // Opening and closing the port object from the link parameters, with the
 // channel selector / reset of a port-sharing unit on serial links, and the
 // raw write, read, flush and cancel entry points built on g_device.
+#include <atomic>
 #include <cstring>
 
 #include "session/session.h"
 #include "trace/wire_trace.h"
+#include "transport/serial_lock.h"
 
 namespace {
 
 const char kChannelReset[] = "\x1b%A";
 
+// The USB link held open (interface claimed) for the running command; its
+// exchanges then use that handle instead of opening and closing their own.
+std::atomic<bool> g_hidHeld{false};
+// Index of the USB identity that opened last.
+int g_openIdentity = -1;
+
 bool IsChannelLetter(char bp) { return bp == 'A' || bp == 'B' || bp == 'C' || bp == 'K'; }
 
-int OpenHidByTable() {
+// TLX_OK, or TLX_ERR_OPEN; *busy (may be null) tells whether an identity
+// was found with its interface claimed by another handle.
+int OpenHidByTable(bool* busy = nullptr) {
+  if (busy != nullptr) *busy = false;
   for (int i = 0; i < TLX_HID_IDENTITY_COUNT; ++i) {
     DEVICEPARAM param;
     std::memset(&param, 0, sizeof param);
@@ -20,9 +31,11 @@ int OpenHidByTable() {
     param.vendorId = g_hidIdentities[i].vendorId;
     param.productId = g_hidIdentities[i].productId;
     if (g_device.Open(param)) {
+      g_openIdentity = i;
       if (tlx::WireTraceOn()) tlx::WireTraceNoteOpen(0, 0, 0, i);
       return TLX_OK;
     }
+    if (busy != nullptr && g_device.HidClaimBusy()) *busy = true;
     g_device.Close();
   }
   return TLX_ERR_OPEN;
@@ -30,7 +43,31 @@ int OpenHidByTable() {
 
 }  // namespace
 
+int HoldLink(int port) {
+  ReleaseLink();
+  if (port > 0) return LockSerialPort(port) == kSerialLockBusy ? TLX_ERR_OPEN : TLX_OK;
+  if (port < 0 || g_device.IsOpen()) return TLX_OK;
+  bool busy = false;
+  if (OpenHidByTable(&busy) == TLX_OK) {
+    g_hidHeld = true;
+    return TLX_OK;
+  }
+  // No terminal at all is left to the exchanges, which report it as before.
+  return busy ? TLX_ERR_OPEN : TLX_OK;
+}
+
+void ReleaseLink() {
+  UnlockSerialPort();
+  if (!g_hidHeld) return;
+  g_hidHeld = false;
+  if (g_device.IsOpen() && g_device.GetType() == TLX_LINK_HID) g_device.Close();
+}
+
 int OpenDevice(int port, char bp, int baud) {
+  if (port == 0 && g_hidHeld && g_device.IsOpen() && g_device.GetType() == TLX_LINK_HID) {
+    if (tlx::WireTraceOn()) tlx::WireTraceNoteOpen(0, 0, 0, g_openIdentity);
+    return TLX_OK;
+  }
   if (g_device.IsOpen()) return TLX_ERR_OPEN;
   if (port < 0) return TLX_ERR_OPEN;
   if (port == 0) return OpenHidByTable();
@@ -57,6 +94,12 @@ int OpenDevice(int port, char bp, int baud) {
 
 void CloseDevice(int port, char bp) {
   if (!g_device.IsOpen()) return;
+  if (port == 0 && g_hidHeld && g_device.GetType() == TLX_LINK_HID) {
+    // Held for the command; a device that went away is let go, and the
+    // next step opens afresh.
+    if (!g_device.HidGone()) return;
+    g_hidHeld = false;
+  }
   if (port > 0 && bp != '9') g_device.Write(kChannelReset, static_cast<int>(sizeof kChannelReset - 1));
   g_device.Close();
 }

@@ -22,6 +22,16 @@ struct HidIdentity {
 enum { TLX_HID_IDENTITY_COUNT = 3 };
 extern TLX_EXPORT const HidIdentity g_hidIdentities[TLX_HID_IDENTITY_COUNT];
 
+// Holds the link of port for one command, across all its exchanges, so
+// that no other process can come between them: a serial port by an
+// exclusive flock on the device, the USB terminal by keeping its interface
+// claimed (the exchanges then share that handle). TLX_ERR_OPEN when
+// another process holds it; TLX_OK otherwise, also when the link does not
+// open (nothing is held; the exchanges report that).
+int HoldLink(int port);
+// Lets the held link go (closes a held USB handle).
+void ReleaseLink();
+
 TLX_EXPORT int OpenDevice(int port, char bp, int baud);
 TLX_EXPORT void CloseDevice(int port, char bp);
 TLX_EXPORT bool IsOpenDevice();

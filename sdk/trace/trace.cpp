@@ -1,8 +1,11 @@
 // Trace file for applications: message and hex dump lines appended to
 // "debug.ini" in the working directory, each stamped with the local time as
-// MMDDhhmmssmmm. Also the load and unload hooks of the library.
+// MMDDhhmmssmmm. Like the wire trace, the file is used only when it is the
+// user's own and private (see OpenPrivateAppend); otherwise nothing is
+// written.
 #include <stdarg.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -11,6 +14,7 @@
 #include "tlxdev.h"
 #include "trace/trace_lines.h"
 #include "trace/wire_trace.h"
+#include "util/util.h"
 
 namespace {
 
@@ -69,14 +73,12 @@ void WriteTraceHex(std::FILE* f, const char* title, const char* data, int len) {
 
 namespace {
 
-__attribute__((constructor)) void test_init() {
-  std::printf("%s/n", "test_init");
-  std::fflush(stdout);
-}
-
-__attribute__((destructor)) void test_fini() {
-  std::printf("%s/n", "test_fini");
-  std::fflush(stdout);
+std::FILE* OpenTraceFile() {
+  const int fd = OpenPrivateAppend(kTraceFile);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "a");
+  if (f == nullptr) ::close(fd);
+  return f;
 }
 
 }  // namespace
@@ -97,7 +99,7 @@ void SetDebugPath(const char* path) {
 
 void ICC_DPrintLogToFile(char* fmt, ...) {
   if (fmt == nullptr) return;
-  FILE* f = std::fopen(kTraceFile, "a");
+  FILE* f = OpenTraceFile();
   if (f == nullptr) return;
 
   char message[kMessageSize];
@@ -113,7 +115,7 @@ void ICC_DPrintLogToFile(char* fmt, ...) {
 
 void ICC_DPrintDataHexToFile(const char* title, const char* data, int len) {
   if (data == nullptr || len < 0) len = 0;
-  FILE* f = std::fopen(kTraceFile, "a");
+  FILE* f = OpenTraceFile();
   if (f == nullptr) return;
 
   tlx::WriteTraceHex(f, title, data, len);

@@ -3,13 +3,19 @@
 //   ESC S mk wk key CR LF       both indexes kept, key hidden
 //   ESC I p o account CR LF     prompt and option kept, account hidden;
 //                               the reply is a PIN block
-//   ESC F p o CR LF             the reply is a PIN block ("ESC F A" is the
-//                               keypad and carries nothing secret)
+//   ESC F p o CR LF             the reply is a PIN block
+//   ESC F A, ESC G M            the reply is a keypad entry (phone number,
+//                               amount)
+//   ESC [0PULLFILE ...          the replies are the packets of a file (also
+//   ESC [0RESPONSE ...          after the host's answer to each packet)
 //   0x81, 0x82                  the reply is the plain PIN
 // A PIN block reply keeps STX, the two characters of its tag and ETX; a
-// plain PIN reply keeps its final CR. A reply that is not framed as
-// expected is hidden whole.
+// plain PIN reply keeps its final CR; a keypad entry its first byte and the
+// final 'F'; a packet of a pulled file its 6-byte header. A reply that is
+// not framed as expected is hidden whole.
 #include "trace/wire_mask.h"
+
+#include <cstring>
 
 namespace tlx {
 
@@ -18,6 +24,7 @@ namespace {
 const char kEsc = 0x1b;
 const char kStx = 0x02;
 const char kEtx = 0x03;
+const int kPacketHead = 6;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -59,6 +66,17 @@ std::string MaskedCommand(const char* cmd, int len, ReplySecret* reply, int* mas
         return Masked(cmd, len, 4, LineEnd(cmd, len), masked);
       case 'F':
         if (len >= 4 && IsDigit(cmd[2]) && IsDigit(cmd[3])) *reply = ReplySecret::PinBlock;
+        if (len >= 3 && cmd[2] == 'A') *reply = ReplySecret::KeypadEntry;
+        break;
+      case 'G':
+        if (len >= 3 && cmd[2] == 'M') *reply = ReplySecret::KeypadEntry;
+        break;
+      case '[':
+        // The pull and the host's answer to each of its packets: what
+        // follows either is the file.
+        if ((len >= 11 && std::memcmp(cmd + 2, "0PULLFILE", 9) == 0) ||
+            (len >= 11 && std::memcmp(cmd + 2, "0RESPONSE", 9) == 0))
+          *reply = ReplySecret::PulledFile;
         break;
       default:
         break;
@@ -67,7 +85,8 @@ std::string MaskedCommand(const char* cmd, int len, ReplySecret* reply, int* mas
   return std::string(cmd, static_cast<size_t>(len));
 }
 
-std::string MaskedReply(ReplySecret kind, const char* reply, int len, int* masked) {
+std::string MaskedReply(ReplySecret kind, const char* reply, int len, int* masked,
+                        bool packetHead) {
   if (reply == nullptr || len <= 0) return std::string();
   switch (kind) {
     case ReplySecret::PlainPin:
@@ -75,6 +94,16 @@ std::string MaskedReply(ReplySecret kind, const char* reply, int len, int* maske
     case ReplySecret::PinBlock:
       if (reply[0] != kStx) return Masked(reply, len, 0, len, masked);
       return Masked(reply, len, 3, len >= 2 && reply[len - 1] == kEtx ? len - 1 : len, masked);
+    case ReplySecret::KeypadEntry:
+      if (len < 2 || reply[len - 1] != 'F') return Masked(reply, len, 0, len, masked);
+      return Masked(reply, len, 1, len - 1, masked);
+    case ReplySecret::PulledFile:
+      // A refusal carries nothing; a packet keeps its header (STX, type,
+      // checksum, length), which says how long the payload is.
+      if (len == 3 && reply[0] == kStx && reply[1] == 'U' && reply[2] == kEtx)
+        return std::string(reply, 3);
+      if (!packetHead || len < kPacketHead || reply[0] != kStx) return Masked(reply, len, 0, len, masked);
+      return Masked(reply, len, kPacketHead, len, masked);
     case ReplySecret::None:
       break;
   }

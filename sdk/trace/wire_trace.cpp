@@ -13,6 +13,7 @@
 #include "session/session.h"
 #include "trace/trace_lines.h"
 #include "trace/wire_mask.h"
+#include "util/util.h"
 
 namespace tlx {
 
@@ -38,6 +39,9 @@ struct EnvironmentAtLoad {
     Recompute();
   }
 } g_environmentAtLoad;
+
+// Whether the next raw read of a pull starts a packet.
+thread_local bool t_pullPacketHead = true;
 
 // The link the session layer opened last in this thread.
 struct OpenLink {
@@ -140,12 +144,13 @@ void WriteReceived(std::FILE* f, int portResult, const std::string& bytes) {
 }
 
 // Opens the trace file for one record; the caller holds g_mu. A new file is
-// readable by its owner only.
+// readable by its owner only; a symlink, a file of another user's or one
+// that others may read gets no record.
 std::FILE* OpenTraceFile() {
   const std::string& path =
       !g_envPath.empty() ? g_envPath : (!g_flagPath.empty() ? g_flagPath : std::string());
   const char* name = path.empty() ? kDefaultTraceFile : path.c_str();
-  int fd = ::open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  int fd = OpenPrivateAppend(name);
   if (fd < 0) return nullptr;
   std::FILE* f = ::fdopen(fd, "a");
   if (f == nullptr) ::close(fd);
@@ -173,7 +178,27 @@ std::string EndText(const char* outcome, int result, double ms, int masked) {
   return text;
 }
 
+// The library's load and unload hooks. They used to print their names on
+// standard output, which is the data of many programs; the names now go to
+// the wire trace, when it is on. Defined after the environment is read, so
+// that the load hook sees TLX_TRACE, and destroyed before the paths.
+void NoteHook(const char* text) {
+  if (!WireTraceOn()) return;
+  std::lock_guard<std::mutex> lock(g_mu);
+  std::FILE* f = OpenTraceFile();
+  if (f == nullptr) return;
+  WriteTraceMessage(f, text);
+  CloseTraceFile(f);
+}
+
+struct LoadHooks {
+  LoadHooks() { NoteHook("test_init/n"); }
+  ~LoadHooks() { NoteHook("test_fini/n"); }
+} g_loadHooks;
+
 }  // namespace
+
+void WireTracePullRead(bool packetHead) { t_pullPacketHead = packetHead; }
 
 void WireTraceSetFlag(int flag) {
   std::lock_guard<std::mutex> lock(g_mu);
@@ -278,9 +303,11 @@ int WireTraceRawRead(char* buf, int capacity, EndConditionFn until, int timeoutM
   const double ms = MsSince(start);
 
   int masked = 0;
-  const std::string rx =
-      buf != nullptr ? MaskedReply(t_lastSecret, buf, ReceivedCount(n, until != nullptr), &masked)
-                     : std::string();
+  const std::string rx = buf != nullptr ? MaskedReply(t_lastSecret, buf,
+                                                     ReceivedCount(n, until != nullptr), &masked,
+                                                     t_pullPacketHead)
+                                         : std::string();
+  t_pullPacketHead = true;
   const std::string link =
       t_link.known ? LinkText(t_link.port, t_link.bp, t_link.baud, t_link.identity) : "port";
   char head[640];

@@ -11,8 +11,11 @@
 //   TLX end=met result=0 (success) time=1.234ms
 // Raw steps of the transfers that hold the port open are records of their
 // own ("TLX write ...", "TLX read ..."). Key material, PINs, PIN blocks and
-// account numbers are replaced by '*' bytes before anything is written; the
-// frame and the lengths stay as they were.
+// account numbers, keypad entries and the payload of pulled files are
+// replaced by '*' bytes before anything is written; the frame and the
+// lengths stay as they were. The file is only written when it is the
+// user's own and private (see OpenPrivateAppend). The library's load and
+// unload hooks write their line ("test_init/n", "test_fini/n") here.
 //
 // Off, the exchange path pays one relaxed atomic load.
 #ifndef TLX_WIRE_TRACE_H
@@ -87,6 +90,9 @@ class TracedExchange {
 
 // Raw steps on a port held open (the serial block download, the pull).
 void WireTraceRawWrite(const char* data, int len, int result);
+// Before a raw read of a pull: whether the report starts a packet (its
+// header is recorded) or continues one (only its length is).
+void WireTracePullRead(bool packetHead);
 // Reads with g_device and records the read; gives the port layer's result.
 int WireTraceRawRead(char* buf, int capacity, EndConditionFn until, int timeoutMs);
 

@@ -1,13 +1,21 @@
 // Pull of a file that the terminal produced (signature image and data):
 // the terminal sends packets over the HID link, the host answers every
 // complete packet with an acceptance or refusal text and writes the data
-// payloads to the local file.
+// payloads to the local file. The file is written under a new private name
+// beside the caller's path and renamed onto it only when the pull has
+// succeeded; the size of a pull and the reports it takes are capped, so a
+// terminal that never stops sending cannot fill the disk or hold the call.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "session/session.h"
+#include "trace/wire_trace.h"
 #include "transfer/steps.h"
 #include "transfer/transfer.h"
+#include "util/util.h"
 
 using namespace tlx;
 
@@ -25,6 +33,8 @@ struct Receiver {
   unsigned char running = 0;
 };
 Receiver g_receiver;
+// Payload bytes stored by the pull under way.
+long g_pulledBytes = 0;
 
 void ResetReceiver() { g_receiver = Receiver(); }
 
@@ -38,9 +48,17 @@ unsigned char Fold(unsigned char sum, const unsigned char* p, long n) {
   return sum;
 }
 
-bool Store(const unsigned char* p, long n, std::FILE* file) {
-  return n == 0 || std::fwrite(p, 1, static_cast<size_t>(n), file) == static_cast<size_t>(n);
+enum StoreResult { kStored, kNotWritten, kOverCap };
+
+StoreResult Store(const unsigned char* p, long n, std::FILE* file) {
+  if (n > TLX_MAX_PULL_SIZE - g_pulledBytes) return kOverCap;
+  if (n != 0 && std::fwrite(p, 1, static_cast<size_t>(n), file) != static_cast<size_t>(n))
+    return kNotWritten;
+  g_pulledBytes += n;
+  return kStored;
 }
+
+int StoreFailure(StoreResult r) { return r == kOverCap ? -3 : -2; }
 
 }  // namespace
 
@@ -53,15 +71,16 @@ TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* fil
   if (!st.expectHeader) {
     if (R < st.remaining) {
       st.running = Fold(st.running, r, R);
-      if (!Store(r, R, file)) return -2;
+      const StoreResult stored = Store(r, R, file);
+      if (stored != kStored) return StoreFailure(stored);
       st.remaining -= R;
       return 0;
     }
     unsigned char sum = Fold(st.running, r, st.remaining);
     bool ok = sum == st.checksum;
-    bool stored = !ok || Store(r, st.remaining, file);
+    const StoreResult stored = ok ? Store(r, st.remaining, file) : kStored;
     ResetReceiver();
-    if (!stored) return -2;
+    if (stored != kStored) return StoreFailure(stored);
     return Answer(ok, 1);
   }
 
@@ -75,7 +94,8 @@ TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* fil
 
   if (type == kPacketData && n > inReport) {
     st.running = Fold(0, payload, inReport);
-    if (!Store(payload, inReport, file)) return -2;
+    const StoreResult stored = Store(payload, inReport, file);
+    if (stored != kStored) return StoreFailure(stored);
     st.checksum = checksum;
     st.remaining = n - inReport;
     st.expectHeader = false;
@@ -85,7 +105,8 @@ TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* fil
   if (n > inReport) return Answer(false, 0);
   bool ok = Fold(0, payload, n) == checksum;
   if (type == kPacketData) {
-    if (ok && !Store(payload, n, file)) return -2;
+    const StoreResult stored = ok ? Store(payload, n, file) : kStored;
+    if (stored != kStored) return StoreFailure(stored);
     return Answer(ok, 1);
   }
   return Answer(ok, type == kPacketStart ? 1 : 2);
@@ -103,6 +124,7 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
   }
   char report[kReportArea];
   std::memset(report, 0, sizeof report);
+  if (WireTraceOn()) WireTracePullRead(true);
   int got = ReadData(report, R, nullptr, timeoutMs);
   if (got <= 0) {
     CloseDevice(0, '9');
@@ -111,18 +133,25 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
   }
 
   ResetReceiver();
-  std::FILE* file = std::fopen(localPath, "wb");
+  g_pulledBytes = 0;
+  char tmpPath[4096];
+  const int fd = CreatePrivateBeside(localPath, tmpPath, sizeof tmpPath);
+  std::FILE* file = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
   if (file == nullptr) {
+    if (fd >= 0) {
+      ::close(fd);
+      ::unlink(tmpPath);
+    }
     CloseDevice(0, '9');
     return TLX_ERR_ARG;
   }
-  for (;;) {
+  for (long reports = 1;; ++reports) {
     int step = RecvPullPacket(report, R, file);
     if (step == 2) {
       rc = TLX_OK;
       break;
     }
-    if (step == -1) {
+    if (step == -1 || step == -3) {
       rc = TLX_ERR_REPLY;
       break;
     }
@@ -130,7 +159,12 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
       rc = TLX_ERR_ARG;
       break;
     }
+    if (reports >= TLX_MAX_PULL_PACKETS) {
+      rc = TLX_ERR_REPLY;
+      break;
+    }
     std::memset(report, 0, sizeof report);
+    if (WireTraceOn()) WireTracePullRead(g_receiver.expectHeader);
     got = ReadData(report, R, nullptr, kPullPacketMs);
     if (got <= 0) {
       rc = got == 0 ? TLX_ERR_READ : PortReadCode(got);
@@ -140,7 +174,13 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
   if (std::fclose(file) != 0 && rc == TLX_OK) rc = TLX_ERR_ARG;
   CloseDevice(0, '9');
   ResetReceiver();
-  if (rc != TLX_OK) std::remove(localPath);
+  g_pulledBytes = 0;
+  if (rc == TLX_OK && std::rename(tmpPath, localPath) != 0) rc = TLX_ERR_ARG;
+  if (rc != TLX_OK) {
+    ::unlink(tmpPath);
+    // A file left at the path from before must not pass for this pull's.
+    ::unlink(localPath);
+  }
   return rc;
 }
 

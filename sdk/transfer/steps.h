@@ -51,7 +51,8 @@ TLX_EXPORT int ComDownLoadData(int port, char bp, int baud, int mediaType, char*
                                char* destName);
 
 // Handles one report of a pull: 0 more to come, 1 packet accepted, 2 end
-// packet accepted (transfer complete), -1 refused, -2 local file not written.
+// packet accepted (transfer complete), -1 refused, -2 local file not written,
+// -3 the pull would grow beyond TLX_MAX_PULL_SIZE bytes.
 TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* file);
 TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPath);
 

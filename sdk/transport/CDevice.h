@@ -88,6 +88,12 @@ class TLX_EXPORT CDevice {
   bool SetNewBaud(unsigned long baud);
   int GetHidReportSize();
 
+  // The last HID open failed because another handle (another process)
+  // has the interface claimed.
+  __attribute__((visibility("hidden"))) bool HidClaimBusy() const { return hidClaimBusy; }
+  // The open HID device has gone away (unplugged, re-enumerated).
+  __attribute__((visibility("hidden"))) bool HidGone() const;
+
  private:
   // Halves of Close and Flush for each link kind; internal, not exported.
   __attribute__((visibility("hidden"))) void CloseCom();
@@ -103,6 +109,7 @@ class TLX_EXPORT CDevice {
   libusb_device** usbDeviceList;
   std::atomic<libusb_device_handle*> usbHandle;
   std::atomic<bool> cancelRequested;
+  bool hidClaimBusy = false;
 };
 
 // The library's only port object.

@@ -67,6 +67,7 @@ class LibusbSession {
   // The device of the open link went away: the next open looks it up anew
   // instead of trying the remembered one.
   void MarkGone() { gone_ = true; }
+  bool Gone() const { return gone_; }
   void ForgetIfGone() {
     if (gone_) Forget();
     gone_ = false;
@@ -108,7 +109,9 @@ bool CDevice::ClaimHid(libusb_device* device) {
   libusb_device_handle* handle = nullptr;
   if (libusb_open(device, &handle) != 0 || handle == nullptr) return false;
   if (libusb_kernel_driver_active(handle, 0) == 1) libusb_detach_kernel_driver(handle, 0);
-  if (libusb_claim_interface(handle, 0) != 0) {
+  const int claimed = libusb_claim_interface(handle, 0);
+  if (claimed != 0) {
+    if (claimed == LIBUSB_ERROR_BUSY) hidClaimBusy = true;
     libusb_close(handle);
     return false;
   }
@@ -116,8 +119,11 @@ bool CDevice::ClaimHid(libusb_device* device) {
   return true;
 }
 
+bool CDevice::HidGone() const { return Libusb().Gone(); }
+
 bool CDevice::OpenHid(unsigned long vendorId, unsigned long productId) {
   if (usbHandle.load() != nullptr) return true;
+  hidClaimBusy = false;
   LibusbSession& libusb = Libusb();
   if (!libusb.Ensure()) return false;
 
@@ -219,9 +225,10 @@ long CDevice::WriteHid(const char* data, unsigned long length) {
     const unsigned long chunk = std::min<unsigned long>(length - sent, kReportSize);
     std::memcpy(report, data + sent, chunk);
     int transferred = 0;
-    if (libusb_bulk_transfer(handle, kEndpointOut, report, kReportSize, &transferred,
-                             kOutTimeoutMs) < 0)
-      return TLX_PORT_WRITE_FAILED;
+    const int rc = libusb_bulk_transfer(handle, kEndpointOut, report, kReportSize, &transferred,
+                                        kOutTimeoutMs);
+    if (rc == LIBUSB_ERROR_NO_DEVICE) Libusb().MarkGone();
+    if (rc < 0) return TLX_PORT_WRITE_FAILED;
     // A transfer that moved nothing would otherwise repeat forever.
     if (transferred <= 0) return TLX_PORT_WRITE_FAILED;
     sent += static_cast<unsigned long>(transferred);

@@ -4,8 +4,9 @@
 //
 // The descriptor is held under a non-blocking exclusive flock, so a second
 // process using this library on the same port is refused instead of
-// interleaving its bytes with ours. The line settings found at open are put
-// back at close.
+// interleaving its bytes with ours; while a command holds the port's lock
+// for all its steps (serial_lock.cpp), that lock counts as this open's. The
+// line settings found at open are put back at close.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,6 +20,7 @@
 #include "transport/CDevice.h"
 #include "transport/cancel_source.h"
 #include "transport/monotonic_seconds.h"
+#include "transport/serial_lock.h"
 #include "util/util.h"
 
 namespace {
@@ -87,7 +89,7 @@ bool CDevice::OpenCom(int portNo, int baud, int dataBits, int opt2, int opt3) {
   const int newFd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (newFd < 0) return false;
 
-  if (flock(newFd, LOCK_EX | LOCK_NB) != 0) {
+  if (flock(newFd, LOCK_EX | LOCK_NB) != 0 && !SerialLockHeldFor(newFd)) {
     ::close(newFd);
     return false;
   }

@@ -40,6 +40,15 @@ TLX_EXPORT long GetFileSize(char* path);
 long FileSizeOf(const char* path, int fd);
 TLX_EXPORT long min(long a, long b);
 
+// Opens path for appending, never through a symlink: a new file is
+// created with mode 0600; an existing one is used only when it is a regular
+// file of this user's with no other link that no one else may read or
+// write. The descriptor, or -1.
+int OpenPrivateAppend(const char* path);
+// Creates a new file of mode 0600 beside target (same folder, a hidden name
+// made unique), its name into tmpPath (tmpCap bytes). The descriptor, or -1.
+int CreatePrivateBeside(const char* target, char* tmpPath, int tmpCap);
+
 // Overwrites n bytes in a way the compiler cannot drop; for key and PIN
 // material held in the library's own buffers.
 TLX_EXPORT void SecureWipe(void* p, unsigned long n);

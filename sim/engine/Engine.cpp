@@ -98,6 +98,15 @@ void Engine::ClearFaults() {
   impl_->faults.clear();
 }
 
+void Engine::SetChatter(Link link, bool on) {
+  Locked(*impl_, [&]() { impl_->SetChatter(link, on); });
+}
+
+std::string Engine::ChatterBytes(Link link) const {
+  std::lock_guard<std::mutex> l(impl_->mu);
+  return impl_->ChatterBytes(link);
+}
+
 void Engine::Receive(Link link, const char* data, size_t n) {
   ReceiveAt(link, data, n, Clock::now());
 }

@@ -158,6 +158,12 @@ class Engine {
   // "DELETE", "QUERYFILE", "GETFILELIST". See sim/README.md for the list.
   void SetFault(const std::string& keyword, const Fault& f);
   void ClearFaults();
+  // The terminal sends bytes that answer nothing, without a pause, on a
+  // link (a noisy line, a device that babbles) until switched off; on USB
+  // as fast as the host takes them.
+  void SetChatter(Link link, bool on);
+  // One piece of that noise; empty while the link is not chattering.
+  std::string ChatterBytes(Link link) const;
 
   // Bytes the host wrote on a link (HID: whole reports, padding included).
   void Receive(Link link, const char* data, size_t n);

@@ -261,11 +261,31 @@ std::vector<Chunk> EngineImpl::Poll(Link link, Clock::time_point now,
       parsers_[Index(link)].Reset();
       EndPrompts(link, 0, PromptEnd::Closed);
     }
+  // A serial line gets a steady trickle of noise; the USB side hands it to
+  // the host as fast as the host reads (HidServer).
+  const bool chattering = link == Link::Serial && chatter[Index(link)];
+  if (chattering) {
+    Chunk noise;
+    noise.bytes = ChatterBytes(link);
+    due.push_back(std::move(noise));
+  }
   if (nextDue) {
     *nextDue = q.empty() ? Clock::time_point::max() : q.front().due;
     *nextDue = std::min(*nextDue, NextPromptDeadline(link));
+    if (chattering) *nextDue = std::min(*nextDue, now + std::chrono::milliseconds(1));
   }
   return due;
+}
+
+std::string EngineImpl::ChatterBytes(Link link) const {
+  if (!chatter[Index(link)]) return std::string();
+  return std::string(link == Link::Hid ? 64 * 1024 : 64, '\x5a');
+}
+
+void EngineImpl::SetChatter(Link link, bool on) {
+  chatter[Index(link)] = on;
+  Log(std::string(LinkName(link)) + (on ? " chatter starts" : " chatter stops"));
+  notify_ = true;
 }
 
 void EngineImpl::LinkClosed(Link link) {

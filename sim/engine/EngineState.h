@@ -43,6 +43,9 @@ struct TerminalState {
   std::map<std::pair<int, int>, std::string> workKeys;     // clear work keys
   int activeMaster = -1, activeWork = -1;
   bool pinEntry = false;  // between a start and 0x83
+  // Tag byte of PIN block replies: 0 the one the block's length calls for
+  // (0x10 up to 8 bytes, 0x20 longer); any other value is sent instead.
+  int pinBlockTag = 0;
   // Module timeouts in seconds ("\x1b[m;%dT"), modules 2, 4, 5.
   std::map<int, int> moduleTimeout{{2, 30}, {4, 30}, {5, 30}};
   // Interactions
@@ -115,6 +118,8 @@ class EngineImpl {
   void Receive(Link link, const char* data, size_t n, Clock::time_point now);
   std::vector<Chunk> Poll(Link link, Clock::time_point now, Clock::time_point* nextDue);
   void LinkClosed(Link link);
+  void SetChatter(Link link, bool on);
+  std::string ChatterBytes(Link link) const;
   std::vector<std::string> TakeLog();
   bool TakeNotify();
   std::vector<PromptEvent> TakeEvents();
@@ -122,6 +127,7 @@ class EngineImpl {
                     Clock::time_point now);
 
   std::map<std::string, Fault> faults;
+  bool chatter[2] = {false, false};  // by link index, see Engine::SetChatter
   std::vector<Received> history;
   bool logging = false;
   bool liveCustomer = false;  // the person at the window answers

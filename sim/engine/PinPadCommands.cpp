@@ -69,6 +69,7 @@ bool EngineImpl::PinBlockReply(const std::string& pin, const std::string& accoun
     block += TdesCheckValue(it->second);
     tag = 0x20;
   }
+  if (state.pinBlockTag != 0) tag = static_cast<char>(state.pinBlockTag);
   *reply = "\x02" + HexAsc1Encode(std::string(1, tag) + block) + "\x03";
   Wipe(&block);
   return true;

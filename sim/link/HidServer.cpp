@@ -148,6 +148,13 @@ bool HidServer::HandleFrame(int fd) {
       if (!c.opened) return SendFrame(fd, kNoDevice, nullptr, 0);
       if (claimedBy_ >= 0 && claimedBy_ != fd) return SendFrame(fd, kBusy, nullptr, 0);
       claimedBy_ = fd;
+      // A chattering device sends from the first moment: its noise is
+      // there before the host's first IN transfer.
+      if (!paced_) {
+        Chunk noise;
+        noise.bytes = engine_.ChatterBytes(Link::Hid);
+        if (!noise.bytes.empty()) Deliver(noise);
+      }
       return SendFrame(fd, kOk, nullptr, 0);
     case kOut:
       if (paced_) {
@@ -204,14 +211,16 @@ void HidServer::Deliver(const Chunk& c) {
 
 void HidServer::Run() {
   Clock::time_point next = Clock::time_point::max();
+  bool chattering = false;
   std::vector<pollfd> fds;
   while (!stop_) {
     fds.clear();
     fds.push_back({wake_.fd(), POLLIN, 0});
     fds.push_back({listen_, POLLIN, 0});
     for (auto& c : clients_) fds.push_back({c.first, POLLIN, 0});
-    const timespec timeout = paced_ ? PollTimeoutPrecise(std::min(next, NextTransfer()))
-                                    : PollTimeoutSpec(next);
+    const timespec timeout = paced_       ? PollTimeoutPrecise(std::min(next, NextTransfer()))
+                             : chattering ? timespec{0, 0}
+                                          : PollTimeoutSpec(next);
     int r = ::ppoll(fds.data(), fds.size(), &timeout, nullptr);
     if (r < 0 && errno != EINTR) break;
     if (stop_) break;
@@ -234,6 +243,15 @@ void HidServer::Run() {
     if (paced_) CompleteTransfers(Clock::now());
     for (const Chunk& c : engine_.Poll(Link::Hid, Clock::now(), &next)) Deliver(c);
     if (paced_) CompleteTransfers(Clock::now());
+    // A chattering device keeps the host's side full: the send blocks until
+    // the host has read, and the next round goes on at once.
+    chattering = false;
+    if (!paced_ && claimedBy_ >= 0) {
+      Chunk noise;
+      noise.bytes = engine_.ChatterBytes(Link::Hid);
+      chattering = !noise.bytes.empty();
+      if (chattering) Deliver(noise);
+    }
   }
 }
 

@@ -72,16 +72,20 @@ std::function<void(const std::string&)> StdoutLogger() {
 
 bool Announce(const VirtualTerminal& terminal, const ProgramOptions& options,
               std::string* error) {
-  // stdout: export lines for a shell; the file: NAME=value lines, which a
-  // script reads line by line or sources with `set -a`.
-  std::string exports, assignments;
+  // stdout: the variables in the form that applies to one command only
+  // ("env NAME=value ... COMMAND"): exported into a shell they would keep
+  // every later program there on the libusb stand-in, blind to real USB
+  // devices. The file: NAME=value lines, which a script reads line by line
+  // or sources with `set -a`.
+  std::string command = "env", assignments;
   for (const auto& kv : terminal.Environment()) {
     assignments += kv.first + "=" + ShellValue(kv.second) + "\n";
-    exports += "export " + kv.first + "=" + ShellValue(kv.second) + "\n";
+    command += " " + kv.first + "=" + ShellValue(kv.second);
   }
   {
     std::lock_guard<std::mutex> g(g_outLock);
-    std::cout << exports << std::flush;
+    std::cout << "run a program against this terminal with:\n  " << command << " COMMAND\n"
+              << std::flush;
   }
   if (!options.envFile.empty() && !WriteEnvFile(options.envFile, assignments)) {
     *error = "cannot write " + options.envFile;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -13,6 +14,19 @@
 namespace {
 std::mutex g_contextLock;
 int g_defaultRefs = 0;
+std::once_flag g_announced;
+
+// Says once per process, on standard error, that this libusb is the virtual
+// terminal's stand-in: a shell that has it on its library path by mistake
+// would otherwise see no real USB device without knowing why.
+void Announce() {
+  std::call_once(g_announced, [] {
+    const char* socket = std::getenv(tlxsim::usbproto::kSocketEnv);
+    std::string line = std::string(tlxsim::usbproto::kStandInNotice) + " (" +
+                       (socket != nullptr && *socket != '\0' ? socket : "no socket set") + ")\n";
+    (void)!::write(STDERR_FILENO, line.data(), line.size());
+  });
+}
 }  // namespace
 
 namespace tlxsim {
@@ -39,7 +53,16 @@ int ConnectToSimulator() {
 
 extern "C" {
 
+// Not a libusb function: tells a program that the libusb it has loaded is
+// this stand-in, and the socket of the virtual terminal it reaches (empty
+// when none is set). Real libusb has no such symbol.
+const char* libusb_tlxsim_stand_in(void) {
+  const char* socket = std::getenv(tlxsim::usbproto::kSocketEnv);
+  return socket != nullptr ? socket : "";
+}
+
 int LIBUSB_CALL libusb_init(libusb_context** ctx) {
+  Announce();
   std::lock_guard<std::mutex> g(g_contextLock);
   if (ctx == nullptr) {
     ++g_defaultRefs;

@@ -18,14 +18,20 @@ using Clock = std::chrono::steady_clock;
 constexpr unsigned char kEndpointOut = 0x02;
 constexpr unsigned char kEndpointIn = 0x81;
 
-// Waits for the answer to a request, skipping nothing: before the claim no
-// report is sent, so the next frame is the answer.
+// Waits for the answer to a request. Reports that come before it (a device
+// that sends from the moment its interface is claimed) are kept for the
+// first IN transfer.
 int Request(libusb_device_handle* h, uint8_t request) {
   unsigned char buf[usbproto::kMaxPayload];
   uint8_t type = 0;
   size_t n = 0;
-  if (!usbproto::SendFrame(h->fd, request, nullptr, 0) ||
-      usbproto::WaitReadable(h->fd, 2000) != 1 || !usbproto::RecvFrame(h->fd, &type, buf, &n)) {
+  bool answered = usbproto::SendFrame(h->fd, request, nullptr, 0);
+  while (answered) {
+    answered = usbproto::WaitReadable(h->fd, 2000) == 1 && usbproto::RecvFrame(h->fd, &type, buf, &n);
+    if (!answered || type != usbproto::kReport) break;
+    h->reports.emplace_back(reinterpret_cast<char*>(buf), n);
+  }
+  if (!answered) {
     h->gone = true;
     return LIBUSB_ERROR_NO_DEVICE;
   }

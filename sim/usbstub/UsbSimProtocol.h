@@ -29,6 +29,10 @@ namespace tlxsim {
 namespace usbproto {
 
 constexpr const char* kSocketEnv = "TLX_SIM_USB_SOCKET";
+// First words of the line the stand-in writes on standard error at its
+// first libusb_init in a process.
+constexpr const char* kStandInNotice =
+    "libusb stand-in of the TLX virtual terminal: no real USB device is seen";
 constexpr size_t kReportSize = 1024;
 constexpr size_t kMaxPayload = 4096;
 

@@ -178,5 +178,31 @@ TEST_P(Cancel, DownloadWaitingForAnAcknowledgementIsCancelled) {
 
 TLX_BOTH_LINKS(Cancel);
 
+// A terminal that keeps sending holds the opening flush until its limit
+// (seconds); a cancel during it ends the command at once, before anything
+// is sent.
+TEST_P(Cancel, CancelDuringTheFlushOfAChatteringTerminal) {
+  engine().SetChatter(Hid() ? Link::Hid : Link::Serial, true);
+  ClearHistory();
+  char version[TLX_VERSION_SIZE] = {0};
+  int cancelRc = 1, callRc = 1;
+  Ms latency{};
+  const auto start = SteadyClock::now();
+  CancelOnceAfter(
+      Ms(300), [&] { return TLX_GetVer(Port(), 0, 9600, version); }, &cancelRc, &callRc,
+      &latency);
+  const auto took = std::chrono::duration_cast<Ms>(SteadyClock::now() - start);
+  engine().SetChatter(Hid() ? Link::Hid : Link::Serial, false);
+  EXPECT_EQ(0, cancelRc);
+  EXPECT_EQ(-9, callRc);
+  // The flush alone would take over two seconds.
+  EXPECT_LT(latency.count(), 1000);
+  EXPECT_LT(took.count(), 1700);
+  EXPECT_TRUE(Sent().empty());
+  EXPECT_STREQ("", version);
+  // The noise gone, the next command works.
+  EXPECT_EQ(0, TLX_GetVer(Port(), 0, 9600, version));
+}
+
 }  // namespace
 }  // namespace tlxtest

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "CommandTest.h"
+#include "util/util.h"
 
 namespace tlxtest {
 namespace {
@@ -72,6 +73,27 @@ TEST_P(Interaction, LongestInformationText) {
   ASSERT_EQ(0, TLX_StartInfo(Port(), 0, 9600, 5, &text[0], &result));
   EXPECT_EQ(0, result);
   EXPECT_TRUE(WasSent("\x1b[2A\x02" + HexAsc1(text) + "\x03"));
+}
+
+// GBK byte 0x80 stands for itself (no lead byte of a double-byte code): the
+// text crosses either link as it is, and the library's conversion of what
+// the terminal shows gives the single unit U+0080 between its neighbours.
+TEST_P(Interaction, InformationWithGbkByte0x80) {
+  char text[] = "A\x80" "B\xb0\xa1\x80";
+  Customer(&tlxsim::Customer::info, tlxsim::Answer{true, 0, "B0F"});
+  int result = -100;
+  ASSERT_EQ(0, TLX_StartInfo(Port(), 0, 9600, 5, text, &result));
+  EXPECT_TRUE(WasSent(B("\x1b[2A\x02") + HexAsc1(text) + "\x03"));
+  std::string shown;
+  {
+    std::lock_guard<std::mutex> lock(impl().mu);
+    shown = impl().state.infoText;
+  }
+  ASSERT_EQ(std::string(text), shown);
+  unsigned short units[8] = {0};
+  ASSERT_EQ(5, ANSIToUTF8(shown.c_str(), sizeof units, reinterpret_cast<char*>(units)));
+  const unsigned short expected[5] = {0x0041, 0x0080, 0x0042, 0x554A, 0x0080};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(expected[i], units[i]) << i;
 }
 
 TEST_P(Interaction, EvaluatorAnswers) {

@@ -82,6 +82,29 @@ TEST_P(PinPad, RangeChecksSendNothing) {
   EXPECT_TRUE(Settled().empty());
 }
 
+// A key text must be hexadecimal digits in pairs: anything else would make
+// the terminal load whatever bytes the text happened to convert to.
+TEST_P(PinPad, KeyTextsThatAreNotHexadecimalSendNothing) {
+  char good[] = "0011223344556677";
+  for (const char* bad : {"ZZZZZZZZZZZZZZZZ", "", "001122334455667", "0011 22334455667",
+                          "00112233445566-7", "0x11223344556677", "001122334455667\n"}) {
+    SCOPED_TRACE(std::string("key text \"") + bad + "\"");
+    std::string text(bad);
+    EXPECT_EQ(-1, TLX_UpdateMKey(Port(), 0, 9600, 0, &text[0], good));
+    EXPECT_EQ(-1, TLX_UpdateMKey(Port(), 0, 9600, 0, good, &text[0]));
+    EXPECT_EQ(-1, TLX_DownLoadWKey(Port(), 0, 9600, 0, 0, &text[0]));
+  }
+  EXPECT_TRUE(Settled().empty());
+  {
+    std::lock_guard<std::mutex> lock(impl().mu);
+    EXPECT_TRUE(impl().state.masterKeys[0].empty());
+    EXPECT_TRUE(impl().state.workKeys.empty());
+  }
+  // Either case is hexadecimal.
+  char mixed[] = "00aaBBccDDeeFF11";
+  EXPECT_EQ(0, TLX_UpdateMKey(Port(), 0, 9600, 0, mixed, good));
+}
+
 TEST_P(PinPad, PinLengthIsWriteOnly) {
   ASSERT_EQ(0, TLX_SetPinLen(Port(), 0, 9600, 6));
   std::vector<std::string> sent = Sent();
@@ -167,6 +190,34 @@ TEST_P(PinPad, PlainPinModeOnePacksNonZeroCharacters) {
   EXPECT_EQ(-10, TLX_ReadPin(Port(), 0, 9600, 1, 0, 5, small, 3));
   EXPECT_STREQ("zzzzzzz", small);
   EXPECT_EQ(kPinEnd, Sent().back());
+}
+
+// A block reply whose tag says another length than the block has is not a
+// block: -7, nothing written, and the pad still gets its end byte.
+TEST_P(PinPad, PinBlockWhoseTagDisagreesWithItsLengthIsRefused) {
+  ASSERT_FALSE(LoadKeys().empty());
+  SetPin("4839");
+  const struct {
+    int tag, option;
+  } cases[] = {{0x20, 0}, {0x10, 2}, {0x30, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("tag " + std::to_string(c.tag) + ", option " + std::to_string(c.option));
+    {
+      std::lock_guard<std::mutex> lock(impl().mu);
+      impl().state.pinBlockTag = c.tag;
+    }
+    ClearHistory();
+    char block[TLX_PIN_BLOCK_SIZE] = {0};
+    EXPECT_EQ(-7, TLX_ReadPinDES(Port(), 0, 9600, 0, c.option, 5, block));
+    EXPECT_STREQ("", block);
+    EXPECT_EQ(kPinEnd, Sent().back());
+    char account[] = "6222021234567890123";
+    EXPECT_EQ(-7, TLX_ReadPinAnsi(Port(), 0, 9600, 0, c.option, 5, account, block));
+    EXPECT_STREQ("", block);
+    EXPECT_EQ(kPinEnd, Sent().back());
+  }
+  std::lock_guard<std::mutex> lock(impl().mu);
+  impl().state.pinBlockTag = 0;
 }
 
 TEST_P(PinPad, PinBlockDecryptsToTypedPin) {

@@ -1,8 +1,11 @@
 // File transfers end to end: serial blocks, HID packets, memory downloads
 // and the pull.
+#include <dirent.h>
+#include <sys/stat.h>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "CommandTest.h"
@@ -272,6 +275,116 @@ TEST_F(HidTransfer, PullWithoutAnswerOrWithBadChecksum) {
   EXPECT_FALSE(FileExists(local));
   ASSERT_EQ(0, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]));
   EXPECT_EQ(Pattern(4000), ReadFile(local));
+}
+
+// A data packet that fits in one report, with a wrong checksum: refused
+// with the negative answer, the pull ends with -7 and no file.
+TEST_F(HidTransfer, PullRefusesAOneReportPacketWithAWrongChecksum) {
+  ASSERT_TRUE(impl().WriteTerminalFile("/tmp/hw.png", Pattern(1500, 8)));
+  {
+    std::lock_guard<std::mutex> lock(impl().mu);
+    impl().state.pullPacketSize = 500;
+  }
+  std::string cmd = B("\x1b[0PULLFILE\x02/tmp/hw.png\x03");
+  std::string local = Scratch("one.png");
+  SetFault("PULLFILE", Fault{FaultKind::BadPullChecksum, 0, 1});
+  ClearHistory();
+  EXPECT_EQ(-7, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]));
+  EXPECT_FALSE(FileExists(local));
+  const std::vector<std::string> sent = Sent();
+  ASSERT_EQ(3u, sent.size());  // the pull, the start accepted, the bad packet refused
+  EXPECT_EQ(B("\x1b[0RESPONSE\x02" "0\x03"), sent[1]);
+  EXPECT_EQ(B("\x1b[0RESPONSE\x02" "1\x03"), sent[2]);
+  ASSERT_EQ(0, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]));
+  EXPECT_EQ(Pattern(1500, 8), ReadFile(local));
+}
+
+// Names of the entries of a directory, "." and ".." left out.
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return names;
+  while (const dirent* e = readdir(d))
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+      names.push_back(e->d_name);
+  closedir(d);
+  return names;
+}
+
+// The pulled file is a new private file put in place by a rename: a symlink
+// or a file already at the path is replaced, never written through, and a
+// failed pull leaves nothing at the path nor beside it.
+TEST_F(HidTransfer, PullCreatesAPrivateFileAndNeverFollowsASymlink) {
+  const std::string content = Pattern(5000, 3);
+  ASSERT_TRUE(impl().WriteTerminalFile("/tmp/hw.png", content));
+  std::string cmd = B("\x1b[0PULLFILE\x02/tmp/hw.png\x03");
+  const std::string dir = Scratch("pulls");
+  ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+  const std::string victim = Scratch("victim"), local = dir + "/hw.png";
+  WriteFile(victim, "keep me");
+  ASSERT_EQ(0, symlink(victim.c_str(), local.c_str()));
+  const mode_t oldMask = umask(0);
+  const int rc = PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0],
+                          const_cast<char*>(local.c_str()));
+  umask(oldMask);
+  ASSERT_EQ(0, rc);
+  EXPECT_EQ("keep me", ReadFile(victim));
+  struct stat st;
+  ASSERT_EQ(0, lstat(local.c_str(), &st));
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(content, ReadFile(local));
+  EXPECT_EQ(std::vector<std::string>{"hw.png"}, Entries(dir));
+
+  // A failed pull: the file from before is gone too, so that it cannot pass
+  // for this pull's; nothing is left beside it.
+  SetFault("PULLFILE", Fault{FaultKind::BadPullChecksum, 0, 1});
+  EXPECT_EQ(-7, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0],
+                         const_cast<char*>(local.c_str())));
+  EXPECT_TRUE(Entries(dir).empty());
+  ASSERT_EQ(0, symlink(victim.c_str(), local.c_str()));
+  SetFault("PULLFILE", Fault{FaultKind::Vanish, 0, 1, 3});
+  EXPECT_GT(0, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0],
+                        const_cast<char*>(local.c_str())));
+  EXPECT_TRUE(Entries(dir).empty());
+  EXPECT_EQ("keep me", ReadFile(victim));
+}
+
+// A terminal that keeps sending cannot grow the file beyond the header's
+// cap: the pull stops there with -7 and leaves no file.
+TEST_F(HidTransfer, PullStopsAtItsSizeCap) {
+  std::string big = Pattern(TLX_MAX_PULL_SIZE + 1, 4);
+  ASSERT_TRUE(impl().WriteTerminalFile("/tmp/hw.png", big));
+  {
+    std::lock_guard<std::mutex> lock(impl().mu);
+    impl().state.pullPacketSize = 190000;
+  }
+  std::string cmd = B("\x1b[0PULLFILE\x02/tmp/hw.png\x03");
+  std::string local = Scratch("big.png");
+  EXPECT_EQ(-7, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]));
+  EXPECT_FALSE(FileExists(local));
+  // Exactly the cap is a whole pull.
+  big.pop_back();
+  ASSERT_TRUE(impl().WriteTerminalFile("/tmp/hw.png", big));
+  ASSERT_EQ(0, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]));
+  EXPECT_EQ(big.size(), ReadFile(local).size());
+}
+
+// Nor can it hold the call with packets that carry next to nothing: a pull
+// takes at most TLX_MAX_PULL_PACKETS reports.
+TEST_F(HidTransfer, PullStopsAtItsPacketCap) {
+  ASSERT_TRUE(impl().WriteTerminalFile("/tmp/hw.xml", Pattern(TLX_MAX_PULL_PACKETS + 10, 6)));
+  {
+    std::lock_guard<std::mutex> lock(impl().mu);
+    impl().state.pullPacketSize = 1;
+  }
+  std::string cmd = B("\x1b[0PULLFILE\x02/tmp/hw.xml\x03");
+  std::string local = Scratch("many.xml");
+  EXPECT_EQ(-7, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]));
+  EXPECT_FALSE(FileExists(local));
+  int accepted = 0;
+  for (const auto& sent : Sent()) accepted += sent == B("\x1b[0RESPONSE\x02" "0\x03");
+  EXPECT_EQ(TLX_MAX_PULL_PACKETS, accepted);  // the start packet and data packets
 }
 
 // The receiver on its own, one 1024-byte report at a time (no link open, so

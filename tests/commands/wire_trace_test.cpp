@@ -208,13 +208,80 @@ TEST_P(WireTrace, PinsAccountsAndBlocksAreMasked) {
     EXPECT_EQ(all.find(secret), std::string::npos) << secret;
 }
 
-TEST_P(WireTrace, KeypadAndInformationAreNotSecrets) {
+// The customer's keypad entries and signature are personal data: the trace
+// keeps their frames and lengths, never their bytes.
+TEST_P(WireTrace, KeypadEntriesAndPulledFilesAreRecordedByLengthOnly) {
   char input[TLX_KEYPAD_INPUT_SIZE] = {0};
   ASSERT_EQ(0, TLX_StartKeyboard(Port(), 0, 9600, 5, 1, input));
+  ASSERT_GT(std::strlen(input), 3u);
   std::vector<std::string> r = RecordOf("TX  LEN=5   HEX: " + Hex("\x1b" "FA\r\n"));
   ASSERT_EQ(r.size(), 4u);
-  EXPECT_EQ(r[2], "RX  LEN=" + std::to_string(std::strlen(input) + 2) + "   HEX: " +
-                      Hex("B" + std::string(input) + "F"));
+  EXPECT_EQ(r[2], "RX  LEN=" + std::to_string(std::strlen(input) + 2) + "   HEX: 42" +
+                      Stars(std::strlen(input)) + "46");
+  ASSERT_EQ(0, TLX_StartKeyboard(Port(), 0, 9600, 5, 0, input));
+  EXPECT_EQ(ReadFile(path_).find(Hex(input)), std::string::npos) << input;
+
+  std::string pdf = Scratch("doc.pdf");
+  WriteFile(pdf, "%PDF-1.4 a contract");
+  std::string img = Scratch("hw.png"), dat = Scratch("hw.ini");
+  ASSERT_EQ(0, TLX_StartSign(Port(), 0, 9600, 5, &pdf[0], &img[0], &dat[0]));
+  const std::string trace = ReadFile(path_);
+  for (const std::string& file : {ReadFile(img), ReadFile(dat)}) {
+    ASSERT_GT(file.size(), 64u);
+    // Any run of the file's bytes, as the hex dump would show it.
+    for (size_t at : {size_t{0}, file.size() / 2, file.size() - 16})
+      EXPECT_EQ(trace.find(Hex(file.substr(at, 16))), std::string::npos) << at;
+  }
+  // Each pull's packets keep their headers: the start packet is there.
+  EXPECT_NE(trace.find("RX  LEN=1024   HEX: 0201"), std::string::npos);
+  EXPECT_NE(trace.find(" masked="), std::string::npos);
+}
+
+// The information text and the evaluator's answer are not the customer's
+// secrets: they stay readable.
+TEST_P(WireTrace, InformationAndRatingsAreNotMasked) {
+  int result = -1;
+  char info[] = "Please confirm";
+  ASSERT_EQ(0, TLX_StartInfo(Port(), 0, 9600, 5, info, &result));
+  EXPECT_NE(ReadFile(path_).find(Hex(HexAsc1(info))), std::string::npos);
+  EXPECT_NE(ReadFile(path_).find("RX  LEN=3   HEX: " + Hex("B0F")), std::string::npos);
+}
+
+// The trace file is never reached through a symlink, and never written when
+// others may read it; a file the trace creates is its owner's alone.
+TEST_P(WireTrace, TraceFileMustBeTheUsersOwnAndPrivate) {
+  const mode_t oldMask = umask(0);
+  ASSERT_EQ(0, TLX_CheckOnline(Port(), 0, 9600, nullptr));
+  umask(oldMask);
+  struct stat st;
+  ASSERT_EQ(0, lstat(path_.c_str(), &st));
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_FALSE(Trace().empty());
+
+  // A symlink at the path: the records do not go where it points.
+  const std::string elsewhere = Scratch("elsewhere");
+  WriteFile(elsewhere, "");
+  ASSERT_EQ(0, chmod(elsewhere.c_str(), 0600));
+  ASSERT_EQ(0, unlink(path_.c_str()));
+  ASSERT_EQ(0, symlink(elsewhere.c_str(), path_.c_str()));
+  ASSERT_EQ(0, TLX_CheckOnline(Port(), 0, 9600, nullptr));
+  EXPECT_EQ(ReadFile(elsewhere), "");
+  ASSERT_EQ(0, lstat(path_.c_str(), &st));
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  // A file that others may read or write: left alone.
+  for (mode_t mode : {0644, 0640, 0602}) {
+    ASSERT_EQ(0, unlink(path_.c_str()));
+    WriteFile(path_, "");
+    ASSERT_EQ(0, chmod(path_.c_str(), mode));
+    ASSERT_EQ(0, TLX_CheckOnline(Port(), 0, 9600, nullptr));
+    EXPECT_EQ(ReadFile(path_), "") << std::oct << mode;
+  }
+  // A FIFO does not hold the command.
+  ASSERT_EQ(0, unlink(path_.c_str()));
+  ASSERT_EQ(0, mkfifo(path_.c_str(), 0600));
+  ASSERT_EQ(0, TLX_CheckOnline(Port(), 0, 9600, nullptr));
+  ASSERT_EQ(0, unlink(path_.c_str()));
 }
 
 TEST_P(WireTrace, OffWritesNothingAndTheFlagPicksTheFile) {

@@ -1,7 +1,14 @@
 // tlxctl's PIN pad commands against the virtual terminal on both links:
 // keys from a file and from standard input (never from the command line),
 // PINs and PIN blocks printed only with --show.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
 
 #include "CtlTest.h"
 #include "PinBlock.h"
@@ -227,9 +234,17 @@ TEST_P(CtlPinPad, PinBlocksShownOnlyWhenAskedFor) {
   EXPECT_EQ(r.out, HexDump(ExpectedBlock("824613", "")) + "\n");
 
   const std::string account = "6222020200112233445";
-  r = Run({"pin-block", "--show", "--account", account});
+  // The account number from a file, never from the command line.
+  const std::string accountFile = Scratch("account");
+  WriteFile(accountFile, account + "\n", 0600);
+  r = Run({"pin-block", "--show", "--account", accountFile});
   EXPECT_CTL_OK(r);
   EXPECT_EQ(r.out, HexDump(ExpectedBlock("824613", account)) + "\n");
+  ClearHistory();
+  r = Run({"pin-block", "--show", "--account", account});
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.err.find("not the number itself"), std::string::npos) << r.err;
+  EXPECT_TRUE(Sent().empty());
   // The account number from standard input; the long form with option 2.
   r = Run({"--json", "pin-block", "--option", "2", "--account", "-"}, account + "\n");
   EXPECT_EQ(r.status, 0) << r.err;
@@ -240,6 +255,54 @@ TEST_P(CtlPinPad, PinBlocksShownOnlyWhenAskedFor) {
   bool sawAccount = false;
   for (const auto& rec : Settled()) sawAccount = sawAccount || rec.bytes == "\x1bI02" + account + "\r\n";
   EXPECT_TRUE(sawAccount);
+}
+
+// A second signal at the key prompt ends tlxctl at once; the terminal it
+// asked on gets its echo back.
+TEST_P(CtlPinPad, SecondSignalAtTheKeyPromptRestoresEcho) {
+  if (L() == Link::Hid) GTEST_SKIP() << "the prompt is the same on both links";
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(0, grantpt(master));
+  ASSERT_EQ(0, unlockpt(master));
+  const std::string slavePath = ptsname(master);
+  const std::string port = std::to_string(PortOf(L()));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    setsid();
+    const int slave = open(slavePath.c_str(), O_RDWR);
+    if (slave < 0) _exit(120);
+    dup2(slave, 0);
+    dup2(slave, 1);
+    dup2(slave, 2);
+    execl(TLXCTL_PATH, "tlxctl", "--port", port.c_str(), "master-key", "3", "-",
+          static_cast<char*>(nullptr));
+    _exit(121);
+  }
+  const int slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  // Until the prompt has turned echo off.
+  bool quiet = false;
+  for (int i = 0; i < 500 && !quiet; ++i) {
+    termios t;
+    quiet = tcgetattr(slave, &t) == 0 && (t.c_lflag & ECHO) == 0;
+    if (!quiet) usleep(10000);
+  }
+  EXPECT_TRUE(quiet) << "no prompt with echo off";
+  kill(child, SIGINT);
+  usleep(200000);
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(130, WEXITSTATUS(status));
+  termios t;
+  ASSERT_EQ(0, tcgetattr(slave, &t));
+  EXPECT_NE(0u, t.c_lflag & ECHO) << "the terminal was left without echo";
+  close(slave);
+  close(master);
+  EXPECT_TRUE(Sent().empty());
 }
 
 TEST_P(CtlPinPad, PinBlockRefusedWithoutActiveKey) {

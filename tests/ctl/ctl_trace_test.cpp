@@ -115,7 +115,8 @@ TEST_P(CtlTrace, TourHoldsNoKeyPinOrPinBlock) {
   run({"--json", "read-pin", "--mode", "1", "--prompt", "1"});
   run({"pin-block"});
   run({"pin-block", "--account", "-"}, std::string(kAccount) + "\n");
-  run({"--json", "pin-block", "--option", "2", "--account", kAccount});
+  WriteFile(Scratch("account.txt"), std::string(kAccount) + "\n", 0600);
+  run({"--json", "pin-block", "--option", "2", "--account", Scratch("account.txt")});
   run({"info", "please confirm"});
   run({"evaluate", "--name", "Li", "--number", "1001"});
   run({"keypad"});
@@ -155,8 +156,11 @@ TEST_P(CtlTrace, TourHoldsNoKeyPinOrPinBlock) {
   EXPECT_NE(text.find("RX  LEN=36   HEX: 023230" + Mask(32) + "03\r\n"), std::string::npos) << "long block";
   EXPECT_NE(text.find("TX  LEN=25   HEX: 1B493030" + Mask(19) + "0D0A\r\n"), std::string::npos)
       << "account masked";
-  // The keypad's "ESC F A" is no PIN block command: its answer stays.
-  EXPECT_NE(text.find(HexDump("B13800138000F")), std::string::npos);
+  // The keypad's "ESC F A" is no PIN block command, but its answer is the
+  // customer's: recorded by its length, with its frame.
+  EXPECT_NE(text.find("RX  LEN=13   HEX: 42" + Mask(11) + "46\r\n"), std::string::npos);
+  EXPECT_EQ(text.find(HexDump("13800138000")), std::string::npos);
+  EXPECT_EQ(text.find(HexDump("100.00")), std::string::npos);
   EXPECT_NE(text.find("masked=32"), std::string::npos);
 
   // Decoded.
@@ -175,7 +179,7 @@ TEST_P(CtlTrace, TourHoldsNoKeyPinOrPinBlock) {
         "plain PIN: 12 bytes and CR (not shown)", "PIN block: tag 0x10, 8 bytes (not shown)",
         "PIN block entry with account: voice prompt 0, option 2, account: 19 characters (not shown)",
         "PIN block: tag 0x20, 16 bytes (not shown)", "show information: \"please confirm\" (14 bytes)",
-        "customer's answer: confirmed", "customer's answer: satisfied", "keypad entry: \"100.00\"",
+        "customer's answer: confirmed", "customer's answer: satisfied", "keypad entry: 6 characters (not recorded)",
         "file list: \"ad.jpg\"", "file information: \"ad.jpg|1500\"", "delete file: type 0",
         "start signing: document pdf", "pull file: \"/tmp/hw.png\"", "data packet from the terminal",
         "data packet continued", "end packet from the terminal", "packet accepted",

@@ -3,6 +3,7 @@
 // the guards for empty fields, and what is sent when the library is
 // missing (nothing).
 #include "PageFixture.h"
+#include "PrivateFiles.h"
 #include "EngineState.h"
 #include "TabEvaNum.h"
 #include "TestThread.h"
@@ -20,6 +21,11 @@
 
 using tlxsim::Fault;
 using tlxsim::FaultKind;
+
+// Test keys for the virtual terminal: the forms bring none.
+const char kNewMasterKey[] = "6152803947261538";
+const char kOldMasterKey[] = "2938475610293847";
+const char kWorkKey[] = "4726150938471625";
 
 class TestPages : public QObject
 {
@@ -67,6 +73,8 @@ private slots:
 private:
     QStringList run(const char *button);
     QString writeFile(const QString &name, const QByteArray &bytes);
+    // Test keys into the PIN pad page's forms.
+    void SetKeys();
 
     PageFixture f;
     QTemporaryDir m_files;
@@ -76,6 +84,9 @@ void TestPages::initTestCase()
 {
     QVERIFY(m_files.isValid());
     QVERIFY2(f.Start(), "virtual terminal or ./libtlxdev.so not available");
+    // The PIN pad page's forms hold no key texts of their own.
+    for (const char *edit : {"EditOldMK", "EditNewMK", "EditWK"})
+        QVERIFY2(f.window().findChild<QLineEdit *>(QLatin1String(edit))->text().isEmpty(), edit);
 }
 
 void TestPages::cleanupTestCase()
@@ -86,6 +97,13 @@ void TestPages::cleanupTestCase()
 void TestPages::init()
 {
     f.Reset();
+}
+
+void TestPages::SetKeys()
+{
+    f.SetText("EditNewMK", QLatin1String(kNewMasterKey));
+    f.SetText("EditOldMK", QLatin1String(kOldMasterKey));
+    f.SetText("EditWK", QLatin1String(kWorkKey));
 }
 
 QStringList TestPages::run(const char *button)
@@ -380,17 +398,29 @@ void TestPages::serialLinkThroughSettings()
 
 // ---- PIN pad ----------------------------------------------------------------
 
+// The forms bring no key texts of their own; the output pane names a key
+// by its index and length, never its text.
 void TestPages::keyCommands()
 {
+    for (const char *edit : {"EditOldMK", "EditNewMK", "EditWK"})
+        f.SetText(edit, QString());
     QCOMPARE(run("BtnInit"), QStringList({"初始化密钥", ">>>密钥初始化完成"}));
     f.Click("pushButton");
-    QCOMPARE(run("BtnDwnMK"),
-             QStringList({"下载主密钥", "0:6152803947261538", ">>>主密钥下载成功"}));
+    QCOMPARE(run("BtnDwnMK"), QStringList({"下载主密钥", "0: new key 0 digits, old key 0 digits",
+                                           ">>>主密钥下载失败：-1"}));
+    SetKeys();
+    f.Click("pushButton");
+    QCOMPARE(run("BtnDwnMK"), QStringList({"下载主密钥", "0: new key 16 digits, old key 16 digits",
+                                           ">>>主密钥下载成功"}));
     f.Click("pushButton");
     QCOMPARE(run("BtnDwnWK"),
-             QStringList({"下载工作密钥", "0,0:4726150938471625", ">>>工作密钥下载成功"}));
+             QStringList({"下载工作密钥", "0,0: key 16 digits", ">>>工作密钥下载成功"}));
     f.Click("pushButton");
     QCOMPARE(run("BtnActWK"), QStringList({"激活工作密钥", "密钥号：0,0", ">>>工作密钥激活成功"}));
+
+    const QString pane = f.window().findChild<QPlainTextEdit *>(QStringLiteral("EditLog"))->toPlainText();
+    for (const char *key : {kNewMasterKey, kOldMasterKey, kWorkKey})
+        QVERIFY2(!pane.contains(QLatin1String(key)), key);
 
     tlxsim::EngineImpl &impl = f.terminal().engine().Impl();
     std::lock_guard<std::mutex> lock(impl.mu);
@@ -427,14 +457,16 @@ void TestPages::plainPin()
     c.pin.value = "4321";
     f.terminal().SetCustomer(c);
     f.SetText("EditPinLen", QStringLiteral("4"));
+    // The plain PIN is shown masked.
     QCOMPARE(run("BtnStart"), QStringList({"启动明文密码键盘", ">>>设置密码长度成功",
-                                           ">>>密码输入完成：4321"}));
+                                           ">>>密码输入完成：****"}));
     f.SetText("EditPinLen", QStringLiteral("6"));
 }
 
 void TestPages::encryptedPins()
 {
     f.Click("BtnInit");
+    SetKeys();
     f.Click("BtnDwnMK");
     f.Click("BtnDwnWK");
     f.Click("BtnActWK");
@@ -551,13 +583,20 @@ void TestPages::informationTerminalTimeout()
 
 void TestPages::signature()
 {
-    QFile::remove(QStringLiteral("/tmp/hw.png"));
-    QFile::remove(QStringLiteral("/tmp/hw.ini"));
+    // The signature goes into the user's private folder, not /tmp.
+    const QString image = PrivateOutputPath(QStringLiteral("hw.png"));
+    const QString data = PrivateOutputPath(QStringLiteral("hw.ini"));
+    QVERIFY(!image.startsWith(QStringLiteral("/tmp/hw")));
+    QFile::remove(image);
+    QFile::remove(data);
     f.SetText("EditSignPath", writeFile("hwBack.pdf", QByteArray("%PDF-1.4\n%%EOF\n")));
     QCOMPARE(run("BtnSign"), QStringList({"电子签名", ">>>签名完成"}));
 
-    QImage picture(QStringLiteral("/tmp/hw.png"));
+    QImage picture(image);
     QVERIFY(!picture.isNull());
+    QCOMPARE(QFile::permissions(image) & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+             QFileDevice::Permissions());
+    QVERIFY(QFile::exists(data));
     QLabel *label = f.Child<QLabel>("LabelSignPic");
     const QPixmap shown = label->pixmap(Qt::ReturnByValue);
     QVERIFY(!shown.isNull());
@@ -570,9 +609,9 @@ void TestPages::signature()
                                : picture.size();
     QCOMPARE(shown.size(), expected);
 
-    QFile data(QStringLiteral("/tmp/hw.ini"));
-    QVERIFY(data.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QString trajectory = QString::fromUtf8(data.readAll());
+    QFile dataFile(data);
+    QVERIFY(dataFile.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString trajectory = QString::fromUtf8(dataFile.readAll());
     QVERIFY(!trajectory.isEmpty());
     QCOMPARE(f.Child<QPlainTextEdit>("EditSignData")->toPlainText(), trajectory);
 }

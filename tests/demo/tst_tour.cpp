@@ -7,9 +7,13 @@
 
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <functional>
 
 using tlxsim::Fault;
 using tlxsim::FaultKind;
@@ -26,6 +30,7 @@ private slots:
     void everyActionSucceeds();
     void oneRefusedActionFailsTheTour();
     void terminalWindowPicturesAtTheStepsThatShowSomething();
+    void refusedUnlessTheLinkIsTheVirtualTerminals();
 
 private:
     int runTour(const QString &dir, Tour **finishedTour);
@@ -53,7 +58,8 @@ int TestTour::runTour(const QString &dir, Tour **finishedTour)
     auto *tour = new Tour(&f.window(), dir, this);
     QSignalSpy finished(tour, &Tour::finished);
     tour->start();
-    if (!finished.wait(120000) && finished.isEmpty())
+    // A refused tour has finished within start().
+    if (finished.isEmpty() && !finished.wait(120000) && finished.isEmpty())
         return -1;
     *finishedTour = tour;
     return finished.first().first().toInt();
@@ -83,6 +89,11 @@ void TestTour::everyActionSucceeds()
     QVERIFY(f.Received("\x1b[0DOWNLOAD") || f.Received("\x1b[0HIDCHANGE"));
     QVERIFY(f.Received("HANDSIGN"));
     QVERIFY(f.Received("\x1b[4R"));
+    // Its pictures show the output pane: no key text, no plain PIN.
+    const QString pane = f.window().findChild<QPlainTextEdit *>(QStringLiteral("EditLog"))->toPlainText();
+    for (const char *key : {"2938475610293847", "6152803947261538", "4726150938471625"})
+        QVERIFY2(!pane.contains(QLatin1String(key)), key);
+    QVERIFY2(pane.contains(QStringLiteral(">>>密码输入完成：****")), qPrintable(pane));
 }
 
 void TestTour::oneRefusedActionFailsTheTour()
@@ -124,6 +135,41 @@ void TestTour::terminalWindowPicturesAtTheStepsThatShowSomething()
     }
     // The step marker is gone once the tour ended.
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("tour-step.txt"))));
+}
+
+// The tour resets and loads keys: it refuses to start, sending nothing,
+// unless the port leads to the virtual terminal the environment names.
+void TestTour::refusedUnlessTheLinkIsTheVirtualTerminals()
+{
+    QTemporaryDir dir, other;
+    QVERIFY(dir.isValid() && other.isValid());
+    const QByteArray saved = qgetenv("TLX_VIRTUAL_TERMINAL");
+    const QByteArray savedSerial = qgetenv("TLX_SERIAL_PATH");
+    QLineEdit *port = f.window().configDialog().findChild<QLineEdit *>(QStringLiteral("EditCom"));
+    struct Case {
+        const char *what;
+        std::function<void()> set;
+    } cases[] = {
+        {"no virtual terminal named", [] { qunsetenv("TLX_VIRTUAL_TERMINAL"); }},
+        {"another directory", [&] { qputenv("TLX_VIRTUAL_TERMINAL", other.path().toLocal8Bit()); }},
+        {"a serial port of the machine",
+         [&] {
+             port->setText(QStringLiteral("1"));
+             qputenv("TLX_SERIAL_PATH", "/dev/ttyS%d");
+         }},
+    };
+    for (const Case &c : cases) {
+        c.set();
+        Tour *tour = nullptr;
+        const int code = runTour(dir.path(), &tour);
+        qputenv("TLX_VIRTUAL_TERMINAL", saved);
+        qputenv("TLX_SERIAL_PATH", savedSerial);
+        port->setText(QStringLiteral("0"));
+        QVERIFY2(code == 2, c.what);
+        QVERIFY2(tour->passed() == 0 && tour->failed() == 0, c.what);
+        QVERIFY2(f.terminal().History().empty(), c.what);
+        QVERIFY2(QDir(dir.path()).entryList(QDir::Files).isEmpty(), c.what);
+    }
 }
 
 QTEST_MAIN(TestTour)

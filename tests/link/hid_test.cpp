@@ -134,6 +134,27 @@ TEST_F(HidTransport, SilenceTimesOutAndCancelEndsTheRead) {
   EXPECT_FALSE(IsOpenDevice());
 }
 
+// A cancel that came while no read was waiting is stale: the next read of
+// the HID link clears it itself and waits for its answer, also when it is
+// entered directly rather than through Read.
+TEST_F(HidTransport, AStaleCancelDoesNotEndTheNextRead) {
+  OpenAndSendCheck();
+  g_device.CancelRead();
+  char reply[64] = {0};
+  EXPECT_EQ(g_device.ReadHid(reply, sizeof reply, EndOfCondition1, 2000), 3);
+  EXPECT_EQ(std::string(reply, 3), kAck);
+  // One that comes during the read still ends it.
+  SetFault("CHECKR40", Fault{FaultKind::Silence, 0, 1});
+  ASSERT_EQ(g_device.Write(kCheck.data(), static_cast<int>(kCheck.size())), 1024);
+  std::thread canceller([] {
+    usleep(200000);
+    g_device.CancelRead();
+  });
+  EXPECT_EQ(g_device.ReadHid(reply, sizeof reply, EndOfCondition1, 20000), TLX_PORT_CANCELLED);
+  canceller.join();
+  CloseDevice(0, 0);
+}
+
 TEST_F(HidTransport, OpenStateAndClosedLinkRefusals) {
   ASSERT_EQ(OpenDevice(kHidPort, 0, 9600), TLX_OK);
   EXPECT_TRUE(g_device.IsOpen());

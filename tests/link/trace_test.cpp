@@ -114,13 +114,60 @@ TEST_F(TraceTest, UnopenableTraceFileIsANoOp) {
   EXPECT_EQ(ReadFile(dir_.file("debug.log")), "");
 }
 
-TEST(LoadHooks, PrintTheirNamesWithoutLineBreaks) {
-  FILE* p = popen(HOOK_PROBE_PATH, "r");
-  ASSERT_NE(p, nullptr);
+// debug.ini is the application's own file, but the library opens it: never
+// through a symlink, never when others may read it, created private.
+TEST_F(TraceTest, DebugIniMustBeTheUsersOwnAndPrivate) {
+  const mode_t oldMask = umask(0);
+  ICC_DPrintLogToFile(const_cast<char*>("first"));
+  umask(oldMask);
+  struct stat st;
+  ASSERT_EQ(lstat(dir_.file("debug.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_NE(Trace().find("first"), std::string::npos);
+
+  const std::string elsewhere = dir_.file("elsewhere");
+  { std::FILE* f = std::fopen(elsewhere.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+  ASSERT_EQ(chmod(elsewhere.c_str(), 0600), 0);
+  ASSERT_EQ(unlink(dir_.file("debug.ini").c_str()), 0);
+  ASSERT_EQ(symlink(elsewhere.c_str(), dir_.file("debug.ini").c_str()), 0);
+  ICC_DPrintLogToFile(const_cast<char*>("redirected"));
+  ICC_DPrintDataHexToFile("RX", "\x01", 1);
+  EXPECT_EQ(ReadFile(elsewhere), "");
+
+  ASSERT_EQ(unlink(dir_.file("debug.ini").c_str()), 0);
+  ASSERT_EQ(rename(elsewhere.c_str(), dir_.file("debug.ini").c_str()), 0);
+  ASSERT_EQ(chmod(dir_.file("debug.ini").c_str(), 0644), 0);
+  ICC_DPrintLogToFile(const_cast<char*>("readable by all"));
+  EXPECT_EQ(Trace(), "");
+  ASSERT_EQ(chmod(dir_.file("debug.ini").c_str(), 0600), 0);
+  ICC_DPrintLogToFile(const_cast<char*>("private"));
+  EXPECT_NE(Trace().find("private"), std::string::npos);
+}
+
+namespace {
+
+std::string RunHookProbe(const std::string& env) {
+  FILE* p = popen((env + " " HOOK_PROBE_PATH).c_str(), "r");
+  if (p == nullptr) return "popen failed";
   std::string out;
   char buf[256];
   size_t n;
   while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  EXPECT_EQ(pclose(p), 0);
-  EXPECT_EQ(out, "test_init/ntest_fini/n");
+  if (pclose(p) != 0) out += " (probe failed)";
+  return out;
+}
+
+}  // namespace
+
+// A program's standard output is its own: the load and unload hooks print
+// nothing there; with the wire trace on, their lines go into it.
+TEST_F(TraceTest, LoadHooksWriteToTheWireTraceOnly) {
+  EXPECT_EQ(RunHookProbe("env -u TLX_TRACE"), "");
+  const std::string trace = dir_.file("hooks.trace");
+  EXPECT_EQ(RunHookProbe("TLX_TRACE=" + trace), "");
+  const std::string text = ReadFile(trace);
+  const size_t init = text.find("  test_init/n\r\n"), fini = text.find("  test_fini/n\r\n");
+  EXPECT_NE(init, std::string::npos) << text;
+  EXPECT_NE(fini, std::string::npos) << text;
+  EXPECT_LT(init, fini);
 }

@@ -5,6 +5,8 @@
 // the terminal the same way, goes through the same (off screen).
 #include <gtest/gtest.h>
 
+#include "UsbSimProtocol.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -110,7 +112,10 @@ class ProgramTest : public ::testing::TestWithParam<const char*> {
 
 TEST_P(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
   auto env = StartSim({"--model", "k60"});
-  ASSERT_EQ(3u, env.size()) << ReadAll(dir_ + "/sim.log");
+  ASSERT_EQ(4u, env.size()) << ReadAll(dir_ + "/sim.log");
+  ASSERT_EQ(1u, env.count("TLX_VIRTUAL_TERMINAL"));
+  EXPECT_EQ(0u, env["TLX_SIM_USB_SOCKET"].find(env["TLX_VIRTUAL_TERMINAL"] + "/"));
+  EXPECT_EQ(0u, env["TLX_SERIAL_PATH"].find(env["TLX_VIRTUAL_TERMINAL"] + "/"));
   ASSERT_EQ(1u, env.count("TLX_SERIAL_PATH"));
   ASSERT_EQ(1u, env.count("TLX_SIM_USB_SOCKET"));
   ASSERT_EQ(1u, env.count("LD_LIBRARY_PATH"));
@@ -123,11 +128,27 @@ TEST_P(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
     EXPECT_NE(std::string::npos, text.find("model \"k60\"")) << text;
     EXPECT_NE(std::string::npos, text.find("TLX_GetVer(port " + std::string(port) + ") = 0"))
         << text;
+    // The stand-in says what it is, once, when the USB side is first used.
+    const std::string notice = std::string(tlxsim::usbproto::kStandInNotice) + " (" +
+                               env["TLX_SIM_USB_SOCKET"] + ")\n";
+    const size_t at = text.find(notice);
+    if (std::string(port) == "0") {
+      EXPECT_NE(std::string::npos, at) << text;
+      EXPECT_EQ(std::string::npos, text.find(notice, at + 1)) << text;
+    } else {
+      EXPECT_EQ(std::string::npos, at) << text;
+    }
   }
 
-  // Stdout: the export lines first, then the log of both links.
+  // Stdout: the variables as one env line for one command (never export
+  // lines, which would keep a whole shell on the stand-in), then the log of
+  // both links.
   const std::string log = ReadAll(dir_ + "/sim.log");
-  const size_t exports = log.find("export TLX_SERIAL_PATH=" + env["TLX_SERIAL_PATH"] + "\n");
+  EXPECT_EQ(std::string::npos, log.find("export ")) << log;
+  const size_t exports = log.find("run a program against this terminal with:\n  env ");
+  EXPECT_NE(std::string::npos, log.find(" TLX_SERIAL_PATH=" + env["TLX_SERIAL_PATH"] + " "))
+      << log;
+  EXPECT_NE(std::string::npos, log.find(" COMMAND\n", exports)) << log;
   EXPECT_LT(exports, log.find(" ready, ")) << log;
   // Only the window's Qt may say something on stderr before.
   if (std::string(GetParam()) == TLXSIM_PROGRAM) {
@@ -149,12 +170,17 @@ TEST_P(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
 // to the terminal over USB; without one it names the failure in words.
 TEST_P(ProgramTest, ReadmeExampleRunsAgainstTheTerminal) {
   auto env = StartSim({});
-  ASSERT_EQ(3u, env.size()) << ReadAll(dir_ + "/sim.log");
+  ASSERT_EQ(4u, env.size()) << ReadAll(dir_ + "/sim.log");
   const std::string out = dir_ + "/readme.txt";
   EXPECT_EQ(0, WaitExit(Spawn({TLX_README_EXAMPLE}, env, out))) << ReadAll(out);
-  const std::string text = ReadAll(out);
-  // The library's load and unload hooks print their own markers around it.
-  EXPECT_NE(std::string::npos, text.find("model R40, version TLX-")) << text;
+  std::string text = ReadAll(out);
+  // Its output is its one line: the library's load and unload hooks print
+  // nothing (the stand-in's notice, on standard error, is left out here).
+  const size_t notice = text.find(tlxsim::usbproto::kStandInNotice);
+  if (notice != std::string::npos) text.erase(notice, text.find('\n', notice) + 1 - notice);
+  EXPECT_EQ(0u, text.find("model R40, version TLX-")) << text;
+  EXPECT_EQ(text.find('\n'), text.size() - 1) << text;
+  EXPECT_EQ(std::string::npos, text.find("test_")) << text;
   EXPECT_NE(std::string::npos, ReadAll(dir_ + "/sim.log").find("GETDEVICEINFO"));
 
   env["TLX_SIM_USB_SOCKET"] = dir_ + "/nobody.sock";
@@ -176,7 +202,7 @@ TEST_P(ProgramTest, BadOptionsAreRefusedWithUsage) {
 
 TEST_P(ProgramTest, PacedTerminalSaysSo) {
   auto env = StartSim({"--pace", "--no-serial"});
-  ASSERT_EQ(2u, env.size()) << ReadAll(dir_ + "/sim.log");
+  ASSERT_EQ(3u, env.size()) << ReadAll(dir_ + "/sim.log");
   const std::string out = dir_ + "/example.txt";
   EXPECT_EQ(0, WaitExit(Spawn({TLXSIM_EXAMPLE, "0"}, env, out))) << ReadAll(out);
   EXPECT_NE(std::string::npos, ReadAll(dir_ + "/sim.log").find(", USB port 0, paced; storage"));
