@@ -24,7 +24,6 @@
 #include "Log.h"
 #include "UnixFront.h"
 #include "WebFront.h"
-#include "quiet_hooks.h"
 #include "tlxdev.h"
 
 namespace {
@@ -60,8 +59,6 @@ std::string MakePrivateDir() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The library's load hook printed on standard output; ours is ours again.
-  tlxctl::TakeBackStdout();
   std::string configFile, readyFile;
   bool allowRoot = false;
   for (int i = 1; i < argc; ++i) {

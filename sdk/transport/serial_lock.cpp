@@ -12,12 +12,14 @@
 
 #include "transport/serial_lock.h"
 #include "transport/CDevice.h"
+#include "util/util.h"
 
 namespace {
 
 int g_lockFd = -1;
-dev_t g_lockDev = 0;
-ino_t g_lockIno = 0;
+unsigned g_lockDevMajor = 0;
+unsigned g_lockDevMinor = 0;
+unsigned long long g_lockIno = 0;
 
 }  // namespace
 
@@ -29,8 +31,8 @@ SerialLockResult LockSerialPort(int port) {
   // opening it must neither wait for a carrier nor make the tty ours.
   const int fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return kSerialLockNoDevice;
-  struct stat st;
-  if (::fstat(fd, &st) != 0) {
+  struct statx st;
+  if (!StatusOf(fd, &st)) {
     ::close(fd);
     return kSerialLockNoDevice;
   }
@@ -44,8 +46,9 @@ SerialLockResult LockSerialPort(int port) {
     return busy ? kSerialLockBusy : kSerialLockNoDevice;
   }
   g_lockFd = fd;
-  g_lockDev = st.st_dev;
-  g_lockIno = st.st_ino;
+  g_lockDevMajor = st.stx_dev_major;
+  g_lockDevMinor = st.stx_dev_minor;
+  g_lockIno = st.stx_ino;
   return kSerialLocked;
 }
 
@@ -57,6 +60,7 @@ void UnlockSerialPort() {
 
 bool SerialLockHeldFor(int fd) {
   if (g_lockFd < 0) return false;
-  struct stat st;
-  return ::fstat(fd, &st) == 0 && st.st_dev == g_lockDev && st.st_ino == g_lockIno;
+  struct statx st;
+  return StatusOf(fd, &st) && st.stx_dev_major == g_lockDevMajor &&
+         st.stx_dev_minor == g_lockDevMinor && st.stx_ino == g_lockIno;
 }

@@ -22,6 +22,12 @@ long FileSizeOf(const char* path, int fd) {
   return static_cast<long>(stx.stx_size);
 }
 
+bool StatusOf(int fd, struct statx* out) {
+  if (out == nullptr) return false;
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS, out) != 0) return false;
+  return (out->stx_mask & STATX_BASIC_STATS) == STATX_BASIC_STATS;
+}
+
 long GetFileSize(char* path) {
   if (path == nullptr) return -1;
   return FileSizeOf(path, -1);

@@ -26,9 +26,9 @@ int OpenPrivateAppend(const char* path) {
   if (errno != EEXIST) return -1;
   fd = ::open(path, flags);
   if (fd < 0) return -1;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
-      (st.st_mode & 077) != 0 || st.st_nlink != 1) {
+  struct statx st;
+  if (!StatusOf(fd, &st) || !S_ISREG(st.stx_mode) || st.stx_uid != ::geteuid() ||
+      (st.stx_mode & 077) != 0 || st.stx_nlink != 1) {
     ::close(fd);
     return -1;
   }

@@ -38,6 +38,10 @@ TLX_EXPORT long GetFileSize(char* path);
 // Size of the file at path (fd ignored), or of the open descriptor fd when
 // path is null; -1 when it cannot be had. Not exported.
 long FileSizeOf(const char* path, int fd);
+// The basic facts (type and mode, owner, links, device, inode, size) of an
+// open descriptor; false when they cannot be had. Not exported.
+struct statx;
+bool StatusOf(int fd, struct statx* out);
 TLX_EXPORT long min(long a, long b);
 
 // Opens path for appending, never through a symlink: a new file is
