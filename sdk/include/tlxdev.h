@@ -69,6 +69,23 @@ extern "C" {
  * freed or written. */
 TLX_EXPORT const char* TLX_StrError(int code);
 
+/* Why the calling thread's last command failed, as the system saw it: the
+ * device (a serial path such as "/dev/ttyS4", or the USB node
+ * "/dev/bus/usb/001/004"), the errno name or libusb error name, and for the
+ * common cases what to do, for instance:
+ *   "/dev/ttyS4: EACCES (Permission denied); the user needs to be in the
+ *    group 'dialout' ..."              (serial device without permission)
+ *   "/dev/bus/usb/001/004: open: LIBUSB_ERROR_ACCESS; ... udev rule
+ *    70-tlxdev.rules ..."              (USB node without permission)
+ *   "/dev/ttyS0: EWOULDBLOCK (locked); held by another process ..."
+ *   "USB: no terminal found: none of the USB identities 2fb0:0101,
+ *    2fb0:0102, 0483:5750 is present ..."
+ * and the link and time limit of a timeout (-2) or failed write or read.
+ * Every command clears it when it starts, so it is empty ("") after a
+ * success and after failures without a system-level cause (-1, -7, ...).
+ * Thread-local, never null; valid until the thread's next command. */
+TLX_EXPORT const char* TLX_LastErrorText(void);
+
 /* ---- Device control ---------------------------------------------------- */
 
 /* Sends the global configuration pair (first 1..5, second 1..2; else -1).
