@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # Runs tlx-bench against the in-process virtual terminal.
 # Usage: scripts/run-bench.sh BUILD_DIR [ROUNDS] [--paced]
+#        scripts/run-bench.sh BUILD_DIR --probe [LINES]
 #   --paced: transfers on a terminal that keeps the real line's pace, each
 #            figure beside the line's ceiling (takes about three minutes)
+#   --probe: how long tlxctl probe takes on LINES (default 4) silent serial
+#            lines, and on one
 set -euo pipefail
 BUILD=${1:?usage: run-bench.sh BUILD_DIR [ROUNDS] [--paced]}
 shift
 BUILD=$(cd "$BUILD" && pwd)
+if [ "${1:-}" = "--probe" ]; then
+  shift
+  exec "$BUILD/bench/tlx-probe-bench" "$@"
+fi
 BENCH="$BUILD/bench/tlx-bench"
 if [ ! -x "$BENCH" ]; then
   cmake --build "$BUILD" --target tlx-bench -j2
