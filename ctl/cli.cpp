@@ -33,8 +33,10 @@ const std::vector<const Subcommand*>& AllCommands() {
     std::vector<const Subcommand*> v;
     AddDeviceCommands(v);
     AddPinPadCommands(v);
+    AddTestKeyCommands(v);
     AddInteractionCommands(v);
     AddMediaCommands(v);
+    AddLoopCommands(v);
     AddProbeCommands(v);
     AddTraceCommands(v);
     AddHelpCommands(v);
@@ -57,6 +59,19 @@ int ParseInt(const std::string& text, const char* what) {
   if (*end != '\0' || errno != 0 || v < INT_MIN || v > INT_MAX || std::isspace(static_cast<unsigned char>(text[0])))
     throw UsageError(std::string(what) + " must be a whole number, not '" + text + "'");
   return static_cast<int>(v);
+}
+
+int ParseRange(const std::string& text, const char* what, int lo, int hi) {
+  const std::string range = std::string(what) + " takes " + std::to_string(lo) + ".." +
+                            std::to_string(hi) + ", not '" + text + "'";
+  int v = 0;
+  try {
+    v = ParseInt(text, what);
+  } catch (const UsageError&) {
+    throw UsageError(range);
+  }
+  if (v < lo || v > hi) throw UsageError(range);
+  return v;
 }
 
 int ParseChoice(const std::string& text, const char* what,

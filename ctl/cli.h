@@ -82,6 +82,8 @@ void AddDeviceCommands(std::vector<const Subcommand*>& out);
 void AddPinPadCommands(std::vector<const Subcommand*>& out);
 void AddInteractionCommands(std::vector<const Subcommand*>& out);
 void AddMediaCommands(std::vector<const Subcommand*>& out);
+void AddTestKeyCommands(std::vector<const Subcommand*>& out);
+void AddLoopCommands(std::vector<const Subcommand*>& out);
 void AddProbeCommands(std::vector<const Subcommand*>& out);
 void AddTraceCommands(std::vector<const Subcommand*>& out);
 void AddHelpCommands(std::vector<const Subcommand*>& out);
@@ -106,6 +108,8 @@ std::vector<std::pair<std::string, bool>> OptionList(const Subcommand& sub);
 
 // Value parsers; `what` names the value in the error message.
 int ParseInt(const std::string& text, const char* what);
+// A whole number lo..hi; anything else is a usage error naming the range.
+int ParseRange(const std::string& text, const char* what, int lo, int hi);
 // A name from `names` or a number.
 int ParseChoice(const std::string& text, const char* what,
                 const std::vector<std::pair<std::string, int>>& names);

@@ -64,7 +64,10 @@ const char* const kVolumeNames[] = {"", "system", "key tone", "multimedia"};
 int Volume(Context& ctx) {
   const auto& p = ctx.args.Positionals();
   const int kind = ParseChoice(p[0], "KIND", kVolumeKinds);
-  const int level = ParseInt(p[1], "LEVEL");
+  if (kind < 1 || kind > 3)
+    throw UsageError("KIND takes system (1), key (2) or media (3), not '" + p[0] + "'");
+  const int level = ParseRange(p[1], kind == 1 ? "LEVEL of the system volume" : "LEVEL", 0,
+                               kind == 1 ? 5 : 15);
   Report r(ctx);
   const int rc = TLX_SetVolume(ctx.link.port, ctx.link.bp, ctx.link.baud, kind, level);
   if (rc == TLX_OK) {
@@ -91,7 +94,11 @@ const std::vector<std::pair<std::string, int>> kOnOff = {{"on", 1}, {"off", 0}};
 int Display(Context& ctx) {
   const auto& p = ctx.args.Positionals();
   const int module = ParseChoice(p[0], "MODULE", kModules);
+  if (module < 1 || module > 4)
+    throw UsageError("MODULE takes pinpad (1), screen (2), evaluator (3) or keypad (4), not '" +
+                     p[0] + "'");
   const int show = ParseChoice(p[1], "on|off", kOnOff);
+  if (show < 0 || show > 1) throw UsageError("on|off takes on (1) or off (0), not '" + p[1] + "'");
   Report r(ctx);
   const int rc = TLX_SetShowDISP(ctx.link.port, ctx.link.bp, ctx.link.baud, module, show);
   if (rc == TLX_OK) {
@@ -104,8 +111,8 @@ int Display(Context& ctx) {
 
 int Config(Context& ctx) {
   const auto& p = ctx.args.Positionals();
-  const int first = ParseInt(p[0], "FIRST");
-  const int second = ParseInt(p[1], "SECOND");
+  const int first = ParseRange(p[0], "FIRST", 1, 5);
+  const int second = ParseRange(p[1], "SECOND", 1, 2);
   Report r(ctx);
   const int rc = TLX_SetGlobalConfig(ctx.link.port, ctx.link.bp, ctx.link.baud, first, second);
   if (rc == TLX_OK) {

@@ -1,6 +1,7 @@
 // Customer interaction subcommands: information to confirm, evaluation of
 // the teller, keypad entry, signature. Texts for the terminal are taken as
 // UTF-8 and sent as GBK (--raw sends the bytes as they are).
+#include <cctype>
 #include <string>
 
 #include "cli.h"
@@ -16,7 +17,17 @@ namespace {
 const int kDefaultTimeout = 30;
 
 int Timeout(const Context& ctx, int fallback) {
-  return ctx.args.Has("--timeout") ? ParseInt(ctx.args.Value("--timeout"), "--timeout") : fallback;
+  return ctx.args.Has("--timeout") ? ParseRange(ctx.args.Value("--timeout"), "--timeout", 1, 999)
+                                   : fallback;
+}
+
+// The documents the terminal shows for signing: .pdf, .jpg or .html, any case.
+bool SignableDocument(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == "pdf" || ext == "jpg" || ext == "html";
 }
 
 // A text as the terminal shows it.
@@ -67,7 +78,7 @@ int Evaluate(Context& ctx) {
   std::string number = TerminalText(ctx, ctx.args.Value("--number"), "the teller's number");
   const bool withPhoto = ctx.args.Has("--photo");
   std::string photo = withPhoto ? TerminalText(ctx, ctx.args.Value("--photo"), "the photo") : "";
-  const int stars = ctx.args.Has("--stars") ? ParseInt(ctx.args.Value("--stars"), "--stars") : 5;
+  const int stars = ctx.args.Has("--stars") ? ParseRange(ctx.args.Value("--stars"), "--stars", 0, 6) : 5;
   const int timeout = Timeout(ctx, kDefaultTimeout);
   Report r(ctx);
   int result = 0;
@@ -92,6 +103,8 @@ int Evaluate(Context& ctx) {
 int Keypad(Context& ctx) {
   static const std::vector<std::pair<std::string, int>> kModes = {{"amount", 0}, {"phone", 1}};
   const int mode = ctx.args.Has("--mode") ? ParseChoice(ctx.args.Value("--mode"), "--mode", kModes) : 0;
+  if (mode < 0 || mode > 1)
+    throw UsageError("--mode takes amount (0) or phone (1), not '" + ctx.args.Value("--mode") + "'");
   const int timeout = Timeout(ctx, kDefaultTimeout);
   char input[TLX_KEYPAD_INPUT_SIZE] = {0};
   Report r(ctx);
@@ -107,6 +120,9 @@ int Sign(Context& ctx) {
   const auto& p = ctx.args.Positionals();
   std::string document = p[0], image = p[1], data = p[2];
   const int timeout = Timeout(ctx, 60);
+  if (!SignableDocument(document))
+    throw UsageError("DOCUMENT takes a file ending in .pdf, .jpg or .html, not '" + document + "'");
+  if (image.empty() || data.empty()) throw UsageError("IMAGE and DATA take a file name each");
   Report r(ctx);
   const int rc = TLX_StartSign(ctx.link.port, ctx.link.bp, ctx.link.baud, timeout, &document[0],
                                &image[0], &data[0]);

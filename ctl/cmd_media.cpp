@@ -1,4 +1,7 @@
 // Media file subcommands: download, delete, query, list.
+#include <cjson/cJSON.h>
+
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -9,6 +12,45 @@
 namespace tlxctl {
 
 namespace {
+
+const char* TypeName(int type) {
+  switch (type) {
+    case 0: return "ad";
+    case 1: return "video";
+    case 2: return "photo";
+    case 4: return "upgrade";
+    case 255: return "named";
+    default: return "";
+  }
+}
+
+// The terminal's list: names separated by '|'.
+std::vector<std::string> SplitNames(const std::string& text) {
+  std::vector<std::string> names;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t bar = text.find('|', pos);
+    if (bar == std::string::npos) bar = text.size();
+    if (bar > pos) names.push_back(text.substr(pos, bar - pos));
+    pos = bar + 1;
+  }
+  return names;
+}
+
+// The terminal's file information "name|size": the size follows the last
+// '|' (a name may hold one). -1 when there is no size in decimal digits.
+void SplitInfo(const std::string& info, std::string* name, long* size) {
+  const size_t bar = info.rfind('|');
+  *name = info;
+  *size = -1;
+  if (bar == std::string::npos || bar + 1 >= info.size()) return;
+  const std::string digits = info.substr(bar + 1);
+  for (char c : digits)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return;
+  if (digits.size() > 15) return;
+  *name = info.substr(0, bar);
+  *size = std::stol(digits);
+}
 
 int MediaType(const Context& ctx) {
   static const std::vector<std::pair<std::string, int>> kTypes = {
@@ -51,7 +93,15 @@ int Query(Context& ctx) {
   if (rc == TLX_OK) {
     r.Field("type", type);
     r.Field("name", name);
-    r.Field("info", info);
+    // Named fields rather than the terminal's text; "text" keeps that.
+    std::string file;
+    long bytes = -1;
+    SplitInfo(info, &file, &bytes);
+    cJSON* o = cJSON_AddObjectToObject(r.Object(), "info");
+    cJSON_AddStringToObject(o, "name", file.c_str());
+    if (bytes >= 0) cJSON_AddNumberToObject(o, "size", static_cast<double>(bytes));
+    else cJSON_AddNullToObject(o, "size");
+    cJSON_AddStringToObject(o, "text", info);
     r.Line(info);
   }
   return r.Finish(rc);
@@ -65,10 +115,19 @@ int List(Context& ctx) {
   Report r(ctx);
   const int rc = TLX_GetFileList(ctx.link.port, ctx.link.bp, ctx.link.baud, type, list.data(), size);
   if (rc == TLX_OK) {
-    const std::string text(list.data());
+    const std::vector<std::string> names = SplitNames(list.data());
     r.Field("type", type);
-    r.Field("list", text);
-    r.Line(text);
+    cJSON* array = cJSON_AddArrayToObject(r.Object(), "list");
+    for (const std::string& n : names) {
+      cJSON_AddItemToArray(array, cJSON_CreateString(n.c_str()));
+      r.Line(n);
+    }
+    r.Field("count", static_cast<long>(names.size()));
+    if (names.empty()) {
+      const std::string kind = TypeName(type);
+      r.Line("no files of type " + (kind.empty() ? std::to_string(type) : kind + " (" + std::to_string(type) + ")") +
+             " on the terminal");
+    }
   } else if (rc == TLX_ERR_BUFFER) {
     r.Hint("the list is longer than --size bytes");
   }
@@ -89,10 +148,15 @@ const Subcommand kCommands[] = {
     {"delete", "Media files", "[--type TYPE] NAME", "deletes NAME from the terminal", kTypeHelp,
      "type=", 1, 1, Delete},
     {"query", "Media files", "[--type TYPE] NAME", "prints the terminal's information of NAME",
-     kTypeHelp, "type=", 1, 1, Query},
+     "Prints the terminal's text, NAME|SIZE; --json gives \"info\": {\"name\", \"size\"\n"
+     "(bytes, null when the terminal gave none), \"text\"}.\n"
+     "--type: ad (0, the default), video (1), photo (2), upgrade (4), named (255)\n"
+     "or another number.",
+     "type=", 1, 1, Query},
     {"list", "Media files", "[--type TYPE] [--size BYTES]", "lists the files of a media type",
-     "The list as the terminal sends it; --size: the longest list taken (default\n"
-     "65536 bytes).",
+     "One name a line (--json: an array \"list\" and its \"count\"); an empty list\n"
+     "says so. --size: the longest list taken from the terminal (default 65536\n"
+     "bytes).",
      "type=,size=", 0, 0, List},
 };
 

@@ -16,7 +16,7 @@ namespace {
 const int kDefaultEntryTimeout = 30;
 
 int Timeout(const Context& ctx) {
-  return ctx.args.Has("--timeout") ? ParseInt(ctx.args.Value("--timeout"), "--timeout")
+  return ctx.args.Has("--timeout") ? ParseRange(ctx.args.Value("--timeout"), "--timeout", 1, 999)
                                    : kDefaultEntryTimeout;
 }
 
@@ -33,7 +33,7 @@ int KeyFailure(Context& ctx, const InputError& e) {
 }
 
 int PinLength(Context& ctx) {
-  const int length = ParseInt(ctx.args.Positionals()[0], "LENGTH");
+  const int length = ParseRange(ctx.args.Positionals()[0], "LENGTH", 4, 14);
   Report r(ctx);
   const int rc = TLX_SetPinLen(ctx.link.port, ctx.link.bp, ctx.link.baud, length);
   if (rc == TLX_OK) {
@@ -53,11 +53,13 @@ int KeyReset(Context& ctx) {
 }
 
 int MasterKey(Context& ctx) {
-  const int index = ParseInt(ctx.args.Positionals()[0], "INDEX");
+  const int index = ParseRange(ctx.args.Positionals()[0], "INDEX", 0, 15);
   KeyTexts keys;
   static const char* const kPrompts[] = {"key1", "key2"};
   try {
     ReadKeys(KeySource(ctx, 1), 2, kPrompts, &keys);
+    CheckKeyLength("the master key (key2 and key1 together)",
+                   std::strlen(keys.text[0]) + std::strlen(keys.text[1]));
   } catch (const InputError& e) {
     return KeyFailure(ctx, e);
   }
@@ -74,12 +76,13 @@ int MasterKey(Context& ctx) {
 
 int WorkKey(Context& ctx) {
   const auto& p = ctx.args.Positionals();
-  const int master = ParseInt(p[0], "MASTER");
-  const int index = ParseInt(p[1], "INDEX");
+  const int master = ParseRange(p[0], "MASTER", 0, 15);
+  const int index = ParseRange(p[1], "INDEX", 0, 15);
   KeyTexts keys;
   static const char* const kPrompts[] = {"work key"};
   try {
     ReadKeys(KeySource(ctx, 2), 1, kPrompts, &keys);
+    CheckKeyLength("the work key", std::strlen(keys.text[0]));
   } catch (const InputError& e) {
     return KeyFailure(ctx, e);
   }
@@ -97,8 +100,8 @@ int WorkKey(Context& ctx) {
 
 int Activate(Context& ctx) {
   const auto& p = ctx.args.Positionals();
-  const int master = ParseInt(p[0], "MASTER");
-  const int index = ParseInt(p[1], "INDEX");
+  const int master = ParseRange(p[0], "MASTER", 0, 15);
+  const int index = ParseRange(p[1], "INDEX", 0, 15);
   Report r(ctx);
   const int rc = TLX_ActiveWKey(ctx.link.port, ctx.link.bp, ctx.link.baud, master, index);
   if (rc == TLX_OK) {
@@ -124,8 +127,8 @@ void ReportSecret(Report& r, const Context& ctx, const char* key, const char* wh
 }
 
 int ReadPin(Context& ctx) {
-  const int mode = ctx.args.Has("--mode") ? ParseInt(ctx.args.Value("--mode"), "--mode") : 0;
-  const int prompt = ctx.args.Has("--prompt") ? ParseInt(ctx.args.Value("--prompt"), "--prompt") : 0;
+  const int mode = ctx.args.Has("--mode") ? ParseRange(ctx.args.Value("--mode"), "--mode", 0, 1) : 0;
+  const int prompt = ctx.args.Has("--prompt") ? ParseRange(ctx.args.Value("--prompt"), "--prompt", 0, 1) : 0;
   const int timeout = Timeout(ctx);
   enum { kPinSize = 2048 };
   static char pin[kPinSize + 1];
@@ -139,8 +142,8 @@ int ReadPin(Context& ctx) {
 }
 
 int PinBlock(Context& ctx) {
-  const int prompt = ctx.args.Has("--prompt") ? ParseInt(ctx.args.Value("--prompt"), "--prompt") : 0;
-  const int option = ctx.args.Has("--option") ? ParseInt(ctx.args.Value("--option"), "--option") : 0;
+  const int prompt = ctx.args.Has("--prompt") ? ParseRange(ctx.args.Value("--prompt"), "--prompt", 0, 1) : 0;
+  const int option = ctx.args.Has("--option") ? ParseRange(ctx.args.Value("--option"), "--option", 0, 3) : 0;
   const int timeout = Timeout(ctx);
   std::string account;
   const bool withAccount = ctx.args.Has("--account");

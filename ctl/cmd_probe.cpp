@@ -1,6 +1,8 @@
 // tlxctl probe: where is the terminal, and how is it addressed.
 #include <cjson/cJSON.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -34,7 +36,8 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 std::vector<int> Rates(const Context& ctx) {
   std::vector<int> rates;
-  for (const std::string& r : SplitList(ctx.args.Value("--rates", "9600,115200,57600,38400,19200")))
+  // By default the rates the terminal's own programs offer.
+  for (const std::string& r : SplitList(ctx.args.Value("--rates", "9600,115200,1200")))
     rates.push_back(ParseBaud(r, "--rates"));
   if (rates.empty()) throw UsageError("--rates names no rate");
   return rates;
@@ -166,6 +169,16 @@ void DescribeUsb(Report& r, const UsbFinding& u, int* found) {
   }
 }
 
+// Each device as it is tried: on standard output when that is a terminal
+// (and not the JSON document), else on standard error.
+ProbeProgress Progress(const Context& ctx) {
+  FILE* out = !ctx.json && ::isatty(STDOUT_FILENO) ? stdout : stderr;
+  return [out](const std::string& line) {
+    std::fprintf(out, "tlxctl: probe: %s\n", line.c_str());
+    std::fflush(out);
+  };
+}
+
 int Probe(Context& ctx) {
   const int count = ctx.args.Has("--count") ? ParseInt(ctx.args.Value("--count"), "--count")
                                             : kDefaultCount;
@@ -200,10 +213,9 @@ int Probe(Context& ctx) {
     for (int b : rates) rateText += (rateText.empty() ? "" : " ") + std::to_string(b);
     for (char l : letters) letterText += (letterText.empty() ? "" : " ") + LetterName(l);
     r.Line("serial devices tried (rates " + rateText + "; channels " + letterText + "):");
-    for (const SerialCandidate& c : candidates) {
-      if (Interrupted()) break;
-      DescribeSerial(r, ProbeSerial(c, rates, letters, ctx.args.Has("--all")), &found);
-    }
+    for (const SerialFinding& f :
+         ProbeSerialAll(candidates, rates, letters, ctx.args.Has("--all"), Progress(ctx)))
+      DescribeSerial(r, f, &found);
   }
   if (usb && !Interrupted()) DescribeUsb(r, ProbeUsb(), &found);
   if (Interrupted()) r.Line("interrupted: not every device was tried");
@@ -222,12 +234,15 @@ const Subcommand kCommands[] = {
      "Tries the serial devices /dev/ttyS0..7, /dev/ttyUSB0..7 and those of\n"
      "TLX_SERIAL_PATH (or those of each --ports PATTERN, a path with %d for\n"
      "0..N-1 or a plain path) with the online check at every rate of --rates\n"
-     "(default 9600,115200,57600,38400,19200) and channel of --letters (none, A, B,\n"
-     "C, K or all; default none), until one answers (--all: every one). A device\n"
-     "that does not open as a terminal line is not written to. Then looks for the\n"
-     "USB identities 2fb0:0101, 2fb0:0102 and 0483:5750 and sends the online check\n"
-     "on port 0 when one is present. Prints every device tried and how to address\n"
-     "what answered; exit status 0 only when a terminal answered, 3 when none did.\n"
+     "(default 9600,115200,1200: the rates the terminal's programs offer) and\n"
+     "channel of --letters (none, A, B, C, K or all; default none), until one\n"
+     "answers (--all: every one). A device that does not open as a terminal line\n"
+     "is not written to. The terminal lines are tried side by side, each shown as\n"
+     "it is tried (on standard error when standard output is not a terminal).\n"
+     "Then looks for the USB identities 2fb0:0101, 2fb0:0102 and 0483:5750 and\n"
+     "sends the online check on port 0 when one is present. Prints every device\n"
+     "tried and how to address what answered; exit status 0 only when a terminal\n"
+     "answered, 3 when none did.\n"
      "--list prints the serial devices it would try and opens nothing.",
      "ports=,count=,rates=,letters=,all,no-usb,no-serial,list", 0, 0, Probe},
 };

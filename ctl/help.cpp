@@ -28,7 +28,8 @@ std::string ExitTable() {
       "  0   success\n"
       "  1   tlxctl's own failure (a file to read or write)\n"
       "  2   a mistake in the command line\n"
-      "  3   probe: no terminal answered\n";
+      "  3   probe: no terminal answered\n"
+      "  4   loop: a test failed\n";
   for (int i = 1; i < kResultCodeCount; ++i) {
     char line[160];
     std::snprintf(line, sizeof line, "  %-3d result %d: %s\n", ExitStatusOf(kResultCodes[i]),

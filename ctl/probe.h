@@ -4,6 +4,7 @@
 #ifndef TLXCTL_PROBE_H
 #define TLXCTL_PROBE_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,17 @@ struct SerialFinding {
 // check at every rate and channel until one answers (all: every one).
 SerialFinding ProbeSerial(const SerialCandidate& c, const std::vector<int>& rates,
                           const std::vector<char>& letters, bool all);
+
+// Receives a line for the person watching as each device is tried.
+using ProbeProgress = std::function<void(const std::string&)>;
+
+// Every candidate, the terminal lines side by side (a child process each),
+// so that silent lines cost the time of one, not of all. The findings come
+// in the candidates' order; a signal ends the children still waiting.
+std::vector<SerialFinding> ProbeSerialAll(const std::vector<SerialCandidate>& candidates,
+                                          const std::vector<int>& rates,
+                                          const std::vector<char>& letters, bool all,
+                                          const ProbeProgress& progress);
 
 struct UsbIdentity {
   unsigned vendorId = 0;

@@ -65,11 +65,16 @@ int Report::Finish(int result) {
       std::fputs(lines_.c_str(), stdout);
     return status;
   }
+  // The system-level cause, when the library saw one (device, errno or
+  // libusb error name, a hint): read before anything else calls it.
+  const std::string cause = TLX_LastErrorText();
   Field("error", TLX_StrError(result));
+  if (!cause.empty()) Field("cause", cause);
   Field("exit", status);
   if (ctx_.json) PrintObject();
   std::fprintf(stderr, "tlxctl: %s: error %d: %s\n", ctx_.sub->name, result,
                TLX_StrError(result));
+  if (!cause.empty()) std::fprintf(stderr, "tlxctl: %s: %s\n", ctx_.sub->name, cause.c_str());
   std::fputs(hints_.c_str(), stderr);
   return status;
 }

@@ -62,7 +62,7 @@ void Tokenise(const char* in, size_t len, int count, const std::string& source, 
     }
     if (out->count == count)
       throw InputError(source + " holds more than " + std::to_string(count) + " key text(s)",
-                       kExitUsage);
+                       kExitLocal);
     const int k = out->count;
     size_t n = 0;
     while (i < len && !(in[i] == ' ' || in[i] == '\t' || in[i] == '\r' || in[i] == '\n' ||
@@ -70,24 +70,24 @@ void Tokenise(const char* in, size_t len, int count, const std::string& source, 
       if (!IsHexDigit(in[i]))
         throw InputError("key text " + std::to_string(k + 1) + " in " + source +
                              " is not hexadecimal",
-                         kExitUsage);
+                         kExitLocal);
       if (n == TLX_MAX_KEY_TEXT)
         throw InputError("key text " + std::to_string(k + 1) + " in " + source +
                              " is longer than " + std::to_string(TLX_MAX_KEY_TEXT) + " digits",
-                         kExitUsage);
+                         kExitLocal);
       out->text[k][n++] = in[i++];
     }
     if (n % 2 != 0)
       throw InputError("key text " + std::to_string(k + 1) + " in " + source +
                            " has an odd number of digits",
-                       kExitUsage);
+                       kExitLocal);
     out->text[k][n] = '\0';
     ++out->count;
   }
   if (out->count != count)
     throw InputError(source + " holds " + std::to_string(out->count) + " key text(s), " +
                          std::to_string(count) + " needed",
-                     kExitUsage);
+                     kExitLocal);
 }
 
 // The terminal whose echo is off while a key is asked for, and its
@@ -143,7 +143,7 @@ void AskOnTerminal(int fd, int count, const char* const prompts[], KeyTexts* out
     tcsetattr(fd, TCSAFLUSH, &saved);
     g_echoOffFd.store(-1);
   }
-  if (!error.empty()) throw InputError(error, kExitUsage);
+  if (!error.empty()) throw InputError(error, kExitLocal);
   out->count = count;
 }
 
@@ -180,7 +180,7 @@ void ReadKeys(const std::string& source, int count, const char* const prompts[],
   try {
     if (n == kTooLong)
       throw InputError(name + " is longer than " + std::to_string(kKeyInputMax) + " bytes",
-                       kExitUsage);
+                       kExitLocal);
     if (n < 0) throw InputError("cannot read " + name + ": " + std::strerror(readErrno), kExitLocal);
     Tokenise(input, static_cast<size_t>(n), count, name, out);
   } catch (...) {
@@ -188,6 +188,14 @@ void ReadKeys(const std::string& source, int count, const char* const prompts[],
     throw;
   }
   Wipe(input, sizeof input);
+}
+
+void CheckKeyLength(const std::string& what, size_t hexDigits) {
+  const size_t bytes = hexDigits / 2;
+  if (bytes != 8 && bytes != 16 && bytes != 24)
+    throw InputError(what + " is " + std::to_string(bytes) +
+                         " bytes; the terminal takes 8, 16 or 24 (16, 32 or 48 hex digits)",
+                     kExitLocal);
 }
 
 std::string ReadLineFromStdin(const char* what, size_t maxLen) {
@@ -232,7 +240,7 @@ std::string ReadWholeFile(const std::string& path, size_t maxLen) {
     out.append(buf, n);
     if (out.size() > maxLen) {
       std::fclose(f);
-      throw InputError(path + " is longer than " + std::to_string(maxLen) + " bytes", kExitUsage);
+      throw InputError(path + " is longer than " + std::to_string(maxLen) + " bytes", kExitLocal);
     }
   }
   bool failed = std::ferror(f) != 0;

@@ -12,8 +12,10 @@
 
 namespace tlxctl {
 
-// An input that cannot be read (status kExitLocal) or is malformed
-// (kExitUsage). The message never quotes key material.
+// An input that cannot be read or is malformed: a key file or key typed
+// that is not what a key command takes is a file problem (kExitLocal), as is
+// a file too long; an account number too long is kExitUsage. The message
+// never quotes key material.
 struct InputError : std::runtime_error {
   InputError(const std::string& message, int status)
       : std::runtime_error(message), status(status) {}
@@ -36,6 +38,11 @@ struct KeyTexts {
 // asked for on stderr with echo off. A file that other users may read gives
 // a warning on stderr.
 void ReadKeys(const std::string& source, int count, const char* const prompts[], KeyTexts* out);
+
+// The terminal takes single, double and triple length DES keys: 8, 16 or 24
+// bytes. A key text (or pair) of another length would be sent and refused:
+// InputError (kExitLocal) naming `what` and the lengths taken.
+void CheckKeyLength(const std::string& what, size_t hexDigits);
 
 // One line of standard input without its line end (an account number).
 std::string ReadLineFromStdin(const char* what, size_t maxLen);

@@ -24,6 +24,8 @@ MainDialog::MainDialog(QWidget *parent, const char *libraryPath)
 {
     InitDemoResources();
     ui->setupUi(this);
+    // The task bar and window lists name the program, not the form's class.
+    setWindowTitle(ui->label->text());
     Init(ui->widget_topBar, ui->menuButton_Close, nullptr, nullptr, false, false, true);
 
     m_pages.push_back(new TabPage{new TabBasic(this), QStringLiteral("基础功能")});

@@ -4,11 +4,15 @@
 //                          after each; exit code 0 only if all succeeded.
 //                          Against the virtual terminal only: elsewhere it
 //                          refuses with one line and exit code 2
+//   TLX_Demo --beside      the window at the left edge of the screen, where
+//                          the virtual terminal's window (TLX_Terminal
+//                          --beside) leaves room for it
 #include "MainDialog.h"
 #include "Tour.h"
 
 #include <QApplication>
 #include <QFont>
+#include <QScreen>
 #include <QStringList>
 #include <QTimer>
 
@@ -31,13 +35,17 @@ int main(int argc, char *argv[])
     const int tourAt = args.indexOf(QStringLiteral("--tour"));
     if (tourAt >= 0) {
         if (tourAt + 1 >= args.size()) {
-            std::fprintf(stderr, "usage: TLX_Demo [--tour DIR]\n");
+            std::fprintf(stderr, "usage: TLX_Demo [--beside] [--tour DIR]\n");
             return 2;
         }
         tourDir = args.at(tourAt + 1);
     }
 
     MainDialog w;
+    if (args.contains(QStringLiteral("--beside"))) {
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            w.move(screen->availableGeometry().topLeft());
+    }
     w.show();
 
     std::unique_ptr<Tour> tour;

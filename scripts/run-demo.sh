@@ -12,11 +12,15 @@
 #                                              that shows something on it,
 #                                              "NN-step-terminal.png"); exit
 #                                              code 0 only if all succeeded
+#                                              (with --scripted as well: the
+#                                              window then shows what the
+#                                              scripted customer does)
 # The terminal (TLX_Terminal, or tlx-sim with --scripted) runs in the
 # background while the demo is open and is stopped when it closes. The demo
 # works in BUILD_DIR/run-demo, which holds the library it binds
 # ("./libtlxdev.so"), its "config.ini" and the sample inputs of its pages
-# ("info.txt", "hwBack.pdf"). Port 0 (the default) is USB HID through the
+# ("info.txt", "hwBack.pdf"); one run at a time uses it: a second run is
+# refused while the first holds it. Port 0 (the default) is USB HID through the
 # libusb stand-in; port 1 is the terminal's serial line (a pseudo-terminal).
 # Without a display the demo and the terminal's window run on a virtual one
 # (Xvfb). Ctrl-C ends the demo, the terminal and the virtual display.
@@ -48,15 +52,19 @@ LIB=$BUILD/sdk/libtlxdev.so
 RUN=$BUILD/run-demo
 
 # The terminal's window answers unless the scripted customer is asked for;
-# on the tour it shows what the scripted customer does and takes pictures.
+# on the tour (scripted or not) it shows what the scripted customer does and
+# takes pictures. Beside each other, the demo takes the left edge of the
+# screen and the terminal's window the rest (compact on a small screen).
 SIM_ARGS=(--serial-ports 1)
-if [ -z "$SCRIPTED" ]; then
+DEMO_ARGS=()
+if [ -n "$TOUR" ]; then
   SIM_PROGRAM=$TERMINAL
-  if [ -n "$TOUR" ]; then
-    SIM_ARGS+=(--scripted --pictures "$TOUR")
-  else
-    SIM_ARGS+=(--beside)
-  fi
+  SIM_ARGS+=(--scripted --pictures "$TOUR")
+  DEMO_ARGS=(--tour "$TOUR")
+elif [ -z "$SCRIPTED" ]; then
+  SIM_PROGRAM=$TERMINAL
+  SIM_ARGS+=(--beside)
+  DEMO_ARGS=(--beside)
 else
   SIM_PROGRAM=$SIM
 fi
@@ -75,16 +83,14 @@ if [ -n "$TOUR" ] || [ ! -f "$RUN/config.ini" ]; then
 fi
 [ -z "$TOUR" ] && HINT="./tlx demo --tour DIR saves pictures of its window"
 # The terminal's window needs the display the demo will have.
-[ -z "$SCRIPTED" ] && start_display "$DEMO"
+[ "$SIM_PROGRAM" = "$TERMINAL" ] && start_display "$DEMO"
 start_sim "${SIM_ARGS[@]}"
 
-args=()
-[ -n "$TOUR" ] && args=(--tour "$TOUR")
 if [ -z "$SCRIPTED" ] && [ -z "$TOUR" ]; then
   echo "run-demo: virtual terminal up with its window: answer there (log: $RUN/sim.log); demo in $RUN"
 else
   echo "run-demo: virtual terminal up (log: $RUN/sim.log); demo in $RUN"
 fi
-run_gui "$DEMO" "${args[@]}"
+run_gui "$DEMO" "${DEMO_ARGS[@]}"
 [ -n "$TOUR" ] && echo "run-demo: tour pictures in $TOUR"
 exit "$STATUS"

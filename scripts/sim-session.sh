@@ -27,11 +27,18 @@ trap interrupted INT TERM HUP
 
 # Run directory with the library the programs bind ("./libtlxdev.so") and
 # the sample inputs of their default paths (the ones the packages install);
-# edited copies are kept.
+# edited copies are kept. One run at a time: the run holds a lock on the
+# directory (its programs inherit it), and a second run is refused before it
+# touches anything there (settings, environment file, logs).
 prepare_run_dir() {
   local samples f
   samples=$(cd "$(dirname "${BASH_SOURCE[0]}")/../packaging/samples" && pwd)
   mkdir -p "$RUN"
+  exec 9>>"$RUN/.lock"
+  if ! flock -n 9; then
+    echo "$NAME: another run is using $RUN (its settings, logs and terminal); end it first" >&2
+    exit 1
+  fi
   ln -sfn "$BUILD/sdk/libtlxdev.so" "$RUN/libtlxdev.so"
   for f in info.txt hwBack.pdf ad.jpg photo.jpg; do
     [ -f "$RUN/$f" ] || cp "$samples/$f" "$RUN/$f"
@@ -75,7 +82,9 @@ start_display() {
   [ -n "${DISPLAY:-}" ] && return 0
   local number=$RUN/xvfb.display
   rm -f "$number"
-  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >"$RUN/xvfb.log" 2>&1 &
+  # The smallest screen the programs are laid out for (1366 x 768), so that
+  # the virtual display shows what a small laptop shows.
+  setsid Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$number" >"$RUN/xvfb.log" 2>&1 &
   XVFB_PID=$!
   for _ in $(seq 100); do
     [ -s "$number" ] && break

@@ -151,13 +151,23 @@ void MainWindow::on_pushButton_clicked() {
 void MainWindow::showFailureNote() {
   const FailureLog& log = m_worker->failures;
   const int failed = log.failures();
-  if (failed == 0) {
+  const int stopped = log.stopped();
+  if (failed == 0 && stopped == 0) {
     statusBar()->clearMessage();
     return;
   }
-  QString note = QStringLiteral("本次测试有 %1 次调用失败，详见 %2")
-                     .arg(failed)
-                     .arg(QFileInfo(log.path()).absoluteFilePath());
+  // A call the stop button cancelled is named as stopped, not as failed.
+  const QString where = QFileInfo(log.path()).absoluteFilePath();
+  QString note;
+  if (failed == 0)
+    note = QStringLiteral("本次测试已停止，%1 次调用被停止（不算失败），详见 %2").arg(stopped).arg(where);
+  else if (stopped == 0)
+    note = QStringLiteral("本次测试有 %1 次调用失败，详见 %2").arg(failed).arg(where);
+  else
+    note = QStringLiteral("本次测试有 %1 次调用失败，%2 次调用被停止，详见 %3")
+               .arg(failed)
+               .arg(stopped)
+               .arg(where);
   if (log.dropped() > 0) note += QStringLiteral("（只保留最近 %1 条）").arg(log.cap());
   statusBar()->showMessage(note);
 }

@@ -17,6 +17,8 @@ namespace {
 
 // Return code of a call that got no complete answer within its timeout.
 constexpr int kNoAnswer = -2;
+// Return code of a call that a cancel ended.
+constexpr int kCancelled = -9;
 
 // Converts UTF-8 text to the GBK bytes the terminal shows.
 QByteArray ToGbk(const QByteArray& utf8) {
@@ -158,7 +160,13 @@ TestThread::Outcome TestThread::TestDownload() {
 }
 
 TestThread::Outcome TestThread::Failed(const char* function, int code) {
-  failures.add(m_testName, function, code, sdk.pStrError ? sdk.pStrError(code) : "");
+  const char* text = sdk.pStrError ? sdk.pStrError(code) : "";
+  // The call the stop button cancelled: not passed, as every call that does
+  // not pass, but logged as stopped rather than as a failure.
+  if (code == kCancelled && isInterruptionRequested())
+    failures.addStopped(m_testName, function, code, text);
+  else
+    failures.add(m_testName, function, code, text);
   return Outcome::Failed;
 }
 

@@ -158,7 +158,9 @@ tlx_launch() {
     mkdir -p "$tour"
     tlx_start_sim TLX_Terminal --scripted --pictures "$tour"
   else
+    # The demo takes the left edge of the screen, the window the rest.
     tlx_start_sim TLX_Terminal --beside
+    set -- --beside "$@"
   fi
   cd "$TLX_WORKDIR" || tlx_die "cannot enter $TLX_WORKDIR"
   status=0

@@ -7,6 +7,7 @@
 
 #include "session/session.h"
 #include "transport/cancel_source.h"
+#include "transport/last_error.h"
 
 namespace tlx {
 
@@ -43,6 +44,7 @@ int CancelCommand() {
 }
 
 Command::Command() : id_(g_lastId.fetch_add(1) + 1) {
+  ClearLastError();
   unsigned long long expected = 0;
   if (!g_state.compare_exchange_strong(expected, id_ * kPhases + kRunning)) id_ = 0;
 }
@@ -54,7 +56,10 @@ Command::~Command() {
 }
 
 bool Command::Start(int port, char bp, int baud, int heldPort) {
-  if (Busy()) return false;
+  if (Busy()) {
+    SetLastError("another command of this process is running (one command at a time)");
+    return false;
+  }
   if (heldPort < 0 || heldPort == port) {
     if (HoldLink(port) != TLX_OK) return false;
     if (!Cancelled()) FlushPort(port, bp, baud);

@@ -75,6 +75,23 @@ extern "C" {
  * freed or written. */
 TLX_EXPORT const char* TLX_StrError(int code);
 
+/* Why the calling thread's last command failed, as the system saw it: the
+ * device (a serial path such as "/dev/ttyS4", or the USB node
+ * "/dev/bus/usb/001/004"), the errno name or libusb error name, and for the
+ * common cases what to do, for instance:
+ *   "/dev/ttyS4: EACCES (Permission denied); the user needs to be in the
+ *    group 'dialout' ..."              (serial device without permission)
+ *   "/dev/bus/usb/001/004: open: LIBUSB_ERROR_ACCESS; ... udev rule
+ *    70-tlxdev.rules ..."              (USB node without permission)
+ *   "/dev/ttyS0: EWOULDBLOCK (locked); held by another process ..."
+ *   "USB: no terminal found: none of the USB identities 2fb0:0101,
+ *    2fb0:0102, 0483:5750 is present ..."
+ * and the link and time limit of a timeout (-2) or failed write or read.
+ * Every command clears it when it starts, so it is empty ("") after a
+ * success and after failures without a system-level cause (-1, -7, ...).
+ * Thread-local, never null; valid until the thread's next command. */
+TLX_EXPORT const char* TLX_LastErrorText(void);
+
 /* ---- Device control ---------------------------------------------------- */
 
 /* Sends the global configuration pair (first 1..5, second 1..2; else -1).
@@ -120,7 +137,31 @@ TLX_EXPORT int TLX_SetShowDISP(int port, char bp, int baud, int module, int show
  * Key texts are hexadecimal (either case, at most TLX_MAX_KEY_TEXT digits
  * each); key commands give 0 when the terminal answers exactly 0xAA, else -7.
  * PIN entries always end with the end byte 0x83, also after a failure.
- * Key texts, PINs and PIN blocks are wiped from the library's buffers. */
+ * Key texts, PINs and PIN blocks are wiped from the library's buffers.
+ *
+ * Key conventions of the terminal (the library sends the bytes as given):
+ *   - Keys are DES keys of 8 bytes (single DES), 16 (double length: K1 K2,
+ *     used as K1 K2 K1) or 24 (triple length); the terminal refuses other
+ *     lengths. Ciphers are triple DES in ECB mode without padding.
+ *   - Master key (TLX_UpdateMKey): the terminal's key is key2 followed by
+ *     key1: key2 is the LEFT half, key1 the RIGHT half (8 + 8 bytes for a
+ *     double-length key). The library sends key2's bytes, then key1's.
+ *   - Work key (TLX_DownLoadWKey): wkey is the clear work key ENCRYPTED
+ *     UNDER THE MASTER KEY (3DES-ECB, 8, 16 or 24 bytes); the terminal
+ *     decrypts it with master key mkIndex and keeps it. TLX_ActiveWKey makes
+ *     it the key PIN blocks are encrypted with.
+ *   - Check value of a key: its 3DES-ECB encryption of eight zero bytes;
+ *     the first three bytes (six hex digits) are what key sheets compare.
+ *   - PIN block option 0..3 (TLX_ReadPinDES, TLX_ReadPinAnsi): bit 0 is the
+ *     format, 0 = ISO 9564 format 0 (PIN field XOR account field "0000" +
+ *     the 12 rightmost account digits without the check digit; all zeros
+ *     for TLX_ReadPinDES and for the account "000000"), 1 = ISO format 1
+ *     (random fill, no account); bit 1 adds the active work key's 8-byte
+ *     check value after the 8-byte block (32 instead of 16 hex digits). The
+ *     block is encrypted with the active work key. Accounts are digits, at
+ *     most 19.
+ * Production keys come from the bank's key management; `tlxctl test-key`
+ * makes keys for a terminal on the bench only. */
 
 /* PIN length 4..14 (else -1); write only. */
 TLX_EXPORT int TLX_SetPinLen(int port, char bp, int baud, int length);

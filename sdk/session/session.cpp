@@ -2,10 +2,12 @@
 // channel selector / reset of a port-sharing unit on serial links, and the
 // raw write, read, flush and cancel entry points built on g_device.
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "session/session.h"
 #include "trace/wire_trace.h"
+#include "transport/last_error.h"
 #include "transport/serial_lock.h"
 
 namespace {
@@ -24,6 +26,7 @@ bool IsChannelLetter(char bp) { return bp == 'A' || bp == 'B' || bp == 'C' || bp
 // was found with its interface claimed by another handle.
 int OpenHidByTable(bool* busy = nullptr) {
   if (busy != nullptr) *busy = false;
+  tlx::ClearLastError();
   for (int i = 0; i < TLX_HID_IDENTITY_COUNT; ++i) {
     DEVICEPARAM param;
     std::memset(&param, 0, sizeof param);
@@ -32,12 +35,21 @@ int OpenHidByTable(bool* busy = nullptr) {
     param.productId = g_hidIdentities[i].productId;
     if (g_device.Open(param)) {
       g_openIdentity = i;
+      char name[32];
+      std::snprintf(name, sizeof name, "USB %04lx:%04lx", g_hidIdentities[i].vendorId,
+                    g_hidIdentities[i].productId);
+      tlx::NoteLink(name);
+      tlx::ClearLastError();
       if (tlx::WireTraceOn()) tlx::WireTraceNoteOpen(0, 0, 0, i);
       return TLX_OK;
     }
     if (busy != nullptr && g_device.HidClaimBusy()) *busy = true;
     g_device.Close();
   }
+  // A device that was found but not taken has said why; else none is there.
+  if (!tlx::HasLastError())
+    tlx::SetLastError("USB: no terminal found: none of the USB identities 2fb0:0101, "
+                      "2fb0:0102, 0483:5750 is present (lsusb lists the devices)");
   return TLX_ERR_OPEN;
 }
 
@@ -45,7 +57,12 @@ int OpenHidByTable(bool* busy = nullptr) {
 
 int HoldLink(int port) {
   ReleaseLink();
-  if (port > 0) return LockSerialPort(port) == kSerialLockBusy ? TLX_ERR_OPEN : TLX_OK;
+  if (port > 0) {
+    if (LockSerialPort(port) != kSerialLockBusy) return TLX_OK;
+    char path[256];
+    if (SerialDevicePath(port, path, sizeof path)) tlx::SetSerialBusyError(path);
+    return TLX_ERR_OPEN;
+  }
   if (port < 0 || g_device.IsOpen()) return TLX_OK;
   bool busy = false;
   if (OpenHidByTable(&busy) == TLX_OK) {
@@ -68,8 +85,14 @@ int OpenDevice(int port, char bp, int baud) {
     if (tlx::WireTraceOn()) tlx::WireTraceNoteOpen(0, 0, 0, g_openIdentity);
     return TLX_OK;
   }
-  if (g_device.IsOpen()) return TLX_ERR_OPEN;
-  if (port < 0) return TLX_ERR_OPEN;
+  if (g_device.IsOpen()) {
+    tlx::SetLastError("the port is already open for another exchange of this process");
+    return TLX_ERR_OPEN;
+  }
+  if (port < 0) {
+    tlx::SetLastError("port %d: no such port (0 is USB, n >= 1 serial port n)", port);
+    return TLX_ERR_OPEN;
+  }
   if (port == 0) return OpenHidByTable();
 
   DEVICEPARAM param;
@@ -84,10 +107,12 @@ int OpenDevice(int port, char bp, int baud) {
     const char selector[4] = {0x1b, '%', bp, 0};
     const long n = g_device.Write(selector, 3);
     if (n < 3) {
+      tlx::SetLastError("port %d: the channel selector of BP channel %c was not written", port, bp);
       g_device.Close();
       return TLX_ERR_WRITE;
     }
   }
+  tlx::ClearLastError();
   if (tlx::WireTraceOn()) tlx::WireTraceNoteOpen(port, bp, baud, -1);
   return TLX_OK;
 }

@@ -5,6 +5,7 @@
 
 #include "session/session.h"
 #include "trace/wire_trace.h"
+#include "transport/last_error.h"
 
 int PortReadCode(int portResult, int timeoutCode) {
   if (portResult >= 0) return TLX_OK;
@@ -37,11 +38,13 @@ int TransProc(int port, char bp, int baud, char* cmd, int cmdLen, char* reply, i
   trace.Written(written);
   if (!written) {
     result = TLX_ERR_WRITE;
+    tlx::SetExchangeError(false, 0, timeoutMs);
   } else if (reply != nullptr) {
     const int n = g_device.Read(reply, *replyLen, trace.Condition(), timeoutMs);
     trace.Read(reply, n);
     result = PortReadCode(n);
     if (result == TLX_OK) *replyLen = n;
+    else tlx::SetExchangeError(true, n, timeoutMs);
   }
 
   CloseDevice(port, bp);

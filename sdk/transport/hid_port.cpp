@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "transport/CDevice.h"
 #include "transport/cancel_source.h"
+#include "transport/last_error.h"
 #include "transport/monotonic_seconds.h"
 #include "util/util.h"
 
@@ -101,17 +103,40 @@ class ReportWiper {
   unsigned long n_;
 };
 
+// Why a found device could not be taken: its node, libusb's error name and
+// what to do about it.
+void SetClaimError(libusb_device* device, const char* step, int rc) {
+  char node[40];
+  std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u",
+                static_cast<unsigned>(libusb_get_bus_number(device)),
+                static_cast<unsigned>(libusb_get_device_address(device)));
+  const char* hint = "";
+  if (rc == LIBUSB_ERROR_ACCESS)
+    hint = "; no access to the USB node: install the udev rule 70-tlxdev.rules (package "
+           "libtlxdev1), then plug the terminal in again";
+  else if (rc == LIBUSB_ERROR_BUSY)
+    hint = "; held by another process using the terminal";
+  else if (rc == LIBUSB_ERROR_NO_DEVICE)
+    hint = "; the terminal went away";
+  tlx::SetLastError("%s: %s: %s%s", node, step, libusb_error_name(rc), hint);
+}
+
 }  // namespace
 
 // Opens a device and claims interface 0 (detaching a kernel driver first).
 // On success the handle is stored; on failure nothing is left open.
 bool CDevice::ClaimHid(libusb_device* device) {
   libusb_device_handle* handle = nullptr;
-  if (libusb_open(device, &handle) != 0 || handle == nullptr) return false;
+  const int opened = libusb_open(device, &handle);
+  if (opened != 0 || handle == nullptr) {
+    SetClaimError(device, "open", opened != 0 ? opened : LIBUSB_ERROR_OTHER);
+    return false;
+  }
   if (libusb_kernel_driver_active(handle, 0) == 1) libusb_detach_kernel_driver(handle, 0);
   const int claimed = libusb_claim_interface(handle, 0);
   if (claimed != 0) {
     if (claimed == LIBUSB_ERROR_BUSY) hidClaimBusy = true;
+    SetClaimError(device, "claim interface 0", claimed);
     libusb_close(handle);
     return false;
   }
@@ -125,7 +150,10 @@ bool CDevice::OpenHid(unsigned long vendorId, unsigned long productId) {
   if (usbHandle.load() != nullptr) return true;
   hidClaimBusy = false;
   LibusbSession& libusb = Libusb();
-  if (!libusb.Ensure()) return false;
+  if (!libusb.Ensure()) {
+    tlx::SetLastError("USB: libusb_init failed (no USB access in this environment?)");
+    return false;
+  }
 
   // The device found for the same identity last time is tried first: the
   // enumeration costs more than the whole exchange. When it has gone away
@@ -137,11 +165,17 @@ bool CDevice::OpenHid(unsigned long vendorId, unsigned long productId) {
       return true;
     }
     libusb.Forget();
+    // Gone or re-enumerated: the walk below tells what is there now.
+    tlx::ClearLastError();
   }
 
   libusb_device** list = nullptr;
   const ssize_t n = libusb_get_device_list(nullptr, &list);
-  if (n < 0 || list == nullptr) return false;
+  if (n < 0 || list == nullptr) {
+    tlx::SetLastError("USB: libusb_get_device_list: %s",
+                      libusb_error_name(n < 0 ? static_cast<int>(n) : LIBUSB_ERROR_OTHER));
+    return false;
+  }
   usbDeviceList = list;
 
   usbDevice = nullptr;

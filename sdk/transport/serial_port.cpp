@@ -19,6 +19,7 @@
 
 #include "transport/CDevice.h"
 #include "transport/cancel_source.h"
+#include "transport/last_error.h"
 #include "transport/monotonic_seconds.h"
 #include "transport/serial_lock.h"
 #include "util/util.h"
@@ -81,21 +82,32 @@ bool CDevice::OpenCom(int portNo, int baud, int dataBits, int opt2, int opt3) {
   if (fd.load() != -1) CloseCom();
 
   char path[256];
-  if (!SerialDevicePath(portNo, path, sizeof path)) return false;
+  if (!SerialDevicePath(portNo, path, sizeof path)) {
+    tlx::SetLastError("port %d: the serial device name does not fit (TLX_SERIAL_PATH)", portNo);
+    return false;
+  }
 
   // O_NONBLOCK only for the open itself, so that a line without carrier
   // cannot hang it; it is cleared once CLOCAL is set. O_NOCTTY keeps the
   // tty from becoming our controlling terminal.
   const int newFd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (newFd < 0) return false;
+  if (newFd < 0) {
+    tlx::SetSerialOpenError(path, errno);
+    return false;
+  }
 
-  if (flock(newFd, LOCK_EX | LOCK_NB) != 0 && !SerialLockHeldFor(newFd)) {
+  const int locked = flock(newFd, LOCK_EX | LOCK_NB);
+  const int lockErr = errno;
+  if (locked != 0 && !SerialLockHeldFor(newFd)) {
+    if (lockErr == EWOULDBLOCK) tlx::SetSerialBusyError(path);
+    else tlx::SetSerialOpenError(path, lockErr);
     ::close(newFd);
     return false;
   }
   fd = newFd;
 
   if (!SetComParam(baud, dataBits, opt2, opt3)) {
+    tlx::SetSerialOpenError(path, errno);
     savedForFd = -1;
     ::close(newFd);  // releases the lock as well
     fd = -1;
@@ -104,6 +116,7 @@ bool CDevice::OpenCom(int portNo, int baud, int dataBits, int opt2, int opt3) {
 
   const int flags = fcntl(newFd, F_GETFL);
   if (flags != -1) fcntl(newFd, F_SETFL, flags & ~O_NONBLOCK);
+  tlx::NoteLink(path);
   return true;
 }
 

@@ -57,3 +57,9 @@ void SignatureScreen::on_BtnConfirm_clicked()
         return;
     emit signedOff(promptId(), ui->PadSignature->strokes());
 }
+
+void SignatureScreen::setCompact(bool compact)
+{
+    ui->layoutPad->setDirection(compact ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
+    ui->layoutButtons->setDirection(compact ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+}

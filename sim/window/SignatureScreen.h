@@ -26,6 +26,9 @@ public:
 
     DocumentView *document() const;
     SignaturePad *pad() const;
+    // Narrow form: the buttons under the signing area instead of beside it
+    // (the area keeps its size, which the trajectory's coordinates are in).
+    void setCompact(bool compact);
 
 signals:
     void signedOff(quint64 id, const std::vector<tlxsim::Stroke> &strokes);

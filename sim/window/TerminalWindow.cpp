@@ -11,8 +11,11 @@
 #include "TerminalSnapshot.h"
 #include "TourPictures.h"
 
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTextBlock>
 
 TerminalWindow::TerminalWindow(tlxsim::Engine &engine, bool live,
@@ -49,6 +52,15 @@ TerminalWindow::TerminalWindow(tlxsim::Engine &engine, bool live,
     connect(m_bridge, &EngineBridge::promptStarted, this, &TerminalWindow::promptStarted);
     connect(m_bridge, &EngineBridge::promptEnded, this, &TerminalWindow::promptEnded);
     connect(m_bridge, &EngineBridge::logLine, this, &TerminalWindow::logLine);
+    // The wire pane follows new lines until the user scrolls up, also when a
+    // long line brings the horizontal scroll bar and so moves the end.
+    QScrollBar *wireBar = ui->EditWire->verticalScrollBar();
+    connect(wireBar, &QScrollBar::valueChanged, this,
+            [this, wireBar](int value) { m_followWire = value >= wireBar->maximum(); });
+    connect(wireBar, &QScrollBar::rangeChanged, this, [this, wireBar](int, int max) {
+        if (m_followWire)
+            wireBar->setValue(max);
+    });
 
     // The state is read again shortly after the wire was busy.
     m_refresh.setSingleShot(true);
@@ -170,13 +182,64 @@ void TerminalWindow::sign(quint64 id, const std::vector<tlxsim::Stroke> &strokes
 
 void TerminalWindow::logLine(const QString &line)
 {
-    QScrollBar *bar = ui->EditWire->verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
+    const bool follow = m_followWire;
     ui->EditWire->appendPlainText(line);
-    if (atEnd)
+    if (follow) {
+        QScrollBar *bar = ui->EditWire->verticalScrollBar();
         bar->setValue(bar->maximum());
+        m_followWire = true;
+    }
     if (!m_refresh.isActive())
         m_refresh.start();
+}
+
+void TerminalWindow::setCompact(bool compact)
+{
+    if (compact == this->compact())
+        return;
+    // The screen's frame, its padding and the window's margins shrink; the
+    // customer screens keep the sizes of their keys and signing area.
+    static const QString kFrame = ui->FrameScreen->styleSheet();
+    static const QMargins kScreenMargins = ui->layoutScreen->contentsMargins();
+    static const QMargins kWindowMargins = ui->layoutWindow->contentsMargins();
+    m_signature->setCompact(compact);
+    if (compact) {
+        ui->FrameScreen->setMinimumSize(0, 0);
+        ui->FrameScreen->setStyleSheet(QStringLiteral(
+            "QFrame#FrameScreen { background: #263238; border-radius: 4px; padding: 0px; }"));
+        ui->layoutScreen->setContentsMargins(4, 4, 4, 4);
+        ui->layoutWindow->setContentsMargins(4, 4, 4, 4);
+        m_compactTabs = new QTabWidget(this);
+        m_compactTabs->setObjectName(QStringLiteral("TabsCompact"));
+        ui->layoutTop->removeWidget(ui->PanelState);
+        ui->layoutWindow->removeWidget(ui->GroupWire);
+        // The state panel scrolls in its tab rather than taking the height
+        // the screen needs.
+        auto *scroll = new QScrollArea;
+        scroll->setObjectName(QStringLiteral("ScrollState"));
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(ui->PanelState);
+        m_compactTabs->addTab(scroll, tr("状态"));
+        m_compactTabs->addTab(ui->GroupWire, tr("线路"));
+        ui->layoutWindow->addWidget(m_compactTabs);
+        ui->layoutWindow->setStretch(0, 3);
+        ui->layoutWindow->setStretch(1, 2);
+    } else {
+        ui->layoutWindow->removeWidget(m_compactTabs);
+        auto *scroll = m_compactTabs->findChild<QScrollArea *>(QStringLiteral("ScrollState"));
+        ui->layoutTop->addWidget(scroll->takeWidget());
+        ui->layoutWindow->addWidget(ui->GroupWire);
+        ui->layoutWindow->setStretch(0, 0);
+        ui->layoutWindow->setStretch(1, 0);
+        delete m_compactTabs;
+        m_compactTabs = nullptr;
+        ui->FrameScreen->setStyleSheet(kFrame);
+        ui->layoutScreen->setContentsMargins(kScreenMargins);
+        ui->layoutWindow->setContentsMargins(kWindowMargins);
+        ui->FrameScreen->setMinimumSize(640, 440);
+    }
+    layout()->activate();
 }
 
 void TerminalWindow::refreshState()

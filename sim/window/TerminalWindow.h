@@ -18,6 +18,7 @@ namespace Ui {
 class TerminalWindow;
 }
 
+class QTabWidget;
 class EngineBridge;
 class EvaluatorScreen;
 class IdleScreen;
@@ -56,6 +57,11 @@ public:
     bool dark() const;
     QStringList wireLines() const;
 
+    // Compact form for a narrow place (beside the demo on a small screen):
+    // the screen alone on top, the state and the wire as tabs below it.
+    void setCompact(bool compact);
+    bool compact() const { return m_compactTabs != nullptr; }
+
     // Pictures of the window at every prompt, for the demo's tour.
     void takePictures(const QString &dir);
     TourPictures *pictures() const { return m_pictures; }
@@ -86,6 +92,8 @@ private:
     QWidget *m_dark;
     PromptScreen *m_current = nullptr;
     TourPictures *m_pictures = nullptr;
+    QTabWidget *m_compactTabs = nullptr;
+    bool m_followWire = true;  // the wire pane shows its newest line
     QTimer m_refresh;
     QTimer m_darkTimer;
     int m_restarts = -1;

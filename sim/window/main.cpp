@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "BesidePlacement.h"
 #include "Options.h"
 #include "SimProgram.h"
 #include "TerminalWindow.h"
@@ -39,7 +40,9 @@ std::string WindowUsage(const char *program)
            "window answers the prompts.\n\n"
            "  --scripted                the scripted customer answers; the window shows it\n"
            "  --pictures DIR            save a picture of the window at every prompt\n"
-           "  --beside                  place the window at the right edge of the screen\n\n"
+           "  --beside                  place the window beside the demo (which goes to the\n"
+           "                            left edge): its usual size at the right edge, or\n"
+           "                            compact in the width the demo leaves\n\n"
            "tlx-sim options:\n";
 }
 
@@ -115,12 +118,8 @@ int main(int argc, char *argv[])
         w->takePictures(window.pictures);
     w->refreshState();
     w->show();
-    if (window.beside) {
-        if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QRect avail = screen->availableGeometry();
-            w->move(avail.right() - w->frameGeometry().width() + 1, avail.top());
-        }
-    }
+    if (window.beside)
+        ShowBeside(w, QGuiApplication::primaryScreen());
 
     const int sigFd = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
     QSocketNotifier stopNotifier(sigFd, QSocketNotifier::Read);

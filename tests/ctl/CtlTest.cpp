@@ -53,7 +53,8 @@ CtlResult RunCtl(const CtlRun& run) {
   posix_spawn_file_actions_adddup2(&fa, err[1], 2);
   if (!run.cwd.empty()) posix_spawn_file_actions_addchdir_np(&fa, run.cwd.c_str());
 
-  std::vector<std::string> args = {TLXCTL_PATH};
+  std::vector<std::string> args = run.prefix;
+  args.push_back(TLXCTL_PATH);
   args.insert(args.end(), run.args.begin(), run.args.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
@@ -64,7 +65,7 @@ CtlResult RunCtl(const CtlRun& run) {
   envp.push_back(nullptr);
 
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, TLXCTL_PATH, &fa, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawnp(&pid, args[0].c_str(), &fa, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&fa);
   close(in[0]);
   close(out[1]);
@@ -192,6 +193,12 @@ CtlResult CtlTest::Ctl(tlxsim::Link link, std::vector<std::string> args, const s
   run.cwd = Scratch("");
   run.interruptWhen = std::move(interruptWhen);
   return RunCtl(run);
+}
+
+void ExpectRangeError(const CtlResult& r, const std::string& range) {
+  EXPECT_EQ(r.status, 2) << "out: " << r.out << "\nerr: " << r.err;
+  EXPECT_NE(r.err.find(range), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
 }
 
 void ExpectCtlError(const CtlResult& r, int code, const char* command) {

@@ -33,6 +33,9 @@ struct CtlRun {
   std::string cwd;
   // Polled while tlxctl runs; once it gives true, tlxctl gets a SIGINT.
   std::function<bool()> interruptWhen;
+  // A program (with its arguments) that runs tlxctl, e.g. setpriv to run
+  // it as another user; looked up on PATH.
+  std::vector<std::string> prefix;
 };
 
 // Runs tlxctl and waits for it (at most two minutes).
@@ -86,14 +89,19 @@ class CtlLinkTest : public CtlTest, public ::testing::WithParamInterface<tlxsim:
                            ::tlxtest::LinkName)
 
 // The three outcomes a subcommand is checked for.
-#define EXPECT_CTL_OK(r)                                             \
-  do {                                                               \
-    EXPECT_EQ((r).status, 0) << "out: " << (r).out << "\nerr: " << (r).err; \
-    EXPECT_EQ((r).err, "");                                          \
+// (r is evaluated once: it may be the run itself.)
+#define EXPECT_CTL_OK(r)                                                          \
+  do {                                                                            \
+    const ::tlxtest::CtlResult& ctlOk_ = (r);                                     \
+    EXPECT_EQ(ctlOk_.status, 0) << "out: " << ctlOk_.out << "\nerr: " << ctlOk_.err; \
+    EXPECT_EQ(ctlOk_.err, "");                                                    \
   } while (0)
 // Failure with the library's result code: its exit status and the error
 // line with code and text.
 void ExpectCtlError(const CtlResult& r, int code, const char* command);
+// An argument out of its range: a usage error (status 2) whose message
+// names the range, before anything is sent.
+void ExpectRangeError(const CtlResult& r, const std::string& range);
 
 }  // namespace tlxtest
 

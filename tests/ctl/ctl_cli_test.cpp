@@ -92,7 +92,7 @@ TEST(CtlCli, UsageErrorsAreExit2AndSayWhat) {
       {{"read-pin", "--colour"}, "unknown option '--colour' for 'read-pin'"},
       {{"read-pin", "--timeout"}, "option --timeout needs a value"},
       {{"read-pin", "--show=yes"}, "option --show takes no value"},
-      {{"read-pin", "--timeout", "ten"}, "--timeout must be a whole number, not 'ten'"},
+      {{"read-pin", "--timeout", "ten"}, "--timeout takes 1..999, not 'ten'"},
       {{"--port", "-2", "online"}, "--port must be 0 (USB) or a serial port"},
       {{"--bp", "D", "online"}, "--bp must be A, B, C, K, 9 or none, not 'D'"},
       {{"--baud", "14400", "online"}, "--baud must be one of 300, 1200"},

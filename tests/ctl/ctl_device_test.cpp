@@ -99,10 +99,11 @@ TEST_P(CtlDevice, VolumeByNameAndNumber) {
 }
 
 TEST_P(CtlDevice, VolumeRefusals) {
-  // The library refuses an out-of-range level before anything is sent.
+  // An out-of-range level is refused with its range before anything is sent.
   CtlResult r = Run({"volume", "system", "6"});
-  ExpectCtlError(r, -1, "volume");
-  EXPECT_NE(r.err.find("system volume takes 0..5"), std::string::npos);
+  ExpectRangeError(r, "LEVEL of the system volume takes 0..5, not '6'");
+  ExpectRangeError(Run({"volume", "media", "16"}), "LEVEL takes 0..15, not '16'");
+  ExpectRangeError(Run({"volume", "4", "1"}), "KIND takes system (1), key (2) or media (3), not '4'");
   // A kind that is no name and no number is tlxctl's usage error.
   r = Run({"volume", "loud", "3"});
   EXPECT_EQ(r.status, 2);
@@ -142,8 +143,8 @@ TEST_P(CtlDevice, RestartConfigAndProductionCheckRefused) {
   ExpectCtlError(Run({"config", "2", "1"}), -7, "config");
   ExpectCtlError(Run({"pqc"}), -7, "pqc");
   CtlResult r = Run({"config", "6", "1"});
-  ExpectCtlError(r, -1, "config");
-  EXPECT_NE(r.err.find("FIRST takes 1..5"), std::string::npos);
+  ExpectRangeError(r, "FIRST takes 1..5, not '6'");
+  ExpectRangeError(Run({"config", "1", "3"}), "SECOND takes 1..2, not '3'");
 }
 
 TEST_P(CtlDevice, RestartSilent) {
@@ -178,7 +179,9 @@ TEST_P(CtlDevice, DisplaySwitch) {
   bool evaluatorOn = false;
   for (const auto& rec : h) evaluatorOn = evaluatorOn || rec.bytes == "\x1b[4;SETDISP\x02" "1\x03";
   EXPECT_TRUE(evaluatorOn);
-  ExpectCtlError(Run({"display", "5", "on"}), -1, "display");
+  ExpectRangeError(Run({"display", "5", "on"}),
+                   "MODULE takes pinpad (1), screen (2), evaluator (3) or keypad (4), not '5'");
+  ExpectRangeError(Run({"display", "1", "2"}), "on|off takes on (1) or off (0), not '2'");
 }
 
 TEST(CtlDeviceNoTerminal, UnopenedPortIsExit13) {

@@ -41,7 +41,11 @@ TEST_P(CtlMedia, DownloadListQueryDelete) {
   EXPECT_EQ(r.out, "ad1.jpg|1300\n");
   Json j = ParseJson(Run({"--json", "query", "--type", "2", "ad1.jpg"}).out);
   ASSERT_TRUE(j);
-  EXPECT_EQ(JsonString(j.get(), "info"), "ad1.jpg|1300");
+  const cJSON* info = cJSON_GetObjectItem(j.get(), "info");
+  ASSERT_TRUE(cJSON_IsObject(info)) << "named fields, not the terminal's text";
+  EXPECT_EQ(JsonString(info, "name"), "ad1.jpg");
+  EXPECT_EQ(JsonNumber(info, "size"), 1300);
+  EXPECT_EQ(JsonString(info, "text"), "ad1.jpg|1300");
   EXPECT_EQ(JsonNumber(j.get(), "type"), 2);
 
   r = Run({"delete", "ad1.jpg"});
@@ -50,7 +54,41 @@ TEST_P(CtlMedia, DownloadListQueryDelete) {
   EXPECT_TRUE(Files(0).empty());
   j = ParseJson(Run({"--json", "list"}).out);
   ASSERT_TRUE(j);
-  EXPECT_EQ(JsonString(j.get(), "list"), "");
+  const cJSON* list = cJSON_GetObjectItem(j.get(), "list");
+  ASSERT_TRUE(cJSON_IsArray(list));
+  EXPECT_EQ(cJSON_GetArraySize(list), 0);
+  EXPECT_EQ(JsonNumber(j.get(), "count"), 0);
+  r = Run({"list"});
+  EXPECT_CTL_OK(r);
+  EXPECT_EQ(r.out, "no files of type ad (0) on the terminal\n");
+}
+
+TEST_P(CtlMedia, ListIsAnArrayOfNames) {
+  Picture();
+  ASSERT_EQ(Run({"download", Scratch("ad1.jpg")}).status, 0);
+  WriteFile(Scratch("b2.jpg"), "xy");
+  ASSERT_EQ(Run({"download", Scratch("b2.jpg")}).status, 0);
+  CtlResult r = Run({"list"});
+  EXPECT_CTL_OK(r);
+  EXPECT_EQ(r.out, "ad1.jpg\nb2.jpg\n") << "one name a line";
+  WriteFile(Scratch("c.jpg"), "z");
+  ASSERT_EQ(Run({"download", Scratch("c.jpg")}).status, 0);
+  Json j = ParseJson(Run({"--json", "list", "--type", "ad"}).out);
+  ASSERT_TRUE(j);
+  const cJSON* list = cJSON_GetObjectItem(j.get(), "list");
+  ASSERT_TRUE(cJSON_IsArray(list));
+  std::vector<std::string> names;
+  for (const cJSON* n = list->child; n != nullptr; n = n->next) names.push_back(n->valuestring);
+  EXPECT_EQ(names, (std::vector<std::string>{"ad1.jpg", "b2.jpg", "c.jpg"}));
+  EXPECT_EQ(JsonNumber(j.get(), "count"), 3);
+  j = ParseJson(Run({"--json", "query", "b2.jpg"}).out);
+  ASSERT_TRUE(j);
+  EXPECT_EQ(JsonString(cJSON_GetObjectItem(j.get(), "info"), "name"), "b2.jpg");
+  EXPECT_EQ(JsonNumber(cJSON_GetObjectItem(j.get(), "info"), "size"), 2);
+  // Another media type stays empty, and says so.
+  r = Run({"list", "--type", "video"});
+  EXPECT_CTL_OK(r);
+  EXPECT_EQ(r.out, "no files of type video (1) on the terminal\n");
 }
 
 TEST_P(CtlMedia, UpgradePackageStartsTheUpgrade) {

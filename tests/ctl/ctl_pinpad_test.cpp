@@ -93,24 +93,24 @@ TEST_P(CtlPinPad, WorkKeyFromStandardInputAndActivate) {
 }
 
 TEST_P(CtlPinPad, BadKeyInputNeverQuotesTheKey) {
-  // An odd number of digits, a non-hex character, a third key: usage errors
-  // that name the key's position only.
+  // An odd number of digits, a non-hex character, a third key: faults of
+  // the key file (status 1) that name the key's position only.
   const std::string secret = "0123456789ABCDE";
   WriteFile(Scratch("odd"), secret + "\n" + kKey2 + "\n", 0600);
   CtlResult r = Run({"master-key", "1", Scratch("odd")});
-  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("key text 1 in " + Scratch("odd") + " has an odd number of digits"),
             std::string::npos)
       << r.err;
   EXPECT_EQ(r.err.find(secret), std::string::npos);
 
   r = Run({"master-key", "1"}, std::string(kKey1) + "XY " + kKey2);
-  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("key text 1 in standard input is not hexadecimal"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find(kKey1), std::string::npos);
 
   r = Run({"work-key", "1", "2"}, std::string(kKey1) + "\n" + kKey2 + "\n");
-  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("holds more than 1 key text"), std::string::npos) << r.err;
 
   r = Run({"master-key", "1", Scratch("missing")});
@@ -136,8 +136,13 @@ TEST_P(CtlPinPad, KeyCommandsRefused) {
   ExpectCtlError(Run({"key-reset"}), -7, "key-reset");
   // No such work key: the terminal refuses to activate it.
   ExpectCtlError(Run({"activate", "4", "4"}), -7, "activate");
-  // The library refuses an index out of range; nothing is sent.
-  ExpectCtlError(Run({"master-key", "16"}, std::string(kKey1) + "\n" + kKey2), -1, "master-key");
+  // An index out of range is refused with its range; nothing is sent.
+  ClearHistory();
+  ExpectRangeError(Run({"master-key", "16"}, std::string(kKey1) + "\n" + kKey2),
+                   "INDEX takes 0..15, not '16'");
+  ExpectRangeError(Run({"work-key", "3", "16"}, HexDump(EncryptedWorkKey())), "INDEX takes 0..15, not '16'");
+  ExpectRangeError(Run({"activate", "-1", "2"}), "MASTER takes 0..15, not '-1'");
+  EXPECT_TRUE(Settled().empty());
 }
 
 TEST_P(CtlPinPad, MasterKeySilent) {
@@ -169,8 +174,7 @@ TEST_P(CtlPinPad, KeyResetAndPinLength) {
   EXPECT_CTL_OK(r);
   EXPECT_EQ(r.out, "PIN length set to 8\n");
   r = Run({"pin-length", "3"});
-  ExpectCtlError(r, -1, "pin-length");
-  EXPECT_NE(r.err.find("4..14"), std::string::npos);
+  ExpectRangeError(r, "LENGTH takes 4..14, not '3'");
   Settled();
   std::lock_guard<std::mutex> g(engine().Impl().mu);
   EXPECT_TRUE(engine().Impl().state.masterKeys[3].empty());
@@ -196,8 +200,9 @@ TEST_P(CtlPinPad, PlainPinShownOnlyWhenAskedFor) {
 }
 
 TEST_P(CtlPinPad, PlainPinRefusedAndTimedOut) {
-  ExpectCtlError(Run({"read-pin", "--timeout", "0"}), -1, "read-pin");
-  ExpectCtlError(Run({"read-pin", "--mode", "2"}), -1, "read-pin");
+  ExpectRangeError(Run({"read-pin", "--timeout", "0"}), "--timeout takes 1..999, not '0'");
+  ExpectRangeError(Run({"read-pin", "--mode", "2"}), "--mode takes 0..1, not '2'");
+  ExpectRangeError(Run({"read-pin", "--prompt", "x"}), "--prompt takes 0..1, not 'x'");
   SetPin("", false);
   ExpectCtlError(Run({"read-pin", "--timeout", "1"}), -2, "read-pin");
 }
@@ -308,7 +313,7 @@ TEST_P(CtlPinPad, SecondSignalAtTheKeyPromptRestoresEcho) {
 TEST_P(CtlPinPad, PinBlockRefusedWithoutActiveKey) {
   SetPin("824613");
   ExpectCtlError(Run({"pin-block"}), -7, "pin-block");
-  ExpectCtlError(Run({"pin-block", "--option", "4"}), -1, "pin-block");
+  ExpectRangeError(Run({"pin-block", "--option", "4"}), "--option takes 0..3, not '4'");
 }
 
 TEST_P(CtlPinPad, PinBlockSilent) {

@@ -32,7 +32,7 @@ class CtlProbe : public CtlTest {
 TEST_F(CtlProbe, FindsTheSerialLineAndTheUsbIdentity) {
   CtlResult r = Probe({"--ports", Pattern(), "--count", "2"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("serial devices tried (rates 9600 115200 57600 38400 19200; channels none):"),
+  EXPECT_NE(r.out.find("serial devices tried (rates 9600 115200 1200; channels none):"),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find(Device(0)), std::string::npos);

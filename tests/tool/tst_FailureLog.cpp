@@ -55,6 +55,7 @@ class FailureLogTest : public QObject {
   void cleanRunLeavesNoLogAndNoNote();
   void longRunKeepsOnlyTheLatestFailures();
   void capDropsOldestLinesInOrder();
+  void stopIsLoggedAsStoppedNotAsFailure();
 
  private:
   QString logPath() const { return m_dir.filePath(QString::fromLatin1(FailureLog::kFileName)); }
@@ -161,6 +162,40 @@ void FailureLogTest::longRunKeepsOnlyTheLatestFailures() {
   QCOMPARE(g_pThread->failures.failures(), 50);
   QTRY_VERIFY(w.statusBar()->currentMessage().contains(QStringLiteral("50 次调用失败")));
   QVERIFY(w.statusBar()->currentMessage().contains(QStringLiteral("只保留最近 20 条")));
+}
+
+void FailureLogTest::stopIsLoggedAsStoppedNotAsFailure() {
+  // Nobody answers the keypad: the entry waits until the stop cancels it.
+  m_terminal.engine().SetCustomer(Terminal::Silent());
+  ToolWindow w;
+  SetLoop(w, 3);
+  w.setField("EditCom_4", QStringLiteral("60"));
+  w.setChecked("cbx_numpad");
+  w.start();
+  QVERIFY(QTest::qWaitFor(
+      [&] { return m_terminal.count(QByteArray("\x1b" "FA\r\n")) == 1; }, 10000));
+  w.stop();
+  QVERIFY(!WorkerBusy());
+  // Counted as the loop's rules count it: tried, not passed.
+  QCOMPARE(g_Records.numpadTried.load(), 1);
+  QCOMPARE(g_Records.numpadPassed.load(), 0);
+
+  const QStringList lines = ReadLines(logPath());
+  QCOMPARE(lines.size(), 1);
+  const QStringList f = lines.first().split(QLatin1Char('\t'));
+  QCOMPARE(f.size(), 5);
+  QCOMPARE(f[1], QStringLiteral("数字键盘"));
+  QCOMPARE(f[2], QStringLiteral("TLX_StartKeyboard"));
+  QCOMPARE(f[3], QStringLiteral("-9"));
+  QCOMPARE(f[4], QStringLiteral("stopped: read cancelled"));
+  QCOMPARE(g_pThread->failures.failures(), 0);
+  QCOMPARE(g_pThread->failures.stopped(), 1);
+
+  QTRY_VERIFY(!w.statusBar()->currentMessage().isEmpty());
+  const QString note = w.statusBar()->currentMessage();
+  QVERIFY2(note.contains(QStringLiteral("1 次调用被停止")), qPrintable(note));
+  QVERIFY2(!note.contains(QStringLiteral("次调用失败")), qPrintable(note));
+
 }
 
 void FailureLogTest::capDropsOldestLinesInOrder() {

@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -29,6 +32,7 @@ private slots:
     void storedMediaAreListedWithTheirSizes();
     void restartDarkensTheScreenForAMoment();
     void wirePaneHasEveryCommandAndAnswer();
+    void wirePaneKeepsFollowingPastLongLines();
 
 private:
     WindowFixture f;
@@ -117,6 +121,49 @@ void TestWindowState::wirePaneHasEveryCommandAndAnswer()
         return false;
     };
     QTRY_VERIFY(answered());
+}
+
+void TestWindowState::wirePaneKeepsFollowingPastLongLines()
+{
+    QPlainTextEdit *wire = f.window().findChild<QPlainTextEdit *>(QStringLiteral("EditWire"));
+    QVERIFY(wire != nullptr);
+    QScrollBar *bar = wire->verticalScrollBar();
+    auto log = [this](const QString &line) {
+        QVERIFY(QMetaObject::invokeMethod(&f.window(), "logLine", Q_ARG(QString, line)));
+    };
+    wire->clear();
+    for (int i = 0; i < 60; ++i)
+        log(QStringLiteral("short line %1").arg(i));
+    QCoreApplication::processEvents();
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(bar->maximum() > 0);
+    QVERIFY(!wire->horizontalScrollBar()->isVisible());
+
+    // A line wider than the pane brings the horizontal scroll bar, which
+    // takes height from the pane: the newest lines stay in view all the same.
+    log(QStringLiteral("hid send <STX>") + QString(600, QLatin1Char('x')));
+    QTRY_VERIFY(wire->horizontalScrollBar()->isVisible());
+    for (int i = 0; i < 30; ++i) {
+        log(QStringLiteral("after %1").arg(i));
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->value(), bar->maximum());
+    }
+    const QRect last = wire->cursorRect(QTextCursor(wire->document()->lastBlock()));
+    QVERIFY2(wire->viewport()->rect().contains(last.center()),
+             qPrintable(QStringLiteral("last line at y %1, view height %2")
+                            .arg(last.center().y())
+                            .arg(wire->viewport()->height())));
+
+    // Scrolled up by the user, the pane stays there; back at the end it
+    // follows again.
+    bar->setValue(0);
+    log(QStringLiteral("while scrolled up"));
+    QCoreApplication::processEvents();
+    QCOMPARE(bar->value(), 0);
+    bar->setValue(bar->maximum());
+    log(QStringLiteral("followed again"));
+    QCoreApplication::processEvents();
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 QTEST_MAIN(TestWindowState)
