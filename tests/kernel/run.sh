@@ -15,7 +15,7 @@ ARCH=${2:?usage: run.sh BUILD_DIR ARCH test|bench|run ...}
 MODE=${3:-test}
 shift 3 || shift $#
 HERE=$(cd "$(dirname "$0")" && pwd)
-CACHE=${TLX_KERNEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tlx-kernel}
+CACHE=${TLX_KERNEL_CACHE:-${XDG_CACHE_HOME:-${HOME:-$BUILD}/.cache}/tlx-kernel}
 LIMIT=${TLX_KERNEL_LIMIT:-1500}
 HOST_TOOL="$BUILD/tests/kernel/tlx-kernel-host"
 [ -x "$HOST_TOOL" ] || { echo "tlx kernel: $HOST_TOOL is missing (build first)" >&2; exit 2; }
