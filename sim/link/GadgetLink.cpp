@@ -144,12 +144,9 @@ bool GadgetLink::WaitHostSees(int ms) const {
         // udev's database entry of the device node (USB major 189) is
         // written when udev has processed the device, just before its
         // event goes out to libusb.
-        auto number = [&dev](const char* name) {
-          return std::atoi(ReadFileLine(dev + "/" + name).c_str());
-        };
+        auto number = [&dev](const char* name) { return std::atoi(ReadFileLine(dev + "/" + name).c_str()); };
         const int minor = (number("busnum") - 1) * 128 + number("devnum") - 1;
         if (::access(("/run/udev/data/c189:" + std::to_string(minor)).c_str(), F_OK) == 0) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(30));  // libusb's event thread
           return true;
         }
       }
@@ -158,6 +155,8 @@ bool GadgetLink::WaitHostSees(int ms) const {
     sleep();
   }
 }
+
+std::string GadgetLink::HostDevice() const { return configured_ ? config_->HostDevice() : std::string(); }
 
 std::string GadgetLink::Udc() const {
   std::lock_guard<std::mutex> g(lock_);
@@ -263,8 +262,11 @@ void GadgetLink::Deliver(const Chunk& c) {
 
 void GadgetLink::DoUnplug(bool replug) {
   if (config_->Bound()) ++vanishes_;
-  config_->Unbind();
+  // Not configured from before the host can notice: whoever waits for the
+  // device to come back must not take the one going away for it.
   Disabled();
+  lastUnplug_ = Clock::now().time_since_epoch().count();
+  config_->Unbind();
   replugAt_ = replug ? Clock::now() + std::chrono::milliseconds(options_.replugMs)
                      : Clock::time_point::max();
 }

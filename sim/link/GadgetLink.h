@@ -70,7 +70,13 @@ class GadgetLink {
   // through udev's events).
   bool WaitHostSees(int ms) const;
 
+  // The host's device in /sys/bus/usb/devices (a host in this machine),
+  // empty when it has none.
+  std::string HostDevice() const;
+
   int Vanishes() const { return vanishes_; }
+  // When the device was last unplugged (epoch: never).
+  Clock::time_point LastUnplug() const { return Clock::time_point(Clock::duration(lastUnplug_.load())); }
   std::string Udc() const;
 
  private:
@@ -103,6 +109,7 @@ class GadgetLink {
   std::atomic<bool> stop_{false};
   std::atomic<bool> configured_{false};
   std::atomic<int> vanishes_{0};
+  std::atomic<Clock::rep> lastUnplug_{0};
   mutable std::mutex lock_;
   std::deque<bool> plugRequests_;  // true: plug in, false: unplug; in order
   std::string udc_;

@@ -16,7 +16,14 @@ fi
 export TLX_SIM_USB=gadget
 # The stand-in must not come before the real libusb.
 unset LD_LIBRARY_PATH
+# Left out: two cases of the stand-in's own semantics. Its vanished device
+# is missing from one device list only (a gadget stays away until plugged
+# in again), and it drops answers due after the host closed its handle (a
+# real device cannot see a close: an answer that comes late reaches the
+# host's next read).
 FILTER='*/Hid:HidLinkTest.*:HidTransfer.*:PullOverHidTest.*:DownloadOverLinksTest.*:CommandTest.*:Signature.*:ThirdIdentityTest.*:UnknownIdentityTest.*'
+FILTER="$FILTER-HidLinkTest.VanishedDeviceTimesOutIsMissingOnceAndComesBack"
+FILTER="$FILTER:HidLinkTest.LateAnswerToAClosedHandleNeverReachesTheNextOne"
 failed=0
 for program in "$@"; do
   if [ -e /run/udev/control ]; then
