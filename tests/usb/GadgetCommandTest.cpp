@@ -103,7 +103,26 @@ TEST_F(GadgetCommands, CommandsWorkOnPortZero) {
     ms.push_back(MsSince(t0));
   }
   std::sort(ms.begin(), ms.end());
-  std::printf("TLX_CheckOnline through the gadget: median %.2f ms, max %.2f ms\n", ms[15], ms.back());
+  // Beside it, the bare round trip: one OUT and one IN transfer on a handle
+  // kept open.
+  std::vector<double> bare;
+  {
+    RawDevice dev;
+    ASSERT_TRUE(dev.Open());
+    unsigned char buf[1024];
+    for (int i = 0; i < 30; ++i) {
+      int got = 0;
+      double inMs = 0;
+      const SteadyClock::time_point t0 = SteadyClock::now();
+      ASSERT_EQ(0, dev.Out("\x1b[0CHECKR40", 1000));
+      ASSERT_EQ(0, dev.In(buf, 1024, 1000, &got, &inMs));
+      bare.push_back(MsSince(t0));
+    }
+  }
+  std::sort(bare.begin(), bare.end());
+  std::printf("TLX_CheckOnline through the gadget: median %.2f ms, max %.2f ms; bare libusb OUT+IN "
+              "round trip: median %.2f ms (ratio %.1f)\n",
+              ms[15], ms.back(), bare[15], ms[15] / bare[15]);
 }
 
 // The device goes at each step of a HID download (the switch command, the
