@@ -31,7 +31,9 @@ TEST(ProgramOptionsTest, DefaultsServeBothLinksWithThePleasantCustomer) {
   EXPECT_TRUE(o.customer.info.answers);
   EXPECT_EQ("B0F", o.customer.info.value);
   EXPECT_FALSE(o.terminal.pace);
-  if (std::getenv("TLX_SIM_USB") == nullptr) EXPECT_EQ(tlxsim::UsbFace::StandIn, o.terminal.usbFace);
+  if (std::getenv("TLX_SIM_USB") == nullptr) {
+    EXPECT_EQ(tlxsim::UsbFace::StandIn, o.terminal.usbFace);
+  }
 }
 
 TEST(ProgramOptionsTest, EveryOptionSetsItsValue) {
