@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <stdexcept>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -112,9 +113,14 @@ void GadgetConfig::RemoveStale() {
     if (name.rfind(kNamePrefix, 0) != 0) continue;
     const long pid = std::strtol(name.c_str() + std::strlen(kNamePrefix), nullptr, 10);
     if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-    // Its FunctionFS instance may still be mounted where the process left it.
     const std::string dir = std::string(kGadgetRoot) + "/" + name;
     WriteAttr(dir + "/UDC", "\n");
+    // Its FunctionFS instance may still be mounted where the process left it.
+    const std::string instance = "tlx" + name.substr(std::strlen(kNamePrefix));
+    std::ifstream mounts("/proc/self/mounts");
+    std::string source, target, type, rest;
+    while (mounts >> source >> target >> type && std::getline(mounts, rest))
+      if (type == "functionfs" && source == instance) ::umount2(target.c_str(), MNT_DETACH);
     TearDown(dir);
   }
 }
