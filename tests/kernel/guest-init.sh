@@ -23,7 +23,11 @@ fail() {
 . /guest.conf
 failed=
 for m in $MODULES; do
-  $BB modprobe "$m" || failed="$failed $m"
+  case "$m" in
+    dummy_hcd) set -- num=2 ;;  # two USB controllers: two gadgets at once
+    *) set -- ;;
+  esac
+  $BB modprobe "$m" "$@" || failed="$failed $m"
   if [ "$m" = virtio_console ]; then
     for i in 1 2 3 4 5 6 7 8 9 10; do [ -c /dev/hvc0 ] && break; $BB usleep 50000; done
     [ -c /dev/hvc0 ] && exec >/dev/hvc0 2>&1 </dev/null

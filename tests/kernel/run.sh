@@ -126,14 +126,28 @@ boot() {
   : "$t0"
 }
 
+# guest [OPTIONS --] PROGRAM ARGS: one command in the guest (options of
+# tlx-kernel-host run: -e NAME=VALUE, -u NAME).
 guest() {
-  "$HOST_TOOL" run "$RUNDIR" -t "${GUEST_LIMIT:-600}" -C "$BUILD" -- "$@"
+  case " $* " in
+    *" -- "*) "$HOST_TOOL" run "$RUNDIR" -t "${GUEST_LIMIT:-600}" -C "$BUILD" "$@" ;;
+    *) "$HOST_TOOL" run "$RUNDIR" -t "${GUEST_LIMIT:-600}" -C "$BUILD" -- "$@" ;;
+  esac
 }
 
 # The suites: the link layer's transport and session tests on the real
-# UART, HID through the library, and the command tests on both links.
-SELECT='^(link_transport_test|link_session_test|link_hid_test|commands_[a-z_]+_test)$'
-LOCKED='^(link_transport_test|link_session_test|link_hid_test|commands_[a-z_]+_test)$'
+# UARTs; the HID link, the command tests on both links and the virtual
+# terminal's HID cases with port 0 on its USB gadget (dummy_hcd) through
+# the kernel and the real libusb (the stand-in out of LD_LIBRARY_PATH); the
+# gadget's own tests. Every one of them uses the serial lines or the USB
+# controllers: one at a time.
+SELECT='^(link_transport_test|link_session_test|link_hid_test|commands_[a-z_]+_test|sim_links_test|usb_gadget_test)$'
+LOCKED=$SELECT
+# sim_links_test: its HID cases only, less two of the stand-in's own
+# semantics (its vanished device is missing from one list only; it drops
+# answers due after the host closed its handle, which a real device cannot
+# see).
+PICK_SIM='^(HidLinkTest|PullOverHidTest)\\.|^DownloadOverLinksTest\\.Hid'
 
 write_passes() {
   {
@@ -141,22 +155,27 @@ write_passes() {
     echo "set(RUNDIR \"$RUNDIR\")"
     echo "set(SELECT \"$SELECT\")"
     echo "set(LOCKED \"$LOCKED\")"
-    echo "set(EXCLUDED \"$HERE/excluded-tests\")"
-    echo "set(UNSET \"\")"
+    if [ "$ARCH" = amd64 ] && [ -x /lib/systemd/systemd-udevd ]; then
+      echo "set(EXCLUDED \"$HERE/excluded-tests\")"
+    else
+      echo "set(EXCLUDED \"$HERE/excluded-tests;$HERE/excluded-without-udev\")"
+    fi
+    echo "set(PICK_sim_links_test \"$PICK_SIM\")"
+    echo 'set(UNSET LD_LIBRARY_PATH)'
     if [ "$ARCH" = amd64 ]; then
       echo 'set(PASSES uart)'
       echo 'set(PASS_uart_PREFIX "")'
-      echo 'set(PASS_uart_ENV "TLXSIM_SERIAL_DEVICES=/dev/tlx-line-0,/dev/tlx-line-1")'
+      echo 'set(PASS_uart_ENV "TLXSIM_SERIAL_DEVICES=/dev/tlx-line-0,/dev/tlx-line-1;TLX_SIM_USB=gadget")'
       echo 'set(PASS_uart_ONLY "")'
     else
       # The 16550s under their default names, then the PL011 through
       # TLX_SERIAL_PATH (serial tests only; the virt machine has one).
       echo 'set(PASSES s16550 pl011)'
       echo 'set(PASS_s16550_PREFIX "")'
-      echo 'set(PASS_s16550_ENV "TLXSIM_SERIAL_DEVICES=/dev/tlx-line-0,/dev/tlx-line-1")'
+      echo 'set(PASS_s16550_ENV "TLXSIM_SERIAL_DEVICES=/dev/tlx-line-0,/dev/tlx-line-1;TLX_SIM_USB=gadget")'
       echo 'set(PASS_s16550_ONLY "")'
       echo 'set(PASS_pl011_PREFIX "pl011:")'
-      echo 'set(PASS_pl011_ENV "TLX_SERIAL_PATH=/dev/ttyAMA%d;TLXSIM_SERIAL_DEVICES=/dev/tlx-line-2")'
+      echo 'set(PASS_pl011_ENV "TLX_SERIAL_PATH=/dev/ttyAMA%d;TLXSIM_SERIAL_DEVICES=/dev/tlx-line-2;TLX_SIM_USB=gadget")'
       echo 'set(PASS_pl011_ONLY "^(SerialTransport|SessionTest|SerialTransfer)\\.|/Serial$|^CommandTest\\.(PinEntryTimesOut|InteractionLibraryTimeouts)$")'
     fi
   } >"$RUNDIR/passes.cmake"
@@ -170,15 +189,18 @@ case "$MODE" in
     write_passes
     cmake -DBUILD="$BUILD" -DOUT="$OUT" -DCONFIG="$RUNDIR/passes.cmake" -P "$HERE/make_ctest.cmake"
     if [ -s "$OUT/excluded.txt" ]; then
-      echo "tlx kernel: left out (tests/kernel/excluded-tests says why):"
+      echo "tlx kernel: left out (tests/kernel/excluded-* say why):"
       sed 's/^/  /' "$OUT/excluded.txt"
     fi
     cd "$OUT"
-    ctest -j "$(nproc)" --output-on-failure "$@"
+    # The guest is emulated on shared cores: a case that missed one of its
+    # timing windows (made for a machine running natively) gets one more go.
+    ctest -j "$(nproc)" --output-on-failure --repeat until-pass:2 "$@"
     ;;
   bench)
     boot
-    guest "$BUILD/bench/tlx-kernel-bench" "$@"
+    guest -e TLXSIM_SERIAL_DEVICES=/dev/tlx-line-0,/dev/tlx-line-1 -e TLX_SIM_USB=gadget \
+      -u LD_LIBRARY_PATH -- "$BUILD/bench/tlx-bench" --kernel "$@"
     ;;
   run)
     boot
