@@ -32,12 +32,7 @@ tlxsim::VirtualTerminalOptions GadgetOptions(uint16_t vendorId, uint16_t product
 
 void GadgetTest::SetUp() {
   TLX_NEED_GADGET();
-  StartTerminal(GadgetOptions());
-}
-
-void GadgetTest::StartTerminal(const tlxsim::VirtualTerminalOptions& options) {
-  if (terminal_) terminal_->Stop();
-  terminal_ = std::make_unique<tlxsim::VirtualTerminal>(options);
+  terminal_ = std::make_unique<tlxsim::VirtualTerminal>(Options());
   terminal_->Start();
 }
 

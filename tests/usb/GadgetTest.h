@@ -35,8 +35,10 @@ class GadgetTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  // Starts the terminal (in SetUp with the default options).
-  void StartTerminal(const tlxsim::VirtualTerminalOptions& options);
+  // The terminal SetUp starts (a fixture may serve other options): one
+  // gadget per test, made before this process's libusb looks, since
+  // without udevd libusb never hears of a gadget made later.
+  virtual tlxsim::VirtualTerminalOptions Options() const { return GadgetOptions(); }
   tlxsim::VirtualTerminal& terminal() { return *terminal_; }
 
   std::unique_ptr<tlxsim::VirtualTerminal> terminal_;

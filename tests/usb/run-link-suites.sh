@@ -24,6 +24,12 @@ unset LD_LIBRARY_PATH
 FILTER='*/Hid:HidLinkTest.*:HidTransfer.*:PullOverHidTest.*:DownloadOverLinksTest.*:CommandTest.*:Signature.*:ThirdIdentityTest.*:UnknownIdentityTest.*'
 FILTER="$FILTER-HidLinkTest.VanishedDeviceTimesOutIsMissingOnceAndComesBack"
 FILTER="$FILTER:HidLinkTest.LateAnswerToAClosedHandleNeverReachesTheNextOne"
+if [ ! -e /run/udev/control ]; then
+  # Without udevd libusb never hears of the device plugged in again after an
+  # unplug: the cases whose next command needs it are left out.
+  echo "no udevd: the unplug cases that need the device back are left out"
+  FILTER="$FILTER:Links/Unplug.*/Hid:CommandTest.SignaturePullCutByUnplugLeavesNoFile"
+fi
 failed=0
 for program in "$@"; do
   if [ -e /run/udev/control ]; then
