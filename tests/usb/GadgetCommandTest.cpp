@@ -130,7 +130,7 @@ TEST_F(GadgetCommands, CommandsWorkOnPortZero) {
 // unplug, no partial file on the terminal, and the command after the replug
 // works.
 TEST_F(GadgetCommands, UnplugAtEveryStepOfAHidDownload) {
-  if (!UdevRuns()) GTEST_SKIP() << "libusb hears of the replugged device through udev; no udevd";
+  if (!terminal().UsbReplugSeen()) GTEST_SKIP() << "no udevd: the replugged device is not seen";
   const std::string media = dir_ + "/film.bin";
   const std::string body(450000, 'f');
   WriteLocal(media, body);
@@ -157,7 +157,7 @@ TEST_F(GadgetCommands, UnplugAtEveryStepOfAHidDownload) {
 // The same at each packet of a pull (start, four data packets, end); a
 // pull whose first data never comes gives -5, a gone device included.
 TEST_F(GadgetCommands, UnplugAtEveryPacketOfAPull) {
-  if (!UdevRuns()) GTEST_SKIP() << "libusb hears of the replugged device through udev; no udevd";
+  if (!terminal().UsbReplugSeen()) GTEST_SKIP() << "no udevd: the replugged device is not seen";
   tlxsim::EngineImpl& impl = terminal().engine().Impl();
   impl.WriteTerminalFile("/tmp/pull.bin", std::string(10000, 'p'));
   const std::string local = dir_ + "/pulled.bin";
@@ -184,7 +184,7 @@ TEST_F(GadgetCommands, UnplugAtEveryPacketOfAPull) {
 // The signature's pull cut by an unplug: -2, neither file left, and the
 // next signature works.
 TEST_F(GadgetCommands, SignaturePullCutByUnplugLeavesNoFile) {
-  if (!UdevRuns()) GTEST_SKIP() << "libusb hears of the replugged device through udev; no udevd";
+  if (!terminal().UsbReplugSeen()) GTEST_SKIP() << "no udevd: the replugged device is not seen";
   std::string doc = dir_ + "/doc.pdf", image = dir_ + "/hw.png", data = dir_ + "/hw.xml";
   WriteLocal(doc, "%PDF-1.4 tiny");
   terminal().SetFault("PULLFILE", At(FaultKind::Vanish, 2));
@@ -203,7 +203,7 @@ TEST_F(GadgetCommands, SignaturePullCutByUnplugLeavesNoFile) {
 // command of the same process works. (Without udevd libusb never hears of
 // the device that came back: every later open gives -3.)
 TEST_F(GadgetCommands, ReplugWithinOneProcess) {
-  if (!UdevRuns()) GTEST_SKIP() << "libusb hears of the replugged device through udev; no udevd";
+  if (!terminal().UsbReplugSeen()) GTEST_SKIP() << "no udevd: the replugged device is not seen";
   char model[TLX_MODEL_SIZE] = {0};
   ASSERT_EQ(0, TLX_CheckOnline(0, 0, 9600, model));
   ASSERT_TRUE(terminal().UnplugUsb());

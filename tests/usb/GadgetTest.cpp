@@ -17,8 +17,6 @@ std::string GadgetUnavailable() {
   return {};
 }
 
-bool UdevRuns() { return ::access("/run/udev/control", F_OK) == 0; }
-
 tlxsim::VirtualTerminalOptions GadgetOptions(uint16_t vendorId, uint16_t productId,
                                              tlxsim::AnswerShape shape) {
   tlxsim::VirtualTerminalOptions o;

@@ -24,8 +24,6 @@ double MsSince(SteadyClock::time_point t0);
 
 // Why gadgets cannot be made here; empty when they can.
 std::string GadgetUnavailable();
-// True when udevd runs (libusb hears of replugged devices only through it).
-bool UdevRuns();
 
 // Options of a terminal on a gadget (no serial line).
 tlxsim::VirtualTerminalOptions GadgetOptions(uint16_t vendorId = 0x2FB0, uint16_t productId = 0x0101,
