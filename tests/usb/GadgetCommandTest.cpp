@@ -264,10 +264,19 @@ TEST(GadgetIdentities, TheTablesOrderWithTwoDevices) {
   TLX_NEED_GADGET();
   if (tlxsim::GadgetConfig::Controllers().size() < 2)
     GTEST_SKIP() << "two USB device controllers needed (modprobe dummy_hcd num=2)";
-  tlxsim::VirtualTerminal late(GadgetOptions(0x0483, 0x5750));
-  tlxsim::VirtualTerminal early(GadgetOptions(0x2FB0, 0x0102));
+  // Both plugged in before libusb first looks (without udevd it never
+  // hears of a device plugged in later).
+  tlxsim::VirtualTerminalOptions lateOptions = GadgetOptions(0x0483, 0x5750);
+  tlxsim::VirtualTerminalOptions earlyOptions = GadgetOptions(0x2FB0, 0x0102);
+  lateOptions.waitForHost = earlyOptions.waitForHost = false;
+  tlxsim::VirtualTerminal late(lateOptions);
+  tlxsim::VirtualTerminal early(earlyOptions);
   late.Start();
   early.Start();
+  ASSERT_TRUE(late.WaitUsbEnumerated());
+  ASSERT_TRUE(early.WaitUsbEnumerated());
+  ASSERT_TRUE(late.WaitUsbPresent());
+  ASSERT_TRUE(early.WaitUsbPresent());
   EXPECT_NE(late.Udc(), early.Udc());
   char model[TLX_MODEL_SIZE] = {0};
   ASSERT_EQ(0, TLX_CheckOnline(0, 0, 9600, model));
