@@ -130,7 +130,7 @@ TEST_F(GadgetCommands, CommandsWorkOnPortZero) {
 // unplug, no partial file on the terminal, and the command after the replug
 // works.
 TEST_F(GadgetCommands, UnplugAtEveryStepOfAHidDownload) {
-  if (!UdevRuns()) GTEST_SKIP() << "libusb hears of the replugged device through udev; no udevd";
+  if (!terminal().UsbReplugSeen()) GTEST_SKIP() << "no udevd: the replugged device is not seen";
   const std::string media = dir_ + "/film.bin";
   const std::string body(450000, 'f');
   WriteLocal(media, body);
@@ -157,7 +157,7 @@ TEST_F(GadgetCommands, UnplugAtEveryStepOfAHidDownload) {
 // The same at each packet of a pull (start, four data packets, end); a
 // pull whose first data never comes gives -5, a gone device included.
 TEST_F(GadgetCommands, UnplugAtEveryPacketOfAPull) {
-  if (!UdevRuns()) GTEST_SKIP() << "libusb hears of the replugged device through udev; no udevd";
+  if (!terminal().UsbReplugSeen()) GTEST_SKIP() << "no udevd: the replugged device is not seen";
   tlxsim::EngineImpl& impl = terminal().engine().Impl();
   impl.WriteTerminalFile("/tmp/pull.bin", std::string(10000, 'p'));
   const std::string local = dir_ + "/pulled.bin";
@@ -184,7 +184,7 @@ TEST_F(GadgetCommands, UnplugAtEveryPacketOfAPull) {
 // The signature's pull cut by an unplug: -2, neither file left, and the
 // next signature works.
 TEST_F(GadgetCommands, SignaturePullCutByUnplugLeavesNoFile) {
-  if (!UdevRuns()) GTEST_SKIP() << "libusb hears of the replugged device through udev; no udevd";
+  if (!terminal().UsbReplugSeen()) GTEST_SKIP() << "no udevd: the replugged device is not seen";
   std::string doc = dir_ + "/doc.pdf", image = dir_ + "/hw.png", data = dir_ + "/hw.xml";
   WriteLocal(doc, "%PDF-1.4 tiny");
   terminal().SetFault("PULLFILE", At(FaultKind::Vanish, 2));
@@ -200,29 +200,24 @@ TEST_F(GadgetCommands, SignaturePullCutByUnplugLeavesNoFile) {
 }
 
 // Unplugged, the device cannot be opened; plugged in again, the next
-// command of the same process works.
+// command of the same process works. (Without udevd libusb never hears of
+// the device that came back: every later open gives -3.)
 TEST_F(GadgetCommands, ReplugWithinOneProcess) {
+  if (!terminal().UsbReplugSeen()) GTEST_SKIP() << "no udevd: the replugged device is not seen";
   char model[TLX_MODEL_SIZE] = {0};
   ASSERT_EQ(0, TLX_CheckOnline(0, 0, 9600, model));
   ASSERT_TRUE(terminal().UnplugUsb());
-  for (int i = 0; i < 200 && !terminal().engine().Impl().storageDir.empty() &&
-                  !tlxsim::GadgetConfig::Controllers().empty();
-       ++i) {
-    char version[TLX_VERSION_SIZE] = {0};
-    if (TLX_GetVer(0, 0, 9600, version) == -3) break;  // the host has let go of it
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  // The host lets go of it within moments.
+  int rc = 0;
   char version[TLX_VERSION_SIZE] = {0};
-  EXPECT_EQ(-3, TLX_GetVer(0, 0, 9600, version));
+  for (int i = 0; i < 100 && rc != -3; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    rc = TLX_GetVer(0, 0, 9600, version);
+  }
+  EXPECT_EQ(-3, rc);
   ASSERT_TRUE(terminal().ReplugUsb());
   ASSERT_TRUE(terminal().WaitUsbPresent());
-  const int rc = TLX_GetVer(0, 0, 9600, version);
-  if (!UdevRuns()) {
-    // Without udevd libusb never hears of the device that came back.
-    std::printf("replug without udevd: the next command gave %d\n", rc);
-    GTEST_SKIP() << "libusb hears of the replugged device through udev; no udevd";
-  }
-  EXPECT_EQ(0, rc);
+  EXPECT_EQ(0, TLX_GetVer(0, 0, 9600, version));
   EXPECT_STREQ("TLX-1.4.2", version);
 }
 
@@ -269,10 +264,19 @@ TEST(GadgetIdentities, TheTablesOrderWithTwoDevices) {
   TLX_NEED_GADGET();
   if (tlxsim::GadgetConfig::Controllers().size() < 2)
     GTEST_SKIP() << "two USB device controllers needed (modprobe dummy_hcd num=2)";
-  tlxsim::VirtualTerminal late(GadgetOptions(0x0483, 0x5750));
-  tlxsim::VirtualTerminal early(GadgetOptions(0x2FB0, 0x0102));
+  // Both plugged in before libusb first looks (without udevd it never
+  // hears of a device plugged in later).
+  tlxsim::VirtualTerminalOptions lateOptions = GadgetOptions(0x0483, 0x5750);
+  tlxsim::VirtualTerminalOptions earlyOptions = GadgetOptions(0x2FB0, 0x0102);
+  lateOptions.waitForHost = earlyOptions.waitForHost = false;
+  tlxsim::VirtualTerminal late(lateOptions);
+  tlxsim::VirtualTerminal early(earlyOptions);
   late.Start();
   early.Start();
+  ASSERT_TRUE(late.WaitUsbEnumerated());
+  ASSERT_TRUE(early.WaitUsbEnumerated());
+  ASSERT_TRUE(late.WaitUsbPresent());
+  ASSERT_TRUE(early.WaitUsbPresent());
   EXPECT_NE(late.Udc(), early.Udc());
   char model[TLX_MODEL_SIZE] = {0};
   ASSERT_EQ(0, TLX_CheckOnline(0, 0, 9600, model));

@@ -17,8 +17,6 @@ std::string GadgetUnavailable() {
   return {};
 }
 
-bool UdevRuns() { return ::access("/run/udev/control", F_OK) == 0; }
-
 tlxsim::VirtualTerminalOptions GadgetOptions(uint16_t vendorId, uint16_t productId,
                                              tlxsim::AnswerShape shape) {
   tlxsim::VirtualTerminalOptions o;
@@ -32,12 +30,7 @@ tlxsim::VirtualTerminalOptions GadgetOptions(uint16_t vendorId, uint16_t product
 
 void GadgetTest::SetUp() {
   TLX_NEED_GADGET();
-  StartTerminal(GadgetOptions());
-}
-
-void GadgetTest::StartTerminal(const tlxsim::VirtualTerminalOptions& options) {
-  if (terminal_) terminal_->Stop();
-  terminal_ = std::make_unique<tlxsim::VirtualTerminal>(options);
+  terminal_ = std::make_unique<tlxsim::VirtualTerminal>(Options());
   terminal_->Start();
 }
 

@@ -24,8 +24,6 @@ double MsSince(SteadyClock::time_point t0);
 
 // Why gadgets cannot be made here; empty when they can.
 std::string GadgetUnavailable();
-// True when udevd runs (libusb hears of replugged devices only through it).
-bool UdevRuns();
 
 // Options of a terminal on a gadget (no serial line).
 tlxsim::VirtualTerminalOptions GadgetOptions(uint16_t vendorId = 0x2FB0, uint16_t productId = 0x0101,
@@ -35,8 +33,10 @@ class GadgetTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  // Starts the terminal (in SetUp with the default options).
-  void StartTerminal(const tlxsim::VirtualTerminalOptions& options);
+  // The terminal SetUp starts (a fixture may serve other options): one
+  // gadget per test, made before this process's libusb looks, since
+  // without udevd libusb never hears of a gadget made later.
+  virtual tlxsim::VirtualTerminalOptions Options() const { return GadgetOptions(); }
   tlxsim::VirtualTerminal& terminal() { return *terminal_; }
 
   std::unique_ptr<tlxsim::VirtualTerminal> terminal_;

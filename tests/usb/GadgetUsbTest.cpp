@@ -25,6 +25,18 @@ const std::string kCheck = "\x1b[0CHECKR40";
 
 class GadgetUsb : public GadgetTest {};
 
+class GadgetUsbShort : public GadgetTest {
+  tlxsim::VirtualTerminalOptions Options() const override {
+    return GadgetOptions(0x2FB0, 0x0101, AnswerShape::Short);
+  }
+};
+
+class GadgetUsbPacket : public GadgetTest {
+  tlxsim::VirtualTerminalOptions Options() const override {
+    return GadgetOptions(0x2FB0, 0x0101, AnswerShape::Packet);
+  }
+};
+
 TEST_F(GadgetUsb, EnumeratesAsHidWithBulkEndpoints) {
   RawDevice dev;
   ASSERT_TRUE(dev.Open());
@@ -86,8 +98,7 @@ TEST_F(GadgetUsb, FlushTransferWithAndWithoutPendingBytes) {
   EXPECT_EQ(0, got);
 }
 
-TEST_F(GadgetUsb, ShortAnswersEndTheTransferAtOnce) {
-  StartTerminal(GadgetOptions(0x2FB0, 0x0101, AnswerShape::Short));
+TEST_F(GadgetUsbShort, ShortAnswersEndTheTransferAtOnce) {
   // An answer of exactly one packet: the short shape adds a zero-length
   // packet, so that it ends the transfer too.
   {
@@ -113,8 +124,7 @@ TEST_F(GadgetUsb, ShortAnswersEndTheTransferAtOnce) {
 
 // One full packet and no zero-length packet: the host's 1024-byte transfer
 // waits its whole timeout and then reports the 512 bytes it has.
-TEST_F(GadgetUsb, OnePacketAnswerWaitsForTheTimeout) {
-  StartTerminal(GadgetOptions(0x2FB0, 0x0101, AnswerShape::Packet));
+TEST_F(GadgetUsbPacket, OnePacketAnswerWaitsForTheTimeout) {
   RawDevice dev;
   ASSERT_TRUE(dev.Open());
   unsigned char buf[1024];

@@ -6,7 +6,8 @@
 # elsewhere. Only the cases on the HID link run (parameter "Hid", and the
 # HID-only cases). With udevd each program runs once; without it libusb
 # never hears of a gadget made after its start, so every case runs in a
-# process of its own.
+# process of its own (and the cases that need the device back after an
+# unplug skip themselves).
 #   run-link-suites.sh TEST_PROGRAM...
 if [ "$(id -u)" != 0 ] || [ ! -d /sys/kernel/config/usb_gadget ] ||
    [ -z "$(ls /sys/class/udc 2>/dev/null)" ]; then
