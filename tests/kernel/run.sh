@@ -155,11 +155,7 @@ write_passes() {
     echo "set(RUNDIR \"$RUNDIR\")"
     echo "set(SELECT \"$SELECT\")"
     echo "set(LOCKED \"$LOCKED\")"
-    if [ "$ARCH" = amd64 ] && [ -x /lib/systemd/systemd-udevd ]; then
-      echo "set(EXCLUDED \"$HERE/excluded-tests\")"
-    else
-      echo "set(EXCLUDED \"$HERE/excluded-tests;$HERE/excluded-without-udev\")"
-    fi
+    echo "set(EXCLUDED \"$HERE/excluded-tests\")"
     echo "set(PICK_sim_links_test \"$PICK_SIM\")"
     echo 'set(UNSET LD_LIBRARY_PATH)'
     if [ "$ARCH" = amd64 ]; then
@@ -189,7 +185,7 @@ case "$MODE" in
     write_passes
     cmake -DBUILD="$BUILD" -DOUT="$OUT" -DCONFIG="$RUNDIR/passes.cmake" -P "$HERE/make_ctest.cmake"
     if [ -s "$OUT/excluded.txt" ]; then
-      echo "tlx kernel: left out (tests/kernel/excluded-* say why):"
+      echo "tlx kernel: left out (tests/kernel/excluded-tests says why):"
       sed 's/^/  /' "$OUT/excluded.txt"
     fi
     cd "$OUT"
