@@ -53,6 +53,7 @@ cleanup() {
     wait "$QEMU_PID" 2>/dev/null || true
   fi
   [ -z "$SERVE_PID" ] || { kill "$SERVE_PID" 2>/dev/null || true; wait "$SERVE_PID" 2>/dev/null || true; }
+  [ ! -s "$RUNDIR/serve.log" ] || cat "$RUNDIR/serve.log" >&2  # bytes a UART did not take
   [ -z "$WATCHDOG_PID" ] || { kill "$WATCHDOG_PID" 2>/dev/null || true; wait "$WATCHDOG_PID" 2>/dev/null || true; }
   rm -rf "$RUNDIR"
   exit "$rc"
@@ -101,7 +102,7 @@ boot() {
       -device "virtserialport,chardev=line$n,name=tlx.line.$n")
     pairs+=("uart$n" "line$n")
   done
-  local t0=$SECONDS start
+  local start
   start=$(date +%s%N)
   "${args[@]}" >"$RUNDIR/qemu.log" 2>&1 &
   QEMU_PID=$!
@@ -123,7 +124,6 @@ boot() {
   fi
   BOOT_MS=$((($(date +%s%N) - start) / 1000000))
   echo "tlx kernel: $(cat "$GUEST/release") ($ARCH, $accel) up in $((BOOT_MS / 1000)).$(printf %03d $((BOOT_MS % 1000))) s"
-  : "$t0"
 }
 
 # guest [OPTIONS --] PROGRAM ARGS: one command in the guest (options of
