@@ -172,7 +172,7 @@ write_passes() {
       echo 'set(PASS_s16550_ONLY "")'
       echo 'set(PASS_pl011_PREFIX "pl011:")'
       echo 'set(PASS_pl011_ENV "TLX_SERIAL_PATH=/dev/ttyAMA%d;TLXSIM_SERIAL_DEVICES=/dev/tlx-line-2;TLX_SIM_USB=gadget")'
-      echo 'set(PASS_pl011_ONLY "^(SerialTransport|SessionTest|SerialTransfer)\\.|/Serial$|^CommandTest\\.(PinEntryTimesOut|InteractionLibraryTimeouts)$")'
+      echo 'set(PASS_pl011_ONLY "^(SerialTransport|SessionTest|SerialTransfer)\\.|/Serial( |$)|^CommandTest\\.(PinEntryTimesOut|InteractionLibraryTimeouts)$")'
     fi
   } >"$RUNDIR/passes.cmake"
 }
