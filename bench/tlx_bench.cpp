@@ -14,6 +14,7 @@
 #include "VirtualTerminal.h"
 #include "bench_data.h"
 #include "bench_floor.h"
+#include "bench_kernel.h"
 #include "bench_paced.h"
 #include "bench_stats.h"
 #include "tlxdev.h"
@@ -34,16 +35,18 @@ void ZeroThinkTime(tlxsim::VirtualTerminal& vt) {
 
 int main(int argc, char** argv) {
   int rounds = 200;
-  bool paced = false;
+  bool paced = false, kernel = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--paced") {
       paced = true;
+    } else if (arg == "--kernel") {
+      kernel = true;
     } else if (!arg.empty() && arg.find_first_not_of("0123456789") == std::string::npos &&
                arg.size() < 7 && std::atoi(arg.c_str()) > 0) {
       rounds = std::atoi(arg.c_str());
     } else {
-      std::fprintf(stderr, "tlx-bench: unknown argument %s\nusage: tlx-bench [ROUNDS] [--paced]\n",
+      std::fprintf(stderr, "tlx-bench: unknown argument %s\nusage: tlx-bench [ROUNDS] [--paced | --kernel]\n",
                    arg.c_str());
       return 2;
     }
@@ -64,6 +67,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   ZeroThinkTime(vt);
+  if (kernel) return RunKernel(vt, rounds);
   const int serial = vt.serialPort();
   char scratchTmpl[] = "/tmp/tlx-bench-XXXXXX";
   const std::string scratch = mkdtemp(scratchTmpl);

@@ -18,6 +18,10 @@ namespace tlxsim {
 
 using namespace usbproto;
 
+namespace {
+constexpr size_t kStandInPacket = 512;  // the stand-in's bus: high speed
+}  // namespace
+
 HidServer::HidServer(Engine& engine, std::string socketPath, uint16_t vendorId,
                      uint16_t productId)
     : engine_(engine), path_(std::move(socketPath)), vendorId_(vendorId), productId_(productId) {}
@@ -193,16 +197,12 @@ void HidServer::Deliver(const Chunk& c) {
     return;
   }
   if (claimedBy_ < 0) return;  // nobody listens: the report goes nowhere
-  for (size_t off = 0; off < c.bytes.size(); off += kReportSize) {
-    unsigned char report[kReportSize] = {};
-    size_t n = std::min(kReportSize, c.bytes.size() - off);
-    std::memcpy(report, c.bytes.data() + off, n);
+  for (const std::string& piece : ShapeAnswer(c.bytes, shape_, kStandInPacket)) {
     if (paced_) {
-      transfers_.push_back(Transfer{OnTheBus(kReportSize), claimedBy_, false,
-                                    std::string(reinterpret_cast<char*>(report), kReportSize)});
+      transfers_.push_back(Transfer{OnTheBus(piece.size()), claimedBy_, false, piece});
       continue;
     }
-    if (!SendFrame(claimedBy_, kReport, report, sizeof report)) {
+    if (!SendFrame(claimedBy_, kReport, piece.data(), piece.size())) {
       Drop(claimedBy_);
       return;
     }

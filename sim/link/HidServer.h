@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "AnswerShape.h"
 #include "Engine.h"
 #include "Wakeup.h"
 
@@ -35,6 +36,9 @@ class HidServer {
   // 1 ms frame per bulk transfer, 64 bytes per packet, 19 packets a frame).
   void SetPaced(bool paced) { paced_ = paced; }
   bool Paced() const { return paced_; }
+  // Before Start(): how answers are cut into IN transfers (default: whole
+  // 1024-byte reports), as on the gadget.
+  void SetAnswerShape(AnswerShape shape) { shape_ = shape; }
 
   const std::string& SocketPath() const { return path_; }
   // Number of times the device vanished.
@@ -77,6 +81,7 @@ class HidServer {
     bool vanish = false;  // the device goes once the transfers before have ended
   };
   bool paced_ = false;
+  AnswerShape shape_ = AnswerShape::Padded;
   Clock::time_point busEpoch_{};  // start of frame 0
   long long lastFrame_ = -1;       // the frame the last transfer ended in
   std::deque<Transfer> transfers_;

@@ -58,7 +58,50 @@ SerialLink::SerialLink(Engine& engine, std::string dir, std::vector<int> ports)
 
 SerialLink::~SerialLink() { Stop(); }
 
-std::string SerialLink::PathPattern() const { return dir_ + "/ttyS%d"; }
+std::string SerialLink::PathPattern() const {
+  return OnDevice() ? hostPattern_ : dir_ + "/ttyS%d";
+}
+
+void SerialLink::UseDevice(std::string device, std::string hostPath, std::string pattern) {
+  device_ = std::move(device);
+  hostPath_ = std::move(hostPath);
+  hostPattern_ = std::move(pattern);
+}
+
+void SerialLink::OpenLine() {
+  if (OnDevice())
+    OpenDevice();
+  else
+    OpenPty();
+}
+
+void SerialLink::OpenDevice() {
+  int fd = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    throw std::runtime_error("cannot open serial device " + device_ + ": " + std::strerror(errno));
+  if (::isatty(fd)) {
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    ::tcsetattr(fd, TCSANOW, &t);
+    ::tcflush(fd, TCIOFLUSH);
+  }
+  // What is still on its way from before (a previous session, a machine's
+  // firmware) is not for this terminal: drop it until the line is quiet.
+  char buf[4096];
+  for (;;) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) break;
+    if (::read(fd, buf, sizeof buf) <= 0) break;
+  }
+  master_ = fd;
+  {
+    std::lock_guard<std::mutex> g(pathLock_);
+    slavePath_ = hostPath_;
+  }
+  WatchSlave();
+}
 
 std::string SerialLink::SlavePath() const {
   std::lock_guard<std::mutex> g(pathLock_);
@@ -100,8 +143,8 @@ void SerialLink::WatchSlave() {
   if (inotify_ < 0) inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (inotify_ < 0) return;  // close detection is a nicety; the line works without
   if (watch_ >= 0) ::inotify_rm_watch(inotify_, watch_);
-  // Our own descriptor was opened before the watch, so every close seen here
-  // is a host's.
+  // Our own descriptor was opened before the watch (on a device we hold
+  // none of the host's end), so every close seen here is a host's.
   watch_ = ::inotify_add_watch(inotify_, SlavePath().c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE);
 }
 
@@ -160,8 +203,8 @@ void SerialLink::ClosePty() {
 
 void SerialLink::Start() {
   if (thread_.joinable()) return;
-  ::mkdir(dir_.c_str(), 0700);
-  OpenPty();
+  if (!OnDevice()) ::mkdir(dir_.c_str(), 0700);
+  OpenLine();
   stop_ = false;
   thread_ = std::thread([this] { Run(); });
 }
@@ -174,7 +217,8 @@ void SerialLink::Stop() {
   ClosePty();
   if (inotify_ >= 0) ::close(inotify_);
   inotify_ = -1;
-  for (int port : ports_) ::unlink(LinkName(dir_, port).c_str());
+  if (!OnDevice())
+    for (int port : ports_) ::unlink(LinkName(dir_, port).c_str());
 }
 
 void SerialLink::ReadMaster() {
@@ -211,6 +255,10 @@ void SerialLink::Run() {
     int r = ::ppoll(fds, inotify_ >= 0 ? 3 : 2, &timeout, nullptr);
     if (r < 0 && errno != EINTR) break;
     if (stop_) break;
+    // A device whose other end went away (a virtual machine's channel
+    // without its host side) reports a hangup until it is back.
+    if (OnDevice() && (fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLIN))
+      ::usleep(10000);
     if (fds[1].revents & POLLIN) wake_.Clear();
     // Closes first, then the bytes: the close event is queued when the host
     // closes, while its bytes reach the master through the tty layer a
@@ -224,6 +272,12 @@ void SerialLink::Run() {
     const Clock::time_point now = Clock::now();
     std::vector<Chunk> due = engine_.Poll(Link::Serial, now, &next);
     for (const Chunk& c : due) {
+      if (c.hangup && OnDevice()) {
+        engine_.LinkClosed(Link::Serial);
+        pending_.clear();
+        out_.Clear();
+        continue;
+      }
       if (c.hangup) {
         // Drop the line: the host's open descriptor sees the hangup, and the
         // next open of the same path finds a fresh line. The new line is

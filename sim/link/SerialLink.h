@@ -3,6 +3,11 @@
 // TLX_SERIAL_PATH=<dir>/ttyS%d opens it like a real serial port. A thread
 // moves bytes between the master side and the engine. When the host closes
 // the slave, the engine hears of it (LinkClosed), as on the USB side.
+//
+// Or the far end of a real line (UseDevice): a device whose bytes travel to
+// and from the serial port the host opens, e.g. a UART or channel joined to
+// the host's UART by a virtual machine. The host's device is watched for
+// its closes the same way.
 #ifndef TLXSIM_SERIALLINK_H
 #define TLXSIM_SERIALLINK_H
 
@@ -32,7 +37,15 @@ class SerialLink {
   // Ends the thread, closes the pty and removes the links.
   void Stop();
 
-  // Pattern for TLX_SERIAL_PATH: "<dir>/ttyS%d".
+  // Before Start(): serve the line on `device` (opened raw, never blocking)
+  // instead of a pty. `hostPath` is the device the host opens for the served
+  // port, `pattern` its naming (as TLX_SERIAL_PATH); no links are made. A
+  // real line cannot be hung up from this end: a hangup chunk only drops
+  // what was due.
+  void UseDevice(std::string device, std::string hostPath, std::string pattern);
+  bool OnDevice() const { return !device_.empty(); }
+
+  // Pattern for TLX_SERIAL_PATH: "<dir>/ttyS%d" (on a device: the host's).
   std::string PathPattern() const;
   // Path of the current slave (changes after a hangup).
   std::string SlavePath() const;
@@ -49,7 +62,9 @@ class SerialLink {
   long LineRate() const;
 
  private:
+  void OpenLine();  // the pty, or the device
   void OpenPty();   // new master/slave pair, links re-pointed
+  void OpenDevice();
   void ClosePty();
   void Run();
   void ReadMaster();
@@ -68,6 +83,9 @@ class SerialLink {
   int watch_ = -1;
   mutable std::mutex pathLock_;
   std::string slavePath_;
+  std::string device_;       // UseDevice: the line's far end
+  std::string hostPath_;     // UseDevice: what the host opens
+  std::string hostPattern_;  // UseDevice: the host's naming
   std::string pending_;  // answer bytes the pty did not take yet
   bool paced_ = false;
   PacedLine in_;   // paced: host bytes on their way to the engine

@@ -66,6 +66,11 @@ std::string Usage(const char* program) {
     << "  --serial-ports N[,N...]   serial port numbers served (default 1 = ttyS0)\n"
     << "  --usb-id VID:PID          USB ids in hex (default 2fb0:0101)\n"
     << "  --no-serial | --no-usb    leave a link out\n"
+    << "  --gadget                  USB through a real device controller (configfs,\n"
+    << "                            FunctionFS; root) instead of the libusb stand-in\n"
+    << "  --udc NAME                the controller (default: the first free one)\n"
+    << "  --answer-shape SHAPE      short, padded (default) or packet\n"
+    << "  --replug-ms MS            after a vanish, plug in again MS later (-1: never)\n"
     << "  --pace                    keep the real line's pace: serial bytes at the host's\n"
     << "                            rate, USB transfers on full-speed frame timing\n"
     << "  --INTERACTION-answer V    the customer's answer\n"
@@ -118,6 +123,27 @@ bool ParseOptions(int argc, char** argv, ProgramOptions* out, std::string* error
       out->terminal.serial = false;
     } else if (arg == "--no-usb") {
       out->terminal.hid = false;
+    } else if (arg == "--gadget") {
+      out->terminal.usbFace = UsbFace::Gadget;
+    } else if (arg == "--udc") {
+      if (!value(i, &out->terminal.gadget.udc)) return false;
+      out->terminal.usbFace = UsbFace::Gadget;
+    } else if (arg == "--answer-shape") {
+      if (!value(i, &v)) return false;
+      if (!ParseAnswerShape(v, &out->terminal.gadget.shape)) {
+        *error = "--answer-shape takes short, padded or packet";
+        return false;
+      }
+      out->terminal.usbFace = UsbFace::Gadget;
+    } else if (arg == "--replug-ms") {
+      long ms = 0;
+      if (!value(i, &v)) return false;
+      if (!ParseInt(v, 10, -1, 3600000, &ms)) {
+        *error = "--replug-ms takes milliseconds (-1..3600000)";
+        return false;
+      }
+      out->terminal.gadget.replugMs = static_cast<int>(ms);
+      out->terminal.usbFace = UsbFace::Gadget;
     } else if (arg == "--pace") {
       out->terminal.pace = true;
     } else if (arg == "--env-file") {
@@ -156,6 +182,14 @@ bool ParseOptions(int argc, char** argv, ProgramOptions* out, std::string* error
       *error = "unknown option: " + arg;
       return false;
     }
+  }
+  if (out->terminal.usbFace == UsbFace::Gadget && !out->terminal.hid) {
+    *error = "--no-usb leaves the gadget nothing to serve";
+    return false;
+  }
+  if (out->terminal.usbFace == UsbFace::Gadget && out->terminal.pace) {
+    *error = "--pace is for the stand-in: a gadget's bus keeps its own pace";
+    return false;
   }
   if (!out->terminal.serial && !out->terminal.hid) {
     *error = "--no-serial and --no-usb leave nothing to serve";

@@ -96,7 +96,11 @@ bool Announce(const VirtualTerminal& terminal, const ProgramOptions& options,
     ready += ", serial port";
     for (int p : options.terminal.serialPorts) ready += ' ' + std::to_string(p);
   }
-  if (options.terminal.hid) ready += ", USB port 0";
+  if (terminal.UsesGadget())
+    ready += ", USB gadget on " + terminal.Udc() + " (" +
+             AnswerShapeName(options.terminal.gadget.shape) + " answers)";
+  else if (options.terminal.hid)
+    ready += ", USB port 0";
   if (options.terminal.pace) ready += ", paced";
   PrintLine(ready + "; storage " + terminal.storageDir());
   return true;

@@ -29,6 +29,9 @@ int main(int argc, char** argv) {
   sigset_t stopSignals = BlockStopSignals();
 
   options.terminal.setEnvironment = false;
+  // A desktop at the other end of a board's device port plugs it in when
+  // it likes: tlx-sim does not wait for a host.
+  options.terminal.waitForHost = false;
   VirtualTerminal terminal(options.terminal);
   terminal.engine().SetCustomer(options.customer);
   terminal.engine().SetLogger(StdoutLogger());

@@ -17,6 +17,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr unsigned char kEndpointOut = 0x02;
 constexpr unsigned char kEndpointIn = 0x81;
+constexpr size_t kMaxPacket = 512;  // bulk at high speed
 
 // Waits for the answer to a request. Reports that come before it (a device
 // that sends from the moment its interface is claimed) are kept for the
@@ -54,7 +55,16 @@ bool TakeFrame(libusb_device_handle* h) {
     h->gone = true;
     return false;
   }
-  if (type == usbproto::kReport) h->reports.emplace_back(reinterpret_cast<char*>(buf), n);
+  if (type == usbproto::kReport) {
+    // A piece the terminal sent goes on the bus as packets; an empty one is
+    // a zero-length packet.
+    size_t off = 0;
+    do {
+      const size_t len = n - off < kMaxPacket ? n - off : kMaxPacket;
+      h->packets.emplace_back(reinterpret_cast<char*>(buf) + off, len);
+      off += len;
+    } while (off < n);
+  }
   if (type == usbproto::kOutDone) ++h->outDone;
   return true;
 }
@@ -115,17 +125,31 @@ int TransferIn(libusb_device_handle* h, unsigned char* data, int length, int* tr
                unsigned int timeoutMs) {
   if (length < static_cast<int>(usbproto::kReportSize) || data == nullptr)
     return LIBUSB_ERROR_INVALID_PARAM;
-  // A report that has already arrived is delivered even with the shortest
+  // Packets that have already arrived are delivered even with the shortest
   // timeout (the host's flush uses 1 ms).
   Drain(h);
-  int r = WaitUntil(h, timeoutMs, [h] { return !h->reports.empty(); });
-  if (r != LIBUSB_SUCCESS) return r;
-  const std::string report = std::move(h->reports.front());
-  h->reports.pop_front();
-  const size_t n = report.size() < static_cast<size_t>(length) ? report.size() : length;
-  std::memcpy(data, report.data(), n);
-  *transferred = static_cast<int>(n);
-  return LIBUSB_SUCCESS;
+  if (h->gone) return LIBUSB_ERROR_NO_DEVICE;
+  // As on the bus: the transfer takes packets until it is full or a short
+  // packet (a zero-length one included) ends it. A timeout keeps what came.
+  size_t got = 0;
+  bool ended = false;
+  auto take = [&] {
+    while (!ended && !h->packets.empty()) {
+      const std::string p = std::move(h->packets.front());
+      h->packets.pop_front();
+      const size_t n = p.size() < static_cast<size_t>(length) - got ? p.size() : length - got;
+      std::memcpy(data + got, p.data(), n);
+      got += n;
+      if (p.size() < kMaxPacket || got == static_cast<size_t>(length)) ended = true;
+    }
+    return ended;
+  };
+  int r = WaitUntil(h, timeoutMs, take);
+  *transferred = static_cast<int>(got);
+  // A device that goes while the transfer waits fails it with an I/O error;
+  // the transfers after it find no device.
+  if (r == LIBUSB_ERROR_NO_DEVICE) return LIBUSB_ERROR_IO;
+  return r;
 }
 
 }  // namespace

@@ -29,7 +29,9 @@ struct libusb_device_handle {
   bool gone = false;                 // the device vanished
   bool paced = false;                // OUT transfers end when the terminal says so
   uint64_t outSent = 0, outDone = 0; // paced: OUT reports sent / completions read
-  std::deque<std::string> reports;   // IN reports already read off the socket
+  // IN packets already read off the socket (512 bytes each, the last of a
+  // piece shorter; an empty one is a zero-length packet).
+  std::deque<std::string> packets;
   std::mutex lock;
 };
 

@@ -1,25 +1,54 @@
 #include "pty_peer.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <stdexcept>
 
 PtyPeer::PtyPeer() {
-  char name[256] = {0};
-  if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-    throw std::runtime_error("openpty failed");
-  slaveName_ = name;
-  for (const char* link : {"tty0", "tty1"}) {
-    if (symlink(name, dir_.file(link).c_str()) != 0) throw std::runtime_error("symlink failed");
-  }
   if (const char* old = getenv("TLX_SERIAL_PATH")) {
     hadEnv_ = true;
     oldEnv_ = old;
   }
+  const char* devices = getenv("TLXSIM_SERIAL_DEVICES");
+  const std::string farEnd = devices != nullptr ? std::string(devices).substr(0, std::string(devices).find(',')) : "";
+  if (farEnd.empty())
+    OpenPty();
+  else
+    OpenRealLine(farEnd);
+  for (const char* link : {"tty0", "tty1"}) {
+    if (symlink(slaveName_.c_str(), dir_.file(link).c_str()) != 0)
+      throw std::runtime_error("symlink failed");
+  }
   setenv("TLX_SERIAL_PATH", (dir_.path() + "/tty%d").c_str(), 1);
+}
+
+void PtyPeer::OpenPty() {
+  char name[256] = {0};
+  if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+    throw std::runtime_error("openpty failed");
+  slaveName_ = name;
+}
+
+void PtyPeer::OpenRealLine(const std::string& farEnd) {
+  std::string pattern = hadEnv_ ? oldEnv_ : "/dev/ttyS%d";
+  const size_t at = pattern.find("%d");
+  if (at == std::string::npos) throw std::runtime_error("no %d in TLX_SERIAL_PATH");
+  slaveName_ = pattern.replace(at, 2, "0");
+  master_ = open(farEnd.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  slave_ = open(slaveName_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (master_ < 0 || slave_ < 0) throw std::runtime_error("cannot open " + farEnd + " and " + slaveName_);
+  if (isatty(master_)) {
+    termios t;
+    tcgetattr(master_, &t);
+    cfmakeraw(&t);
+    tcsetattr(master_, TCSANOW, &t);
+  }
+  Receive(20);  // what an earlier user left on the line
 }
 
 PtyPeer::~PtyPeer() {

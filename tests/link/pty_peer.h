@@ -1,6 +1,11 @@
 // The far end of a serial link for tests: a pseudo-terminal whose slave is
 // reachable as serial port 1 (or 2) through TLX_SERIAL_PATH, pointing at a
 // scratch directory with the links "tty0" and "tty1" to the slave.
+//
+// On a machine with a real line (TLXSIM_SERIAL_DEVICES names the far end
+// of serial port 1, as for the virtual terminal), the links lead to the
+// real port 1 instead (by TLX_SERIAL_PATH as found, else /dev/ttyS0) and
+// the far end device plays the master.
 #ifndef TLX_TESTS_PTY_PEER_H
 #define TLX_TESTS_PTY_PEER_H
 
@@ -30,6 +35,9 @@ class PtyPeer {
   std::string ReceiveN(size_t n, int waitMs = 3000);
 
  private:
+  void OpenPty();
+  void OpenRealLine(const std::string& farEnd);
+
   TempDir dir_;
   int master_ = -1;
   int slave_ = -1;

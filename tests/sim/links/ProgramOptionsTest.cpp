@@ -1,6 +1,7 @@
 // tlx-sim's command line: what each option sets, and what is refused.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ TEST(ProgramOptionsTest, DefaultsServeBothLinksWithThePleasantCustomer) {
   EXPECT_TRUE(o.customer.info.answers);
   EXPECT_EQ("B0F", o.customer.info.value);
   EXPECT_FALSE(o.terminal.pace);
+  if (std::getenv("TLX_SIM_USB") == nullptr) {
+    EXPECT_EQ(tlxsim::UsbFace::StandIn, o.terminal.usbFace);
+  }
 }
 
 TEST(ProgramOptionsTest, EveryOptionSetsItsValue) {
@@ -59,6 +63,30 @@ TEST(ProgramOptionsTest, EveryOptionSetsItsValue) {
   EXPECT_TRUE(o.terminal.pace);
 }
 
+TEST(ProgramOptionsTest, GadgetOptions) {
+  ProgramOptions plain;
+  std::string error;
+  ASSERT_TRUE(Parse({}, &plain, &error)) << error;
+  EXPECT_EQ(tlxsim::AnswerShape::Padded, plain.terminal.gadget.shape);
+  EXPECT_EQ(200, plain.terminal.gadget.replugMs);
+  EXPECT_TRUE(plain.terminal.gadget.udc.empty());
+
+  ProgramOptions o;
+  ASSERT_TRUE(Parse({"--gadget", "--udc", "musb-hdrc.0", "--answer-shape", "packet",
+                     "--replug-ms", "-1", "--no-serial"},
+                    &o, &error))
+      << error;
+  EXPECT_EQ(tlxsim::UsbFace::Gadget, o.terminal.usbFace);
+  EXPECT_EQ("musb-hdrc.0", o.terminal.gadget.udc);
+  EXPECT_EQ(tlxsim::AnswerShape::Packet, o.terminal.gadget.shape);
+  EXPECT_EQ(-1, o.terminal.gadget.replugMs);
+  EXPECT_FALSE(o.terminal.serial);
+  // Naming a controller alone is enough to ask for the gadget.
+  ProgramOptions named;
+  ASSERT_TRUE(Parse({"--udc", "dummy_udc.1"}, &named, &error)) << error;
+  EXPECT_EQ(tlxsim::UsbFace::Gadget, named.terminal.usbFace);
+}
+
 TEST(ProgramOptionsTest, BadValuesAreRefused) {
   const std::vector<std::vector<std::string>> bad = {
       {"--model", "R41"},           {"--model"},
@@ -68,6 +96,9 @@ TEST(ProgramOptionsTest, BadValuesAreRefused) {
       {"--info-delay", "5s"},       {"--no-answer", "weather"},
       {"--weather-answer", "sun"},  {"--frobnicate"},
       {"--no-serial", "--no-usb"},
+      {"--answer-shape", "long"},   {"--answer-shape"},
+      {"--udc"},                    {"--replug-ms", "-2"},
+      {"--gadget", "--no-usb"},     {"--gadget", "--pace"},
   };
   for (const auto& args : bad) {
     ProgramOptions o;

@@ -147,8 +147,12 @@ TEST_F(UsbStandInTest, VanishedDeviceGivesNoDeviceAndLeavesTheNextList) {
   ASSERT_EQ(0, Out(kCheckR40));
   unsigned char buf[1024];
   int done = 9;
-  EXPECT_EQ(LIBUSB_ERROR_NO_DEVICE, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 1000));
+  // Gone before the transfer started (no device) or while it waited (I/O
+  // error), depending on when the notice crossed the socket.
+  const int first = libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 1000);
+  EXPECT_TRUE(first == LIBUSB_ERROR_NO_DEVICE || first == LIBUSB_ERROR_IO) << first;
   EXPECT_EQ(0, done);
+  EXPECT_EQ(LIBUSB_ERROR_NO_DEVICE, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 10));
   EXPECT_EQ(LIBUSB_ERROR_NO_DEVICE, Out(kCheckR40));
 
   libusb_device** again = nullptr;
@@ -157,6 +161,75 @@ TEST_F(UsbStandInTest, VanishedDeviceGivesNoDeviceAndLeavesTheNextList) {
   EXPECT_EQ(1, libusb_get_device_list(nullptr, &again));
   libusb_free_device_list(again, 1);
 }
+
+// As the kernel does it: the transfer waiting when the device goes fails
+// with an I/O error, the ones after it find no device.
+TEST_F(UsbStandInTest, PendingTransferAtTheUnplugGetsAnIoError) {
+  OpenTerminal();
+  tlxsim::Customer c = terminal().GetCustomer();
+  c.pin = tlxsim::Answer{true, 150, "1234"};
+  SetCustomer(c);
+  SetFault("PIN", Fault{FaultKind::Vanish, 0, 1});
+  ASSERT_EQ(0, Out("\x82"));
+  unsigned char buf[1024];
+  int done = 9;
+  EXPECT_EQ(LIBUSB_ERROR_IO, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 3000));
+  EXPECT_EQ(0, done);
+  EXPECT_EQ(LIBUSB_ERROR_NO_DEVICE, libusb_bulk_transfer(handle_, 0x81, buf, 1024, &done, 10));
+}
+
+// Answers cut as the gadget cuts them: a transfer ends when it is full or
+// at a short packet; one packet of 512 bytes without a zero-length packet
+// leaves a 1024-byte transfer waiting its timeout, with the 512 bytes.
+class UsbStandInShapes : public tlxsim::SimTest,
+                         public ::testing::WithParamInterface<tlxsim::AnswerShape> {
+ protected:
+  UsbStandInShapes() { options_.gadget.shape = GetParam(); }
+};
+
+TEST_P(UsbStandInShapes, TransferEndsAsOnTheBus) {
+  ASSERT_EQ(0, libusb_init(nullptr));
+  libusb_device** list = nullptr;
+  ASSERT_EQ(1, libusb_get_device_list(nullptr, &list));
+  libusb_device_handle* h = nullptr;
+  ASSERT_EQ(0, libusb_open(list[0], &h));
+  libusb_detach_kernel_driver(h, 0);
+  ASSERT_EQ(0, libusb_claim_interface(h, 0));
+  unsigned char report[1024] = {};
+  std::memcpy(report, kCheckR40.data(), kCheckR40.size());
+  int done = 0;
+  ASSERT_EQ(0, libusb_bulk_transfer(h, 0x02, report, 1024, &done, 1000));
+  unsigned char buf[1024];
+  const auto t0 = std::chrono::steady_clock::now();
+  const int rc = libusb_bulk_transfer(h, 0x81, buf, 1024, &done, 100);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - t0).count();
+  EXPECT_EQ(kAck, std::string(reinterpret_cast<char*>(buf), 3));
+  switch (GetParam()) {
+    case tlxsim::AnswerShape::Short:
+      EXPECT_EQ(0, rc);
+      EXPECT_EQ(3, done);
+      break;
+    case tlxsim::AnswerShape::Padded:
+      EXPECT_EQ(0, rc);
+      EXPECT_EQ(1024, done);
+      break;
+    case tlxsim::AnswerShape::Packet:
+      EXPECT_EQ(LIBUSB_ERROR_TIMEOUT, rc);
+      EXPECT_EQ(512, done);
+      EXPECT_GE(ms, 95);
+      break;
+  }
+  libusb_close(h);
+  libusb_free_device_list(list, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, UsbStandInShapes,
+                         ::testing::Values(tlxsim::AnswerShape::Short, tlxsim::AnswerShape::Padded,
+                                           tlxsim::AnswerShape::Packet),
+                         [](const ::testing::TestParamInfo<tlxsim::AnswerShape>& info) {
+                           return std::string(tlxsim::AnswerShapeName(info.param));
+                         });
 
 TEST(UsbStandInWithoutTerminal, ListIsEmptyWhenNoTerminalRuns) {
   ::unsetenv("TLX_SIM_USB_SOCKET");
