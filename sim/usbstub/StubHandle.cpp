@@ -19,6 +19,17 @@ constexpr unsigned char kEndpointOut = 0x02;
 constexpr unsigned char kEndpointIn = 0x81;
 constexpr size_t kMaxPacket = 512;  // bulk at high speed
 
+// A piece the terminal sent goes on the bus as packets; an empty one is a
+// zero-length packet.
+void QueuePackets(libusb_device_handle* h, const unsigned char* buf, size_t n) {
+  size_t off = 0;
+  do {
+    const size_t len = n - off < kMaxPacket ? n - off : kMaxPacket;
+    h->packets.emplace_back(reinterpret_cast<const char*>(buf) + off, len);
+    off += len;
+  } while (off < n);
+}
+
 // Waits for the answer to a request. Reports that come before it (a device
 // that sends from the moment its interface is claimed) are kept for the
 // first IN transfer.
@@ -30,7 +41,7 @@ int Request(libusb_device_handle* h, uint8_t request) {
   while (answered) {
     answered = usbproto::WaitReadable(h->fd, 2000) == 1 && usbproto::RecvFrame(h->fd, &type, buf, &n);
     if (!answered || type != usbproto::kReport) break;
-    h->reports.emplace_back(reinterpret_cast<char*>(buf), n);
+    QueuePackets(h, buf, n);
   }
   if (!answered) {
     h->gone = true;
@@ -55,16 +66,7 @@ bool TakeFrame(libusb_device_handle* h) {
     h->gone = true;
     return false;
   }
-  if (type == usbproto::kReport) {
-    // A piece the terminal sent goes on the bus as packets; an empty one is
-    // a zero-length packet.
-    size_t off = 0;
-    do {
-      const size_t len = n - off < kMaxPacket ? n - off : kMaxPacket;
-      h->packets.emplace_back(reinterpret_cast<char*>(buf) + off, len);
-      off += len;
-    } while (off < n);
-  }
+  if (type == usbproto::kReport) QueuePackets(h, buf, n);
   if (type == usbproto::kOutDone) ++h->outDone;
   return true;
 }
