@@ -117,13 +117,13 @@ bool LoadInfoText(const std::string& path, std::string* gbk, std::string* proble
   all << in.rdbuf();
   std::string text = all.str();
   // Text mode: CR LF is read as LF; the text ends at a NUL.
-  std::string unix;
+  std::string lines;
   for (size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) unix += text[i];
-  const size_t nul = unix.find('\0');
-  if (nul != std::string::npos) unix.resize(nul);
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+  const size_t nul = lines.find('\0');
+  if (nul != std::string::npos) lines.resize(nul);
   std::string why;
-  if (!Utf8ToGbk(unix, gbk, &why)) {
+  if (!Utf8ToGbk(lines, gbk, &why)) {
     *problem = path + ": " + why;
     return false;
   }

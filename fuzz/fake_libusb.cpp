@@ -72,6 +72,7 @@ int libusb_get_device_descriptor(libusb_device*, libusb_device_descriptor* desc)
 uint8_t libusb_get_bus_number(libusb_device*) { return 1; }
 uint8_t libusb_get_device_address(libusb_device*) { return 2; }
 const char* libusb_strerror(int) { return "fake device"; }
+const char* libusb_error_name(int) { return "LIBUSB_FAKE"; }
 
 int libusb_open(libusb_device*, libusb_device_handle** handle) {
   *handle = &g_handle;
