@@ -498,6 +498,8 @@ static int run(int argc, char** argv) {
     if (w <= 0) die("the guest went away");
     off += (size_t)w;
   }
+  free(req.data);
+  free(script.data);
 
   /* The reply: "OUT n\n", n bytes to our standard output, "EXIT s\n". */
   char line[64];
