@@ -8,12 +8,15 @@
 #include "cli.h"
 #include "exit_status.h"
 #include "report.h"
-#include "trace_reader.h"
+#include "trace/trace_lines.h"
 #include "wire_names.h"
 
 namespace tlxctl {
 
 namespace {
+
+using tlx::TracePart;
+using tlx::TraceRecord;
 
 // MMDDhhmmssmmm -> "MM-DD hh:mm:ss.mmm".
 std::string StampText(const std::string& s) {
@@ -94,7 +97,7 @@ int Trace(Context& ctx) {
   Report report(ctx);
   if (!in) return report.Fail("cannot read " + path, kExitLocal);
   int bad = 0;
-  const std::vector<TraceRecord> records = ReadTrace(in, &bad);
+  const std::vector<TraceRecord> records = tlx::ReadTrace(in, &bad);
 
   WireDecoder decoder;
   cJSON* list = cJSON_AddArrayToObject(report.Object(), "records");
