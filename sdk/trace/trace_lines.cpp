@@ -193,7 +193,7 @@ std::vector<TraceRecord> ReadTrace(std::istream& in, int* bad) {
     open = -1;
     TraceRecord note;
     note.stamp = line.stamp;
-    note.kind = "note";
+    note.kind = trace::kNote;
     note.line = line;
     out.push_back(note);
   }

@@ -28,6 +28,8 @@ constexpr char kEndPrefix[] = "TLX end=";
 constexpr char kExchange[] = "exchange";
 constexpr char kWrite[] = "write";
 constexpr char kRead[] = "read";
+// The reader's kind for a line that belongs to no record.
+constexpr char kNote[] = "note";
 // Titles of the hex dumps of a record.
 constexpr char kTx[] = "TX";
 constexpr char kTxShort[] = "TX-SHORT";
@@ -65,7 +67,7 @@ struct TracePart {
 
 struct TraceRecord {
   std::string stamp;
-  std::string kind;      // exchange, write, read; "note" for any other line
+  std::string kind;      // exchange, write, read; kNote for any other line
   std::string linkKind;  // serial, usb, none, port
   std::map<std::string, std::string> fields;  // port, dev, bp, baud, id, until, limit, ...
   TracePart tx, rx;
