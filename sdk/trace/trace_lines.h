@@ -21,8 +21,13 @@
 
 namespace tlx {
 
-// The words of the record lines.
 namespace trace {
+// The words of a line.
+constexpr int kStampDigits = 13;
+constexpr char kStampGap[] = "  ";  // after the stamp, and after a title
+constexpr char kLenWord[] = "LEN=";
+constexpr char kHexWord[] = "   HEX: ";
+// The words of the record lines.
 constexpr char kRecordPrefix[] = "TLX ";
 constexpr char kEndPrefix[] = "TLX end=";
 constexpr char kExchange[] = "exchange";
@@ -45,7 +50,7 @@ void WriteTraceMessage(std::FILE* f, const char* text);
 // byte as two upper-case hex digits, CR LF.
 void WriteTraceHex(std::FILE* f, const char* title, const char* data, int len);
 
-// ---- Reading ----
+// ---- Reading (trace_reader.cpp) ----
 struct TraceLine {
   std::string stamp;  // 13 digits MMDDhhmmssmmm
   bool hex = false;
