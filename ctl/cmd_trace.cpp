@@ -8,12 +8,15 @@
 #include "cli.h"
 #include "exit_status.h"
 #include "report.h"
-#include "trace_reader.h"
+#include "trace/trace_lines.h"
 #include "wire_names.h"
 
 namespace tlxctl {
 
 namespace {
+
+using tlx::TracePart;
+using tlx::TraceRecord;
 
 // MMDDhhmmssmmm -> "MM-DD hh:mm:ss.mmm".
 std::string StampText(const std::string& s) {
@@ -66,9 +69,10 @@ std::string EndText(const TraceRecord& r) {
 std::string PartLine(const char* arrow, const TracePart& p, const Described& d) {
   std::string s = std::string("  ") + arrow + " " + d.name;
   if (!d.detail.empty()) s += ": " + d.detail;
+  // A part written or read in full says so by its plain title.
+  const bool whole = p.title == tlx::trace::kTx || p.title == tlx::trace::kRx;
   s += "\n      [" + std::to_string(p.bytes.size()) + " bytes" +
-       (p.title == "TX" || p.title == "RX" ? std::string() : ", " + p.title) + "] " +
-       Printable(p.bytes, 100);
+       (whole ? std::string() : ", " + p.title) + "] " + Printable(p.bytes, 100);
   return s;
 }
 
@@ -94,7 +98,7 @@ int Trace(Context& ctx) {
   Report report(ctx);
   if (!in) return report.Fail("cannot read " + path, kExitLocal);
   int bad = 0;
-  const std::vector<TraceRecord> records = ReadTrace(in, &bad);
+  const std::vector<TraceRecord> records = tlx::ReadTrace(in, &bad);
 
   WireDecoder decoder;
   cJSON* list = cJSON_AddArrayToObject(report.Object(), "records");
@@ -105,7 +109,7 @@ int Trace(Context& ctx) {
     cJSON_AddStringToObject(o, "stamp", r.stamp.c_str());
     cJSON_AddStringToObject(o, "kind", r.kind.c_str());
     cJSON_AddItemToArray(list, o);
-    if (r.kind == "note") {
+    if (r.kind == tlx::trace::kNote) {
       const std::string line = r.line.hex ? (r.line.title.empty() ? "" : r.line.title + ": ") +
                                                 Printable(r.line.bytes, 100)
                                           : r.line.text;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "util/gbk_tables.h"
+#include "util/gbk_text.h"
 
 namespace tlxctl {
 
@@ -42,18 +42,6 @@ bool NextCodePoint(const std::string& in, size_t* i, unsigned long* cp) {
   return true;
 }
 
-// Two-byte GBK code of a code point, or 0.
-unsigned GbkCode(unsigned long cp) {
-  if (cp >= unicode_first_code && cp <= unicode_last_code) {
-    unsigned code = gbkTables[cp - unicode_first_code];
-    if (code != 0) return code;
-  }
-  // Punctuation and other characters of the two-byte area: the reverse table.
-  for (unsigned k = 0; k < unicode_buf_size; ++k)
-    if (unicodeTables[k] == cp) return gbk_first_code + k;
-  return 0;
-}
-
 void AppendUtf8(unsigned long cp, std::string* out) {
   if (cp < 0x80) {
     *out += static_cast<char>(cp);
@@ -82,7 +70,7 @@ bool Utf8ToGbk(const std::string& in, std::string* out, std::string* problem) {
       *out += static_cast<char>(cp);
       continue;
     }
-    const unsigned code = cp <= 0xFFFF ? GbkCode(cp) : 0;
+    const unsigned code = tlx::GbkEncode(cp);
     if (code == 0) {
       char buf[64];
       std::snprintf(buf, sizeof buf, "character U+%04lX has no GBK code", cp);
@@ -97,21 +85,12 @@ bool Utf8ToGbk(const std::string& in, std::string* out, std::string* problem) {
 
 std::string GbkToUtf8(const std::string& in) {
   std::string out;
-  for (size_t i = 0; i < in.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(in[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      continue;
-    }
-    unsigned long cp = 0xFFFD;
-    if (i + 1 < in.size()) {
-      const unsigned code = (static_cast<unsigned>(c) << 8) | static_cast<unsigned char>(in[i + 1]);
-      if (code >= gbk_first_code && code <= gbk_last_code && unicodeTables[code - gbk_first_code] != 0) {
-        cp = unicodeTables[code - gbk_first_code];
-        ++i;
-      }
-    }
-    AppendUtf8(cp, &out);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(in.data());
+  for (size_t i = 0; i < in.size();) {
+    const tlx::GbkChar c = tlx::GbkDecode(p + i, in.size() - i);
+    i += static_cast<size_t>(c.bytes);
+    const bool shown = c.kind == tlx::GbkChar::Single || c.kind == tlx::GbkChar::Pair;
+    AppendUtf8(shown ? c.unit : 0xFFFD, &out);
   }
   return out;
 }

@@ -6,16 +6,18 @@
 #include <vector>
 
 #include "gbk_text.h"
+#include "trace/command_table.h"
+#include "trace/wire_bytes.h"
+#include "trace/wire_mask.h"
 
 namespace tlxctl {
 
 namespace {
 
-const char kEsc = 0x1b;
-const char kStx = 0x02;
-const char kEtx = 0x03;
-const char kAck[] = "\x02\xaa\x03";
-const char kRefusal[] = "\x02U\x03";
+using tlx::wire::kAck;
+using tlx::wire::kEtx;
+using tlx::wire::kRefusal;
+using tlx::wire::kStx;
 // The report size of the USB link: a pulled packet fills whole reports.
 const long kReport = 1024;
 
@@ -150,15 +152,6 @@ Described PacketText(const std::string& b, const char* direction) {
   return d;
 }
 
-// "ESC [ d ; N L": the number of a module setting.
-bool Setting(const std::string& head, char letter, std::string* value) {
-  if (head.size() < 3 || head[0] != ';' || head.back() != letter) return false;
-  *value = head.substr(1, head.size() - 2);
-  for (char c : *value)
-    if (c < '0' || c > '9') return false;
-  return !value->empty();
-}
-
 }  // namespace
 
 std::string Printable(const std::string& bytes, size_t max, bool utf8) {
@@ -176,7 +169,13 @@ std::string Printable(const std::string& bytes, size_t max, bool utf8) {
       case '\r': out += "<CR>"; break;
       case '\n': out += "<LF>"; break;
       default:
-        if ((c >= 0x20 && c < 0x7f) || (utf8 && c >= 0x80)) {
+        if (utf8 && c == 0xC2 && i + 1 < bytes.size() &&
+            (static_cast<unsigned char>(bytes[i + 1]) & 0xE0) == 0x80) {
+          // A C1 control character (C2 80..C2 9F in UTF-8): by its code.
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned char>(bytes[++i]));
+          out += buf;
+        } else if ((c >= 0x20 && c < 0x7f) || (utf8 && c >= 0x80)) {
           out += static_cast<char>(c);
         } else {
           char buf[8];
@@ -200,191 +199,109 @@ bool DecodeHexAsc1(const std::string& text, std::string* out) {
 }
 
 Described WireDecoder::Command(const std::string& b) {
-  const bool inPull = expect_ == Expect::Pull;
-  expect_ = Expect::Generic;
-  if (b.empty()) return {"nothing", ""};
-  const unsigned char c0 = static_cast<unsigned char>(b[0]);
-  if (b.size() == 1 && (c0 == 0x82 || c0 == 0x81)) {
-    expect_ = Expect::PlainPin;
-    return {"PIN entry start", c0 == 0x82 ? "voice prompt 0: asks for the PIN"
-                                          : "voice prompt 1: asks for the PIN again"};
-  }
-  if (b.size() == 1 && c0 == 0x83) return {"PIN entry end", ""};
-  if (c0 == kStx && b.size() >= 6) {
-    expect_ = Expect::Packet;
-    return PacketText(b, "to the terminal");
-  }
-  if (c0 != static_cast<unsigned char>(kEsc) || b.size() < 2) return {"unknown bytes", ""};
-
-  if (b[1] == '%' && b.size() >= 3) {
-    const std::string letter(1, b[2]);
-    return {"channel " + letter,
-            letter == "A" ? "selects channel A (also the channel reset before a close)"
-                          : "selects channel " + letter + " of the port-sharing unit"};
-  }
-
-  if (b[1] == '[' && b.size() >= 3) {
-    const char module = b[2];
-    const size_t stx = b.find(kStx);
-    const std::string head = b.substr(3, stx == std::string::npos ? std::string::npos : stx - 3);
-    const std::vector<std::string> f = Fields(b);
-    std::string v;
-    if (head == ";SETDISP") {
+  using tlx::CommandId;
+  const bool inPull = expect_ == tlx::ReplyKind::PulledFile;
+  const tlx::CommandInfo c = tlx::ClassifyCommand(b.data(), static_cast<int>(b.size()));
+  expect_ = c.reply;
+  const std::string name = c.name;
+  // ESC [ commands: the keyword and the fields; line commands: the payload.
+  const std::string head = b.substr(static_cast<size_t>(c.headFrom),
+                                    static_cast<size_t>(c.headTo - c.headFrom));
+  const std::string payload = b.substr(static_cast<size_t>(c.payloadFrom),
+                                       static_cast<size_t>(c.payloadTo - c.payloadFrom));
+  const long secret = c.secretTo - c.secretFrom;
+  const std::vector<std::string> f = c.headTo > 0 ? Fields(b) : std::vector<std::string>();
+  // A module setting: the number between ';' and its letter.
+  const std::string setting = head.size() >= 3 ? head.substr(1, head.size() - 2) : std::string();
+  switch (c.id) {
+    case CommandId::PinEntryStart:
+      return {name, static_cast<unsigned char>(b[0]) == tlx::wire::kPinStartFirstAsk
+                        ? "voice prompt 0: asks for the PIN"
+                        : "voice prompt 1: asks for the PIN again"};
+    case CommandId::Packet:
+      return PacketText(b, "to the terminal");
+    case CommandId::Channel: {
+      const std::string letter(1, c.letter);
+      return {name + " " + letter,
+              letter == "A" ? "selects channel A (also the channel reset before a close)"
+                            : "selects channel " + letter + " of the port-sharing unit"};
+    }
+    case CommandId::DisplaySwitch: {
       static const char* const kModules[] = {"", "PIN pad", "information screen", "", "evaluator",
                                              "keypad"};
-      const int m = module - '0';
-      return {"display switch", std::string(m >= 0 && m <= 5 ? kModules[m] : "?") + ": " +
-                                    (Field(f, 0) == "1" ? "on" : "off")};
+      const int m = c.module - '0';
+      return {name, std::string(m >= 0 && m <= 5 ? kModules[m] : "?") + ": " +
+                        (Field(f, 0) == "1" ? "on" : "off")};
     }
-    switch (module) {
-      case '0':
-        if (head == "CHECKR40" || head == "CHECKk60") {
-          expect_ = Expect::Ack;
-          return {"online check (model " + head.substr(5) + ")", ""};
-        }
-        if (head == "GETDEVICEINFO") {
-          expect_ = Expect::Json;
-          return {"version query", ""};
-        }
-        if (head == "GETUPDATESTATUS") {
-          expect_ = Expect::Json;
-          return {"update status query", ""};
-        }
-        if (head == "SETVOLUME") {
-          expect_ = Expect::Ack;
-          static const char* const kKinds[] = {"?", "system", "key tone", "multimedia"};
-          const int k = std::atoi(Field(f, 0).c_str());
-          return {"volume", std::string(k >= 1 && k <= 3 ? kKinds[k] : "kind " + Field(f, 0)) +
-                                " volume " + Field(f, 1)};
-        }
-        if (head == "RESTART") {
-          expect_ = Expect::Ack;
-          return {"restart", ""};
-        }
-        if (head == "SETGLOBALCONFIG") return {"global configuration", Field(f, 0) + "|" + Field(f, 1)};
-        if (head == ";NERIVAX_PRODUCTION_START_PQCR") return {"production check start", ""};
-        if (head == "DOWNLOAD") {
-          expect_ = Expect::Ack;
-          return SerialBlock(f);
-        }
-        if (head == "HIDCHANGE") {
-          expect_ = Expect::Packet;
-          return {"switch to packet transfer", ""};
-        }
-        if (head == "PULLFILE") {
-          expect_ = Expect::Pull;
-          pullRemaining_ = 0;
-          return {"pull file", Quoted(Field(f, 0))};
-        }
-        if (head == "RESPONSE") {
-          if (inPull) expect_ = Expect::Pull;
-          return {Field(f, 0) == "0" ? "packet accepted" : "packet refused", "answer of the host"};
-        }
-        if (head == "UPDATE") return {"start upgrade", Quoted(Field(f, 0))};
-        if (head == "DELETE") return {"delete file", MediaText(Field(f, 0)) + ", name " + Quoted(Field(f, 1))};
-        if (head == "QUERYFILE") {
-          expect_ = Expect::FileInfo;
-          return {"file query", MediaText(Field(f, 0)) + ", name " + Quoted(Field(f, 1))};
-        }
-        if (head == "GETFILELIST") {
-          expect_ = Expect::FileList;
-          return {"file list", MediaText(Field(f, 0))};
-        }
-        break;
-      case '1':
-        if (Setting(head, 'L', &v)) return {"PIN length", v};
-        if (Setting(head, 'X', &v)) return {"plain PIN entry mode", v};
-        if (Setting(head, 'T', &v)) return {"PIN entry timeout", v + " s"};
-        break;
-      case '2':
-        if (head == "C") return {"clear the information screen", ""};
-        if (Setting(head, 'T', &v)) return {"information screen timeout", v + " s"};
-        if (head == "A") {
-          expect_ = Expect::Info;
-          std::string text;
-          if (!DecodeHexAsc1(Field(f, 0), &text)) return {"show information", "text not readable"};
-          return {"show information",
-                  QuotedGbk(text, 160) + " (" + Num(static_cast<long>(text.size())) + " bytes)"};
-        }
-        if (head == "HANDSIGN") {
-          expect_ = Expect::Signature;
-          static const char* const kKinds[] = {"?", "html", "jpg", "pdf"};
-          const int k = std::atoi(Field(f, 0).c_str());
-          return {"start signing", std::string("document ") + (k >= 1 && k <= 3 ? kKinds[k] : "?") +
-                                       ", timeout " + Field(f, 1) + " s"};
-        }
-        break;
-      case '4':
-        if (head == "H")
-          return {"evaluator header", "teller " + QuotedGbk(Field(f, 0)) + " number " +
-                                          Quoted(Field(f, 1)) + ", " + Field(f, 2) +
-                                          " stars, photo " + Quoted(Field(f, 3))};
-        if (Setting(head, 'T', &v)) return {"evaluator timeout", v + " s"};
-        if (head == "R") {
-          expect_ = Expect::Evaluator;
-          return {"start the evaluation", ""};
-        }
-        if (head == "C") return {"close the evaluator", ""};
-        break;
-      case '5':
-        if (Setting(head, 'T', &v)) return {"keypad timeout", v + " s"};
-        if (head == "C") return {"close the keypad", ""};
-        break;
-      default:
-        break;
+    case CommandId::OnlineCheck:
+      return {name + " (model " + head.substr(5) + ")", ""};
+    case CommandId::Volume: {
+      static const char* const kKinds[] = {"?", "system", "key tone", "multimedia"};
+      const int k = std::atoi(Field(f, 0).c_str());
+      return {name, std::string(k >= 1 && k <= 3 ? kKinds[k] : "kind " + Field(f, 0)) +
+                        " volume " + Field(f, 1)};
     }
-    return {"module " + std::string(1, module) + " command", Printable(head)};
-  }
-
-  // Line commands: ESC, letter, payload, CR LF.
-  const size_t end = b.size() >= 4 && b[b.size() - 2] == '\r' && b.back() == '\n' ? b.size() - 2 : b.size();
-  const std::string payload = b.substr(2, end - 2);
-  switch (b[1]) {
-    case 'M':
-      expect_ = Expect::KeyAck;
-      return {"load master key " + IndexText(payload, 0),
-              "keys: " + Num(static_cast<long>(payload.size() > 2 ? (payload.size() - 2) / 2 : 0)) +
-                  " bytes (not shown)"};
-    case 'S':
-      expect_ = Expect::KeyAck;
-      return {"load work key " + IndexText(payload, 2) + " under master key " + IndexText(payload, 0),
-              "key: " + Num(static_cast<long>(payload.size() > 4 ? (payload.size() - 4) / 2 : 0)) +
-                  " bytes (not shown)"};
-    case 'A':
-      expect_ = Expect::KeyAck;
-      return {"activate work key " + IndexText(payload, 2) + " of master key " + IndexText(payload, 0),
-              ""};
-    case 'R':
-      expect_ = Expect::KeyAck;
-      return {"reset all keys", ""};
-    case 'G':
-      if (payload == "M") {
-        expect_ = Expect::Keypad;
-        return {"keypad entry (amount)", ""};
-      }
-      break;
-    case 'F':
-      if (payload == "A") {
-        expect_ = Expect::Keypad;
-        return {"keypad entry (phone number)", ""};
-      }
-      if (payload.size() == 2) {
-        expect_ = Expect::PinBlock;
-        return {"PIN block entry", "voice prompt " + payload.substr(0, 1) + ", option " + payload.substr(1, 1)};
-      }
-      break;
-    case 'I':
-      if (payload.size() >= 2) {
-        expect_ = Expect::PinBlock;
-        return {"PIN block entry with account",
-                "voice prompt " + payload.substr(0, 1) + ", option " + payload.substr(1, 1) +
-                    ", account: " + Num(static_cast<long>(payload.size() - 2)) + " characters (not shown)"};
-      }
-      break;
+    case CommandId::GlobalConfig:
+      return {name, Field(f, 0) + "|" + Field(f, 1)};
+    case CommandId::SerialBlock:
+      return SerialBlock(f);
+    case CommandId::PullFile:
+      pullRemaining_ = 0;
+      return {name, Quoted(Field(f, 0))};
+    case CommandId::PullAnswer:
+      // Only an answer within a pull is followed by the file's next packet.
+      if (!inPull) expect_ = tlx::ReplyKind::Generic;
+      return {Field(f, 0) == "0" ? "packet accepted" : "packet refused", "answer of the host"};
+    case CommandId::StartUpgrade:
+      return {name, Quoted(Field(f, 0))};
+    case CommandId::DeleteFile:
+    case CommandId::QueryFile:
+      return {name, MediaText(Field(f, 0)) + ", name " + Quoted(Field(f, 1))};
+    case CommandId::FileList:
+      return {name, MediaText(Field(f, 0))};
+    case CommandId::PinLength:
+    case CommandId::PlainPinMode:
+      return {name, setting};
+    case CommandId::PinTimeout:
+    case CommandId::ScreenTimeout:
+    case CommandId::EvaluatorTimeout:
+    case CommandId::KeypadTimeout:
+      return {name, setting + " s"};
+    case CommandId::ShowInfo: {
+      std::string text;
+      if (!DecodeHexAsc1(Field(f, 0), &text)) return {name, "text not readable"};
+      return {name, QuotedGbk(text, 160) + " (" + Num(static_cast<long>(text.size())) + " bytes)"};
+    }
+    case CommandId::StartSigning: {
+      static const char* const kKinds[] = {"?", "html", "jpg", "pdf"};
+      const int k = std::atoi(Field(f, 0).c_str());
+      return {name, std::string("document ") + (k >= 1 && k <= 3 ? kKinds[k] : "?") +
+                        ", timeout " + Field(f, 1) + " s"};
+    }
+    case CommandId::EvaluatorHeader:
+      return {name, "teller " + QuotedGbk(Field(f, 0)) + " number " + Quoted(Field(f, 1)) + ", " +
+                        Field(f, 2) + " stars, photo " + Quoted(Field(f, 3))};
+    case CommandId::ModuleOther:
+      return {"module " + std::string(1, c.module) + " command", Printable(head)};
+    case CommandId::LoadMasterKey:
+      return {name + " " + IndexText(payload, 0),
+              "keys: " + Num(secret > 0 ? secret / 2 : 0) + " bytes (not shown)"};
+    case CommandId::LoadWorkKey:
+      return {name + " " + IndexText(payload, 2) + " under master key " + IndexText(payload, 0),
+              "key: " + Num(secret > 0 ? secret / 2 : 0) + " bytes (not shown)"};
+    case CommandId::ActivateWorkKey:
+      return {name + " " + IndexText(payload, 2) + " of master key " + IndexText(payload, 0), ""};
+    case CommandId::PinBlockEntry:
+      return {name, "voice prompt " + payload.substr(0, 1) + ", option " + payload.substr(1, 1)};
+    case CommandId::PinBlockWithAccount:
+      return {name, "voice prompt " + (payload.empty() ? "?" : payload.substr(0, 1)) + ", option " +
+                        (payload.size() < 2 ? "?" : payload.substr(1, 1)) + ", account: " +
+                        Num(secret > 0 ? secret : 0) + " characters (not shown)"};
+    case CommandId::LineOther:
+      return {name + " " + std::string(1, c.letter), ""};
     default:
-      break;
+      return {name, ""};
   }
-  return {"line command " + std::string(1, b[1]), ""};
 }
 
 Described WireDecoder::Pulled(const std::string& b) {
@@ -408,57 +325,62 @@ Described WireDecoder::Pulled(const std::string& b) {
 }
 
 Described WireDecoder::Reply(const std::string& b) {
+  using tlx::ReplyKind;
   if (b.empty()) return {"nothing received", ""};
+  // What the trace hides of this reply (and tlxctl never shows).
+  int from = 0, to = 0;
+  tlx::SecretSpan(tlx::SecretOfReply(expect_), b.data(), static_cast<int>(b.size()), true, &from,
+                  &to);
+  const long hidden = to > from ? to - from : 0;
   switch (expect_) {
-    case Expect::PlainPin: {
-      const long n = static_cast<long>(b.size()) - (b.back() == '\r' ? 1 : 0);
-      return {"plain PIN", Num(n) + " bytes" + (b.back() == '\r' ? " and CR" : ", no CR") + " (not shown)"};
-    }
-    case Expect::PinBlock:
+    case ReplyKind::PlainPin:
+      return {"plain PIN", Num(hidden) + " bytes" + (b.back() == '\r' ? " and CR" : ", no CR") +
+                               " (not shown)"};
+    case ReplyKind::PinBlock:
       if (b == kRefusal) return {"refused", ""};
-      if (b.size() >= 5 && b.front() == kStx) {
+      if (b.size() >= 5 && from == 3) {
         const int tag = HexAsc1Byte(b, 1);
-        const long chars = static_cast<long>(b.size()) - 3 - (b.back() == kEtx ? 1 : 0);
         return {"PIN block", "tag " + (tag < 0 ? std::string("?") : Hex2(static_cast<unsigned>(tag))) +
-                                 ", " + Num(chars / 2) + " bytes (not shown)"};
+                                 ", " + Num(hidden / 2) + " bytes (not shown)"};
       }
       return {"not a PIN block", Num(static_cast<long>(b.size())) + " bytes (not shown)"};
-    case Expect::Pull:
+    case ReplyKind::PulledFile:
       return Pulled(b);
     default:
       break;
   }
   if (b == kAck) return {"acknowledgement", ""};
   if (b == kRefusal) return {"refused", ""};
-  if (b.size() == 1 && static_cast<unsigned char>(b[0]) == 0xAA) return {"key acknowledgement", ""};
+  if (b.size() == 1 && static_cast<unsigned char>(b[0]) == tlx::wire::kKeyAck)
+    return {"key acknowledgement", ""};
   switch (expect_) {
-    case Expect::KeyAck:
+    case ReplyKind::KeyAck:
       return {"not the key acknowledgement", Printable(b, 40)};
-    case Expect::Info:
-    case Expect::Evaluator:
+    case ReplyKind::Info:
+    case ReplyKind::Evaluator:
       if (b.size() == 3 && b[0] == 'B' && b[2] == 'F') {
         static const char* const kInfo[] = {"confirmed", "cancelled", "other", "timeout on the terminal"};
         static const char* const kEval[] = {"timeout on the terminal", "satisfied", "average", "dissatisfied"};
         const int digit = b[1] - '0';
         if (digit >= 0 && digit <= 3)
-          return {"customer's answer", expect_ == Expect::Info ? kInfo[digit] : kEval[digit]};
+          return {"customer's answer", expect_ == ReplyKind::Info ? kInfo[digit] : kEval[digit]};
       }
       return {"customer's answer", "not known: " + Printable(b, 40)};
-    case Expect::Keypad:
-      if (b.size() >= 2 && b.back() == 'F') {
-        const std::string value = b.substr(1, b.size() - 2);
+    case ReplyKind::Keypad:
+      if (from == 1) {
+        const std::string value = b.substr(1, static_cast<size_t>(hidden));
         if (value.empty()) return {"keypad entry", "no value"};
         // The library records the customer's entry by its length only.
-        if (value.find_first_not_of('*') == std::string::npos)
+        if (value.find_first_not_of(tlx::kMaskByte) == std::string::npos)
           return {"keypad entry", Num(static_cast<long>(value.size())) + " characters (not recorded)"};
         return {"keypad entry", Quoted(value)};
       }
       return {"keypad entry", "not an answer: " + Printable(b, 40)};
-    case Expect::Json:
+    case ReplyKind::Json:
       return {"data reply", Framed(b) ? Printable(FrameText(b), 200) : Printable(b, 80)};
-    case Expect::FileInfo:
+    case ReplyKind::FileInfo:
       return {"file information", Quoted(FrameText(b))};
-    case Expect::FileList:
+    case ReplyKind::FileList:
       return {"file list", Quoted(FrameText(b), 200)};
     default:
       break;

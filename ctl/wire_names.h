@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "trace/command_table.h"
+
 namespace tlxctl {
 
 struct Described {
@@ -15,26 +17,9 @@ struct Described {
   std::string detail;  // fields, may be empty
 };
 
-// What the reply to the last command is expected to be.
-enum class Expect {
-  Generic,
-  Ack,
-  KeyAck,
-  Info,
-  Evaluator,
-  Keypad,
-  PlainPin,
-  PinBlock,
-  Json,
-  FileInfo,
-  FileList,
-  Signature,
-  Packet,
-  Pull,
-};
-
 // Reads commands and replies in order, keeping what a reply depends on
-// (the last command, the packet being pulled).
+// (the last command, the packet being pulled). Commands are known, and
+// their secrets found, by the library's command table (trace/command_table.h).
 class WireDecoder {
  public:
   Described Command(const std::string& bytes);
@@ -43,13 +28,15 @@ class WireDecoder {
  private:
   Described Pulled(const std::string& bytes);
 
-  Expect expect_ = Expect::Generic;
+  tlx::ReplyKind expect_ = tlx::ReplyKind::Generic;
   long pullRemaining_ = 0;
 };
 
 // Bytes as text: printable ASCII as it is, <ESC> <STX> <ETX> <CR> <LF> by
 // name, other bytes as \xNN (utf8: bytes from 0x80 up are kept, for text
-// already converted to UTF-8); cut after max characters with the count.
+// already converted to UTF-8, except that the control characters
+// U+0080..U+009F are shown as \xNN of their code, so that none of them
+// reaches the user's terminal); cut after max characters with the count.
 std::string Printable(const std::string& bytes, size_t max = 120, bool utf8 = false);
 // HexAsc1 form -> bytes; false when a character is not 0x30..0x3F or the
 // count is odd.

@@ -4,7 +4,6 @@
 // user's own and private (see OpenPrivateAppend); otherwise nothing is
 // written.
 #include <stdarg.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,55 +22,6 @@ const int kMessageSize = 4096;  // 4095 characters and the terminator
 
 std::atomic<int> g_debugFlag(0);
 char g_debugPath[260];
-
-// Writes the 13-digit stamp and two spaces. Time and milliseconds come from
-// one reading of the clock.
-void WriteStamp(FILE* f) {
-  timespec ts;
-  clock_gettime(CLOCK_REALTIME, &ts);
-  struct tm local;
-  localtime_r(&ts.tv_sec, &local);
-  std::fprintf(f, "%02d%02d%02d%02d%02d%03d  ", local.tm_mon + 1, local.tm_mday, local.tm_hour,
-               local.tm_min, local.tm_sec, static_cast<int>(ts.tv_nsec / 1000000));
-}
-
-}  // namespace
-
-namespace tlx {
-
-void WriteTraceMessage(std::FILE* f, const char* text) {
-  WriteStamp(f);
-  std::fprintf(f, "%s\r\n", text);
-}
-
-void WriteTraceHex(std::FILE* f, const char* title, const char* data, int len) {
-  if (data == nullptr || len < 0) len = 0;
-  WriteStamp(f);
-  if (title != nullptr)
-    std::fprintf(f, "%s  LEN=%d   HEX: ", title, len);
-  else
-    std::fprintf(f, "LEN=%d   HEX: ", len);
-  // The digits go out in small chunks: a packet of a transfer is 200000
-  // bytes, and this runs inside every command, whose stack stays small.
-  static const char kDigits[] = "0123456789ABCDEF";
-  char chunk[512];
-  size_t used = 0;
-  for (int i = 0; i < len; ++i) {
-    const unsigned char c = static_cast<unsigned char>(data[i]);
-    chunk[used++] = kDigits[c >> 4];
-    chunk[used++] = kDigits[c & 0x0F];
-    if (used == sizeof chunk) {
-      std::fwrite(chunk, 1, used, f);
-      used = 0;
-    }
-  }
-  std::fwrite(chunk, 1, used, f);
-  std::fputs("\r\n", f);
-}
-
-}  // namespace tlx
-
-namespace {
 
 std::FILE* OpenTraceFile() {
   const int fd = OpenPrivateAppend(kTraceFile);

@@ -4,11 +4,14 @@
 // personal data, the value of a keypad entry and the payload of a pulled
 // file (signature picture and trajectory). Masked copies have the same length as
 // the bytes they stand for, with '*' in place of every hidden byte, so the
-// frame and the lengths stay readable.
+// frame and the lengths stay readable. Which command is which comes from
+// the command table (command_table.h).
 #ifndef TLX_WIRE_MASK_H
 #define TLX_WIRE_MASK_H
 
 #include <string>
+
+#include "trace/command_table.h"
 
 namespace tlx {
 
@@ -16,6 +19,19 @@ namespace tlx {
 enum class ReplySecret { None, PlainPin, PinBlock, KeypadEntry, PulledFile };
 
 constexpr char kMaskByte = '*';
+
+// The secret a reply of this kind carries.
+ReplySecret SecretOfReply(ReplyKind kind);
+
+// The bytes of a reply (or part of one) that are never shown: those from
+// *from up to before *to (none when *to <= *from). A PIN block keeps STX, the two characters of
+// its tag and ETX; a plain PIN its final CR; a keypad entry its first byte
+// and the final 'F'; a packet of a pulled file its 6-byte header, when
+// `packetHead` says the bytes start a packet (otherwise all of them are
+// payload); a refusal of the pull is shown. A reply that is not framed as
+// its kind expects is hidden whole.
+void SecretSpan(ReplySecret kind, const char* reply, int len, bool packetHead, int* from,
+                int* to);
 
 // Copy of a command with its secret part masked; *reply receives what its
 // reply carries, *masked (added to) the number of bytes hidden.

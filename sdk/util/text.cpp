@@ -1,35 +1,12 @@
 // Text helpers: GBK to 16-bit Unicode units, the letters-and-digits test
 // and splitting a string at a delimiter.
-#include <cstring>
-
-#include "util/gbk_tables.h"
+#include "util/gbk_text.h"
 #include "util/util.h"
 
-// Converts NUL-terminated GBK text into 16-bit Unicode units in host byte
-// order (the name is historical: nothing is encoded as UTF-8).
+// GBK text to 16-bit Unicode units (the name is historical: nothing is
+// encoded as UTF-8).
 int ANSIToUTF8(const char* src, int dstBytes, char* dst) {
-  if (src == nullptr || dst == nullptr || dstBytes <= 0) return 0;
-  const int capacity = dstBytes / 2;
-  if (capacity == 0) return 0;
-
-  int units = 0;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(src);
-  while (*p != 0 && units < capacity) {
-    unsigned short unit;
-    if (*p <= 0x80) {
-      unit = *p;
-      ++p;
-    } else {
-      if (p[1] == 0) break;
-      const unsigned int code = (static_cast<unsigned int>(p[0]) << 8) | p[1];
-      p += 2;
-      if (code < gbk_first_code || code > gbk_last_code) continue;
-      unit = unicodeTables[code - gbk_first_code];
-    }
-    std::memcpy(dst + 2 * units, &unit, sizeof unit);
-    ++units;
-  }
-  return units;
+  return tlx::GbkToUnits(src, dstBytes, dst);
 }
 
 bool IsNumberOrCharacter(const char* s) {

@@ -274,5 +274,31 @@ TEST(CtlTraceDecode, RecordsAndLinesExplained) {
   rmdir(dir);
 }
 
+// A terminal text with the byte 0x80: one character (U+0080) as the
+// library reads it, shown by its code; a code without a character takes
+// both its bytes.
+TEST(CtlTraceDecode, TerminalTextsReadAsTheLibraryReadsThem) {
+  char dir[] = "/tmp/tlxctl-decode-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/t.log";
+  const std::string s = "1208064149441  ";
+  const std::string info = HexAsc1("\x80" "A\x81\x7F" "B");
+  const std::string cmd = "\x1b[2A\x02" + info + "\x03";
+  std::string t;
+  t += s + "TLX exchange usb port=0 until=F limit=7000ms\r\n";
+  t += s + "TX  LEN=" + std::to_string(cmd.size()) + "   HEX: " + HexDump(cmd) + "\r\n";
+  t += s + "TLX end=write-only result=0 (success) time=1.0ms\r\n";
+  WriteFile(path, t);
+  CtlRun run;
+  run.args = {"trace", path};
+  CtlResult r = RunCtl(run);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("  > show information: \"\\x80A\xEF\xBF\xBD" "B\" (5 bytes)\n"),
+            std::string::npos)
+      << r.out;
+  std::remove(path.c_str());
+  rmdir(dir);
+}
+
 }  // namespace
 }  // namespace tlxtest
