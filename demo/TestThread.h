@@ -3,7 +3,7 @@
 #ifndef TESTTHREAD_H
 #define TESTTHREAD_H
 
-#include "LinkParams.h"
+#include "LinkSettings.h"
 #include "OutputSizes.h"
 
 #include <QThread>
@@ -29,7 +29,7 @@ public:
     int timeout;
     // Link parameters taken on the GUI thread when the request starts; the
     // worker never reads the settings widgets itself.
-    LinkParams link;
+    LinkSettings link;
 
 protected:
     void run() override;
