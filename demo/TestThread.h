@@ -36,6 +36,8 @@ protected:
 
 private:
     QString RunEvaluator();
+    // The line for the customer's rating after a call that returned 0.
+    static QString RatingLine(int result);
     QString RunKeyboard(int mode);
 };
 
