@@ -1,6 +1,7 @@
 #include "ConfigDialog.h"
 #include "ui_ConfigDialog.h"
 
+#include "LinkSettings.h"
 #include "PortValidator.h"
 #include "RWIni.h"
 
@@ -23,17 +24,8 @@ ConfigDialog::ConfigDialog(QWidget *parent)
         port = 0;
     ui->EditCom->setText(QString::number(port));
 
-    const QString bp = RWIni::load(kFile, kGroup, QStringLiteral("bp"), QString()).toUpper();
-    int bpIndex = 0;
-    if (bp == QLatin1String("A"))
-        bpIndex = 1;
-    else if (bp == QLatin1String("B"))
-        bpIndex = 2;
-    else if (bp == QLatin1String("C"))
-        bpIndex = 3;
-    else if (bp == QLatin1String("K"))
-        bpIndex = 4;
-    ui->CbxBP->setCurrentIndex(bpIndex);
+    ui->CbxBP->setCurrentIndex(
+        ChannelIndex(RWIni::load(kFile, kGroup, QStringLiteral("bp"), QString())));
 
     const int baud = RWIni::load(kFile, kGroup, QStringLiteral("baud"), 9600);
     if (baud == 1200)
@@ -56,11 +48,7 @@ int ConfigDialog::getCom() const
 
 int ConfigDialog::getBP() const
 {
-    const QString text = ui->CbxBP->currentText();
-    if (text == QStringLiteral("无"))
-        return 0;
-    const QByteArray bytes = text.toLocal8Bit();
-    return bytes.isEmpty() ? 0 : bytes.at(0);
+    return ChannelFromText(ui->CbxBP->currentText());
 }
 
 int ConfigDialog::getBaud() const
@@ -71,10 +59,7 @@ int ConfigDialog::getBaud() const
 void ConfigDialog::on_EditCom_textChanged(const QString &arg1)
 {
     const int n = arg1.toInt(nullptr, 10);
-    if (n == 0)
-        ui->LabelCom->setText(QStringLiteral("(HID)"));
-    else
-        ui->LabelCom->setText(QStringLiteral("(ttyS") + QString::number(n - 1) + QLatin1Char(')'));
+    ui->LabelCom->setText(PortLabel(n));
     ui->EditCom->setText(QString::number(n));
 }
 

@@ -81,9 +81,9 @@ int MainDialog::getBaud()
     return m_config.getBaud();
 }
 
-LinkParams MainDialog::getLink()
+LinkSettings MainDialog::getLink()
 {
-    LinkParams link;
+    LinkSettings link;
     link.port = getCom();
     link.bp = static_cast<char>(getBP());
     link.baud = getBaud();

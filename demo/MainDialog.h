@@ -6,7 +6,7 @@
 
 #include "ConfigDialog.h"
 #include "CustomTopBarDialog.h"
-#include "LinkParams.h"
+#include "LinkSettings.h"
 #include "TLX_SDK.h"
 
 #include <QModelIndex>
@@ -41,7 +41,7 @@ public:
     int getBP();
     int getBaud();
     // The three together, read on the calling (GUI) thread.
-    LinkParams getLink();
+    LinkSettings getLink();
 
     TLX_SDK &sdk() { return m_sdk; }
     ConfigDialog &configDialog() { return m_config; }

@@ -5,7 +5,11 @@
 
 #include "MainWindowPxy.h"
 
+#include <QByteArray>
 #include <QDialog>
+#include <QString>
+
+class QLineEdit;
 
 namespace Ui {
 class TabBasic;
@@ -35,6 +39,13 @@ private slots:
     void on_SldVol_valueChanged(int value);
 
 private:
+    // Logs the title line and takes the text of `field` as typed: an empty
+    // field logs `missing` and gives false; otherwise `announce` followed by
+    // the text is logged and latin1 receives its Latin-1 bytes (characters
+    // outside Latin-1 become '?').
+    bool TakeInput(const QString &title, const QLineEdit *field, const QString &missing,
+                   const QString &announce, QByteArray *latin1);
+
     Ui::TabBasic *ui;
 };
 

@@ -84,7 +84,7 @@ void TabEvaNum::StopWorker()
     // enough; the call then comes back after its closing step. -7 means no
     // call runs at that moment (the worker has not entered it yet, or has
     // just left it), so only then is the cancel tried again.
-    const LinkParams link = m_thread->link;
+    const LinkSettings link = m_thread->link;
     if (m_pSdk->IsBound()) {
         while (m_pSdk->pCancelRead(link.port, link.bp, link.baud) != 0 && !m_thread->wait(5)) {
         }

@@ -61,22 +61,23 @@ void TabInfo::on_pushButton_40_clicked()
         m_pMainDlg->Log(QStringLiteral(">>>文件打开失败"));
         return;
     }
-    if (!CheckBound())
-        return;
     QByteArray info = ToGbk(text);
     int result = 0;
-    const int ret = m_pSdk->pStartInfo(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
-                                       m_pMainDlg->getBaud(), timeout, info.data(), &result);
-    if (ret != 0) {
-        m_pMainDlg->Log(QStringLiteral(">>>交互失败：") + QString::number(ret));
-        return;
-    }
-    if (result == 0)
-        m_pMainDlg->Log(QStringLiteral(">>>交互完成：确认"));
-    else if (result == 1)
-        m_pMainDlg->Log(QStringLiteral(">>>交互完成：取消"));
-    else if (result == 3)
-        m_pMainDlg->Log(QStringLiteral(">>>交互完成：超时"));
+    RunCall(
+        [&](const LinkSettings &l) {
+            return m_pSdk->pStartInfo(l.port, l.bp, l.baud, timeout, info.data(), &result);
+        },
+        [&] {
+            // An answer the terminal gives beyond these three logs no line.
+            if (result == 0)
+                return QStringLiteral(">>>交互完成：确认");
+            if (result == 1)
+                return QStringLiteral(">>>交互完成：取消");
+            if (result == 3)
+                return QStringLiteral(">>>交互完成：超时");
+            return QString();
+        },
+        QStringLiteral(">>>交互失败："));
 }
 
 void TabInfo::on_BtnSign_clicked()
@@ -88,21 +89,19 @@ void TabInfo::on_BtnSign_clicked()
         m_pMainDlg->Log(QStringLiteral(">>>请设置凭证路径"));
         return;
     }
-    if (!CheckBound())
-        return;
     QByteArray document = path.toUtf8();
-    // The customer's signature goes into the user's private folder.
-    QByteArray image = QFile::encodeName(PrivateOutputPath(QLatin1String(kSignImageName)));
-    QByteArray data = QFile::encodeName(PrivateOutputPath(QLatin1String(kSignDataName)));
-    const int ret = m_pSdk->pStartSign(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
-                                       m_pMainDlg->getBaud(), timeout, document.data(),
-                                       image.data(), data.data());
-    if (ret != 0) {
-        m_pMainDlg->Log(QStringLiteral(">>>签名失败：") + QString::number(ret));
-        return;
-    }
-    m_pMainDlg->Log(QStringLiteral(">>>签名完成"));
-    ShowSignature();
+    const bool signedOk = RunCall(
+        [&](const LinkSettings &l) {
+            // The customer's signature goes into the user's private folder.
+            QByteArray image =
+                QFile::encodeName(PrivateOutputPath(QLatin1String(kSignImageName)));
+            QByteArray data = QFile::encodeName(PrivateOutputPath(QLatin1String(kSignDataName)));
+            return m_pSdk->pStartSign(l.port, l.bp, l.baud, timeout, document.data(),
+                                      image.data(), data.data());
+        },
+        QStringLiteral(">>>签名完成"), QStringLiteral(">>>签名失败："));
+    if (signedOk)
+        ShowSignature();
 }
 
 void TabInfo::ShowSignature()

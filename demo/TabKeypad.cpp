@@ -25,14 +25,8 @@ TabKeypad::~TabKeypad()
 void TabKeypad::on_BtnInit_clicked()
 {
     m_pMainDlg->Log(QStringLiteral("初始化密钥"));
-    if (!CheckBound())
-        return;
-    const int ret = m_pSdk->pResetKey(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
-                                      m_pMainDlg->getBaud());
-    if (ret == 0)
-        m_pMainDlg->Log(QStringLiteral(">>>密钥初始化完成"));
-    else
-        m_pMainDlg->Log(QStringLiteral(">>>密钥初始化失败：") + QString::number(ret));
+    RunCall([&](const LinkSettings &l) { return m_pSdk->pResetKey(l.port, l.bp, l.baud); },
+            QStringLiteral(">>>密钥初始化完成"), QStringLiteral(">>>密钥初始化失败："));
 }
 
 void TabKeypad::on_BtnDwnMK_clicked()
@@ -46,14 +40,11 @@ void TabKeypad::on_BtnDwnMK_clicked()
                         .arg(mk)
                         .arg(newKey.size())
                         .arg(oldKey.size()));
-    if (!CheckBound())
-        return;
-    const int ret = m_pSdk->pUpdateMKey(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
-                                        m_pMainDlg->getBaud(), mk, newKey.data(), oldKey.data());
-    if (ret == 0)
-        m_pMainDlg->Log(QStringLiteral(">>>主密钥下载成功"));
-    else
-        m_pMainDlg->Log(QStringLiteral(">>>主密钥下载失败：") + QString::number(ret));
+    RunCall([&](const LinkSettings &l) {
+                return m_pSdk->pUpdateMKey(l.port, l.bp, l.baud, mk, newKey.data(),
+                                           oldKey.data());
+            },
+            QStringLiteral(">>>主密钥下载成功"), QStringLiteral(">>>主密钥下载失败："));
 }
 
 void TabKeypad::on_BtnDwnWK_clicked()
@@ -63,14 +54,10 @@ void TabKeypad::on_BtnDwnWK_clicked()
     const int wk = ui->CbxWid->currentIndex();
     QByteArray workKey = ui->EditWK->text().toUtf8();
     m_pMainDlg->Log(QStringLiteral("%1,%2: key %3 digits").arg(mk).arg(wk).arg(workKey.size()));
-    if (!CheckBound())
-        return;
-    const int ret = m_pSdk->pDownLoadWKey(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
-                                          m_pMainDlg->getBaud(), mk, wk, workKey.data());
-    if (ret == 0)
-        m_pMainDlg->Log(QStringLiteral(">>>工作密钥下载成功"));
-    else
-        m_pMainDlg->Log(QStringLiteral(">>>工作密钥下载失败：") + QString::number(ret));
+    RunCall([&](const LinkSettings &l) {
+                return m_pSdk->pDownLoadWKey(l.port, l.bp, l.baud, mk, wk, workKey.data());
+            },
+            QStringLiteral(">>>工作密钥下载成功"), QStringLiteral(">>>工作密钥下载失败："));
 }
 
 void TabKeypad::on_BtnActWK_clicked()
@@ -79,43 +66,39 @@ void TabKeypad::on_BtnActWK_clicked()
     const int mk = ui->CbxMid->currentIndex();
     const int wk = ui->CbxWid->currentIndex();
     m_pMainDlg->Log(QString::asprintf("密钥号：%d,%d", mk, wk));
-    if (!CheckBound())
-        return;
-    const int ret = m_pSdk->pActiveWKey(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
-                                        m_pMainDlg->getBaud(), mk, wk);
-    if (ret == 0)
-        m_pMainDlg->Log(QStringLiteral(">>>工作密钥激活成功"));
-    else
-        m_pMainDlg->Log(QStringLiteral(">>>工作密钥激活失败：") + QString::number(ret));
+    RunCall([&](const LinkSettings &l) {
+                return m_pSdk->pActiveWKey(l.port, l.bp, l.baud, mk, wk);
+            },
+            QStringLiteral(">>>工作密钥激活成功"), QStringLiteral(">>>工作密钥激活失败："));
 }
 
-void TabKeypad::RunPinEntry(const std::function<int(int, int, char *)> &entry, char *buffer,
-                            int bufferSize, bool plainPin)
+void TabKeypad::RunPinEntry(const std::function<int(const LinkSettings &, int, int, char *)> &entry,
+                            char *buffer, int bufferSize, bool plainPin)
 {
+    if (!CheckBound())
+        return;
     const int pinLen = ui->EditPinLen->text().toInt(nullptr, 10);
     const int timeout = ui->EditTimeout->text().toInt(nullptr, 10);
     const int prompt = ui->CbxAudio->currentIndex();
     std::memset(buffer, 0, static_cast<size_t>(bufferSize));
 
-    m_pSdk->pSetShowDISP(m_pMainDlg->getCom(), m_pMainDlg->getBP(), m_pMainDlg->getBaud(), 1, 1);
+    const LinkSettings link = m_pMainDlg->getLink();
+    m_pSdk->pSetShowDISP(link.port, link.bp, link.baud, 1, 1);
 
-    int ret = m_pSdk->pSetPinLen(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
-                                 m_pMainDlg->getBaud(), pinLen);
-    if (ret != 0) {
-        m_pMainDlg->Log(QStringLiteral(">>>设置密码长度失败：") + QString::number(ret));
+    const bool lengthSet = RunCall(
+        [&](const LinkSettings &l) { return m_pSdk->pSetPinLen(l.port, l.bp, l.baud, pinLen); },
+        QStringLiteral(">>>设置密码长度成功"), QStringLiteral(">>>设置密码长度失败："));
+    if (!lengthSet)
         return;
-    }
-    m_pMainDlg->Log(QStringLiteral(">>>设置密码长度成功"));
 
-    ret = entry(prompt, timeout, buffer);
-    if (ret == 0) {
-        const QString entered = BufferText(buffer, static_cast<size_t>(bufferSize));
-        // A plain PIN is shown masked, one '*' per character.
-        m_pMainDlg->Log(QStringLiteral(">>>密码输入完成：")
-                        + (plainPin ? QString(entered.size(), QLatin1Char('*')) : entered));
-    }
-    else
-        m_pMainDlg->Log(QStringLiteral(">>>密码输入失败：") + QString::number(ret));
+    RunCall([&](const LinkSettings &l) { return entry(l, prompt, timeout, buffer); },
+            [&] {
+                const QString entered = BufferText(buffer, static_cast<size_t>(bufferSize));
+                // A plain PIN is shown masked, one '*' per character.
+                return QStringLiteral(">>>密码输入完成：")
+                       + (plainPin ? QString(entered.size(), QLatin1Char('*')) : entered);
+            },
+            QStringLiteral(">>>密码输入失败："));
     // The entered PIN or PIN block does not stay behind in this page.
     std::memset(buffer, 0, static_cast<size_t>(bufferSize));
 }
@@ -123,13 +106,10 @@ void TabKeypad::RunPinEntry(const std::function<int(int, int, char *)> &entry, c
 void TabKeypad::on_BtnStart_clicked()
 {
     m_pMainDlg->Log(QStringLiteral("启动明文密码键盘"));
-    if (!CheckBound())
-        return;
     char pin[kPinSize];
     RunPinEntry(
-        [this](int prompt, int timeout, char *buffer) {
-            return m_pSdk->pReadPin(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
-                                    m_pMainDlg->getBaud(), 0, prompt, timeout, buffer,
+        [this](const LinkSettings &l, int prompt, int timeout, char *buffer) {
+            return m_pSdk->pReadPin(l.port, l.bp, l.baud, 0, prompt, timeout, buffer,
                                     static_cast<int>(kPinSize));
         },
         pin, static_cast<int>(sizeof(pin)), true);
@@ -138,15 +118,12 @@ void TabKeypad::on_BtnStart_clicked()
 void TabKeypad::on_BtnStartEnc_clicked()
 {
     m_pMainDlg->Log(QStringLiteral("启动密文密码键盘"));
-    if (!CheckBound())
-        return;
     // No size travels with this call: the buffer holds the longest block
     // the library may write, plus a terminating zero.
     char block[kPinBlockSize];
     RunPinEntry(
-        [this](int prompt, int timeout, char *buffer) {
-            return m_pSdk->pReadPinDES(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
-                                       m_pMainDlg->getBaud(), prompt, 3, timeout, buffer);
+        [this](const LinkSettings &l, int prompt, int timeout, char *buffer) {
+            return m_pSdk->pReadPinDES(l.port, l.bp, l.baud, prompt, 3, timeout, buffer);
         },
         block, static_cast<int>(sizeof(block)), false);
 }
@@ -159,14 +136,11 @@ void TabKeypad::on_BtnStartAnsi_clicked()
         m_pMainDlg->Log(QStringLiteral(">>>请输入帐号"));
         return;
     }
-    if (!CheckBound())
-        return;
     QByteArray accountBytes = account.toUtf8();
     char block[kPinBlockSize];
     RunPinEntry(
-        [this, &accountBytes](int prompt, int timeout, char *buffer) {
-            return m_pSdk->pReadPinAnsi(m_pMainDlg->getCom(), m_pMainDlg->getBP(),
-                                        m_pMainDlg->getBaud(), prompt, 3, timeout,
+        [this, &accountBytes](const LinkSettings &l, int prompt, int timeout, char *buffer) {
+            return m_pSdk->pReadPinAnsi(l.port, l.bp, l.baud, prompt, 3, timeout,
                                         accountBytes.data(), buffer);
         },
         block, static_cast<int>(sizeof(block)), false);

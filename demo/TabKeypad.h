@@ -33,10 +33,13 @@ private slots:
     void on_BtnStartAnsi_clicked();
 
 private:
-    // Display on, PIN length, then `entry` (prompt, timeout, buffer); a
-    // plain PIN is logged masked.
-    void RunPinEntry(const std::function<int(int prompt, int timeout, char *buffer)> &entry,
-                     char *buffer, int bufferSize, bool plainPin);
+    // Display on, PIN length, then `entry` (link, prompt, timeout, buffer);
+    // a plain PIN is logged masked. Nothing is sent while the library is
+    // unbound.
+    void RunPinEntry(
+        const std::function<int(const LinkSettings &link, int prompt, int timeout, char *buffer)>
+            &entry,
+        char *buffer, int bufferSize, bool plainPin);
 
     Ui::TabKeypad *ui;
 };

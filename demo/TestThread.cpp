@@ -42,8 +42,11 @@ QString TestThread::RunEvaluator()
     int result = 0;
     const int ret = page->sdk()->pStartEvaluator(link.port, link.bp, link.baud, tellerName,
                                                  tellerNo, stars, photo, timeout, &result);
-    if (ret != 0)
-        return QStringLiteral(">>>评价失败：") + QString::number(ret);
+    return TabEvaNum::ResultLine(ret, RatingLine(result), QStringLiteral(">>>评价失败："));
+}
+
+QString TestThread::RatingLine(int result)
+{
     switch (result) {
     case 1:
         return QStringLiteral(">>>评价完成：满意");
@@ -63,7 +66,6 @@ QString TestThread::RunKeyboard(int mode)
     char input[kKeyboardInputSize] = {};
     const int ret = page->sdk()->pStartKeyboard(link.port, link.bp, link.baud, timeout, mode,
                                                 input);
-    if (ret != 0)
-        return QStringLiteral(">>>输入失败：") + QString::number(ret);
-    return QStringLiteral(">>>输入完成：") + BufferText(input);
+    return TabEvaNum::ResultLine(ret, QStringLiteral(">>>输入完成：") + BufferText(input),
+                                 QStringLiteral(">>>输入失败："));
 }

@@ -3,7 +3,7 @@
 #ifndef TESTTHREAD_H
 #define TESTTHREAD_H
 
-#include "LinkParams.h"
+#include "LinkSettings.h"
 #include "OutputSizes.h"
 
 #include <QThread>
@@ -29,13 +29,15 @@ public:
     int timeout;
     // Link parameters taken on the GUI thread when the request starts; the
     // worker never reads the settings widgets itself.
-    LinkParams link;
+    LinkSettings link;
 
 protected:
     void run() override;
 
 private:
     QString RunEvaluator();
+    // The line for the customer's rating after a call that returned 0.
+    static QString RatingLine(int result);
     QString RunKeyboard(int mode);
 };
 

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "LinkSettings.h"
 #include "TestParams.h"
 #include "TestRecords.h"
 #include "TestThread.h"
@@ -96,8 +97,7 @@ bool MainWindow::fillParams(TestParams& params) {
   params.loopCount = FieldValue(ui->EditCom_5->text());
   params.interval = FieldValue(ui->EditCom_3->text());
   params.timeout = FieldValue(ui->EditCom_4->text());
-  const QString bp = ui->CbxBP->currentText();
-  params.bp = bp == QStringLiteral("无") ? 0 : bp.toLocal8Bit().at(0);
+  params.bp = ChannelFromText(ui->CbxBP->currentText());
   params.baud = FieldValue(ui->CbxBaud->currentText());
   params.testKeypad = ui->cbx_keypad->isChecked();
   params.testInfo = ui->cbx_info->isChecked();
@@ -174,9 +174,7 @@ void MainWindow::showFailureNote() {
 
 void MainWindow::on_EditCom_2_textChanged(const QString& text) {
   const int port = FieldValue(text);
-  // Widened: the lowest int typed into the field has no int predecessor.
-  ui->LabelCom->setText(port == 0 ? QStringLiteral("(HID)")
-                                  : QStringLiteral("(ttyS%1)").arg(qint64(port) - 1));
+  ui->LabelCom->setText(PortLabel(port));
   const QString normal = QString::number(port);
   if (text != normal) ui->EditCom_2->setText(normal);
 }

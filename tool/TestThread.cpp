@@ -1,11 +1,11 @@
 #include "TestThread.h"
 
 #include <QFile>
-#include <QTextCodec>
 
 #include <atomic>
 #include <cstring>
 
+#include "GbkText.h"
 #include "MainWindow.h"
 #include "PrivateFiles.h"
 #include "TestParams.h"
@@ -19,12 +19,6 @@ namespace {
 constexpr int kNoAnswer = -2;
 // Return code of a call that a cancel ended.
 constexpr int kCancelled = -9;
-
-// Converts UTF-8 text to the GBK bytes the terminal shows.
-QByteArray ToGbk(const QByteArray& utf8) {
-  const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(utf8);
-  return QTextCodec::codecForName("gbk")->fromUnicode(text);
-}
 
 }  // namespace
 
@@ -111,7 +105,7 @@ TestThread::Outcome TestThread::TestInfo() {
   file.close();
   const int nul = utf8.indexOf('\0');
   if (nul >= 0) utf8.truncate(nul);
-  QByteArray info = ToGbk(utf8);
+  QByteArray info = ToGbk(QString::fromUtf8(utf8));
 
   const TestParams& p = m_params;
   int result = 0;
@@ -120,7 +114,7 @@ TestThread::Outcome TestThread::TestInfo() {
 }
 
 TestThread::Outcome TestThread::TestEvaluator() {
-  QByteArray tellerName = ToGbk(QByteArray("王五"));
+  QByteArray tellerName = ToGbk(QStringLiteral("王五"));
   char tellerNo[] = "100001";
   char photo[] = "photo.jpg";
   const TestParams& p = m_params;
