@@ -118,10 +118,24 @@ void HidServer::Drop(int fd) {
   transfers_.erase(std::remove_if(transfers_.begin(), transfers_.end(),
                                   [fd](const Transfer& t) { return !t.vanish && t.fd == fd; }),
                    transfers_.end());
+  if (fd == chatterTold_) chatterTold_ = -1;
   if (fd == claimedBy_) {
     claimedBy_ = -1;
     engine_.LinkClosed(Link::Hid);
   }
+}
+
+void HidServer::TellChatter() {
+  if (paced_ || claimedBy_ < 0) return;
+  const std::string noise = engine_.ChatterBytes(Link::Hid);
+  const bool on = !noise.empty();
+  if (on == (chatterTold_ == claimedBy_)) return;
+  const size_t n = on ? std::min(noise.size(), kStandInPacket) : 0;
+  if (!SendFrame(claimedBy_, kChatter, noise.data(), n)) {
+    Drop(claimedBy_);
+    return;
+  }
+  chatterTold_ = on ? claimedBy_ : -1;
 }
 
 bool HidServer::HandleFrame(int fd) {
@@ -152,14 +166,11 @@ bool HidServer::HandleFrame(int fd) {
       if (!c.opened) return SendFrame(fd, kNoDevice, nullptr, 0);
       if (claimedBy_ >= 0 && claimedBy_ != fd) return SendFrame(fd, kBusy, nullptr, 0);
       claimedBy_ = fd;
+      chatterTold_ = -1;
       // A chattering device sends from the first moment: its noise is
       // there before the host's first IN transfer.
-      if (!paced_) {
-        Chunk noise;
-        noise.bytes = engine_.ChatterBytes(Link::Hid);
-        if (!noise.bytes.empty()) Deliver(noise);
-      }
-      return SendFrame(fd, kOk, nullptr, 0);
+      TellChatter();
+      return claimedBy_ == fd && SendFrame(fd, kOk, nullptr, 0);
     case kOut:
       if (paced_) {
         // The host's transfer ends when its frames have gone by.
@@ -211,16 +222,14 @@ void HidServer::Deliver(const Chunk& c) {
 
 void HidServer::Run() {
   Clock::time_point next = Clock::time_point::max();
-  bool chattering = false;
   std::vector<pollfd> fds;
   while (!stop_) {
     fds.clear();
     fds.push_back({wake_.fd(), POLLIN, 0});
     fds.push_back({listen_, POLLIN, 0});
     for (auto& c : clients_) fds.push_back({c.first, POLLIN, 0});
-    const timespec timeout = paced_       ? PollTimeoutPrecise(std::min(next, NextTransfer()))
-                             : chattering ? timespec{0, 0}
-                                          : PollTimeoutSpec(next);
+    const timespec timeout =
+        paced_ ? PollTimeoutPrecise(std::min(next, NextTransfer())) : PollTimeoutSpec(next);
     int r = ::ppoll(fds.data(), fds.size(), &timeout, nullptr);
     if (r < 0 && errno != EINTR) break;
     if (stop_) break;
@@ -243,15 +252,7 @@ void HidServer::Run() {
     if (paced_) CompleteTransfers(Clock::now());
     for (const Chunk& c : engine_.Poll(Link::Hid, Clock::now(), &next)) Deliver(c);
     if (paced_) CompleteTransfers(Clock::now());
-    // A chattering device keeps the host's side full: the send blocks until
-    // the host has read, and the next round goes on at once.
-    chattering = false;
-    if (!paced_ && claimedBy_ >= 0) {
-      Chunk noise;
-      noise.bytes = engine_.ChatterBytes(Link::Hid);
-      chattering = !noise.bytes.empty();
-      if (chattering) Deliver(noise);
-    }
+    TellChatter();
   }
 }
 

@@ -55,6 +55,11 @@ class HidServer {
   void Drop(int fd);
   void Deliver(const Chunk& c);
   void Vanish();
+  // Tells the claiming host when the terminal starts or stops chattering:
+  // the stand-in then repeats the noise packet on every IN transfer that
+  // finds nothing else, as a device's endpoint buffer would, however fast
+  // the host reads.
+  void TellChatter();
   // Paced: when the transfer of n bytes given now ends.
   Clock::time_point OnTheBus(size_t n);
   void CompleteTransfers(Clock::time_point now);
@@ -67,6 +72,7 @@ class HidServer {
   int listen_ = -1;
   std::map<int, Client> clients_;
   int claimedBy_ = -1;
+  int chatterTold_ = -1;  // the connection told that the terminal chatters
   int listsMissing_ = 0;  // device lists that still leave the device out
   Wakeup wake_;
   std::atomic<bool> stop_{false};

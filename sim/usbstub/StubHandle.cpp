@@ -40,8 +40,10 @@ int Request(libusb_device_handle* h, uint8_t request) {
   bool answered = usbproto::SendFrame(h->fd, request, nullptr, 0);
   while (answered) {
     answered = usbproto::WaitReadable(h->fd, 2000) == 1 && usbproto::RecvFrame(h->fd, &type, buf, &n);
-    if (!answered || type != usbproto::kReport) break;
-    QueuePackets(h, buf, n);
+    if (!answered) break;
+    if (type == usbproto::kReport) QueuePackets(h, buf, n);
+    else if (type == usbproto::kChatter) h->chatter.assign(reinterpret_cast<char*>(buf), n);
+    else break;
   }
   if (!answered) {
     h->gone = true;
@@ -68,6 +70,7 @@ bool TakeFrame(libusb_device_handle* h) {
   }
   if (type == usbproto::kReport) QueuePackets(h, buf, n);
   if (type == usbproto::kOutDone) ++h->outDone;
+  if (type == usbproto::kChatter) h->chatter.assign(reinterpret_cast<char*>(buf), n);
   return true;
 }
 
@@ -136,6 +139,13 @@ int TransferIn(libusb_device_handle* h, unsigned char* data, int length, int* tr
   size_t got = 0;
   bool ended = false;
   auto take = [&] {
+    // A chattering device has its noise ready in the endpoint's buffer,
+    // however fast the host reads: it never depends on when the terminal's
+    // thread next runs.
+    if (h->packets.empty() && !h->chatter.empty()) {
+      h->packets.push_back(h->chatter);
+      h->packets.push_back(h->chatter);
+    }
     while (!ended && !h->packets.empty()) {
       const std::string p = std::move(h->packets.front());
       h->packets.pop_front();

@@ -32,6 +32,9 @@ struct libusb_device_handle {
   // IN packets already read off the socket (512 bytes each, the last of a
   // piece shorter; an empty one is a zero-length packet).
   std::deque<std::string> packets;
+  // A chattering device: this packet comes again whenever nothing else
+  // waits, however fast the host reads (empty: not chattering).
+  std::string chatter;
   std::mutex lock;
 };
 

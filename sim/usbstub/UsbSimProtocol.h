@@ -13,6 +13,9 @@
 //   'W' one OUT report (1024 bytes)       (no answer; paced: 'A' when its
 //                                          transfer completed on the bus)
 //                                         'R' one IN report (1024 bytes)
+//                                         'Z' chatter: one packet of the
+//                                             noise (sent again without
+//                                             end), or empty: the noise stops
 //                                         'G' device gone (then closed)
 // Closing the socket is closing the handle.
 #ifndef TLXSIM_USBSIMPROTOCOL_H
@@ -48,6 +51,7 @@ enum : uint8_t {
   kReport = 'R',
   kGone = 'G',
   kOutDone = 'A',
+  kChatter = 'Z',
 };
 
 // Flags of the answer to kOpen.
