@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "session/session.h"
+#include "compat/session.h"
 #include "transfer/transfer.h"
 #include "util/util.h"
 

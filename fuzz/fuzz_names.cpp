@@ -10,7 +10,7 @@
 
 #include "fuzz_support.h"
 #include "transfer/steps.h"
-#include "transport/CDevice.h"
+#include "compat/CDevice.h"
 #include "util/util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

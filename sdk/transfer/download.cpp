@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "session/session.h"
+#include "core/tlx_internal.h"
 #include "transfer/steps.h"
 #include "transfer/transfer.h"
 #include "tlxdev.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "session/session.h"
+#include "core/tlx_internal.h"
 #include "transfer/steps.h"
 
 using namespace tlx;

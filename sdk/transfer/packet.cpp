@@ -2,7 +2,7 @@
 // start and end packets of a download.
 #include <cstring>
 
-#include "session/session.h"
+#include "core/tlx_internal.h"
 #include "transfer/steps.h"
 
 namespace tlx {
@@ -27,7 +27,8 @@ TLX_EXPORT int MediaTransProc(int port, char bp, int baud, char* packet, int len
   if (packet == nullptr || len <= 0) return TLX_ERR_ARG;
   char reply[261] = {0};
   int replyLen = 260;
-  int rc = TransProc(port, bp, baud, packet, len, reply, &replyLen, MediaEndCondition, timeoutMs);
+  int rc = Transact(Link{port, bp, baud}, packet, len, reply, &replyLen, EndOfPacketAnswer,
+                    timeoutMs);
   if (rc != TLX_OK) return rc;
   if (replyLen >= 2 && reply[0] == 0x02 && reply[replyLen - 1] == 0x03 && reply[1] == 'U')
     return TLX_ERR_REPLY;

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "session/session.h"
+#include "core/tlx_internal.h"
 #include "trace/wire_trace.h"
 #include "transfer/steps.h"
 #include "transfer/transfer.h"
@@ -24,6 +24,8 @@ namespace {
 const char kAccept[] = "\x1b[0RESPONSE\x02" "0\x03";
 const char kRefuse[] = "\x1b[0RESPONSE\x02" "1\x03";
 enum { kResponseLen = 14, kReportArea = 2048 };
+// The pull runs on the USB link, without a channel.
+const Link kPullLink{0, '9', 9600};
 
 // Receiver state, reset at every pull start and after every whole packet.
 struct Receiver {
@@ -39,7 +41,7 @@ long g_pulledBytes = 0;
 void ResetReceiver() { g_receiver = Receiver(); }
 
 int Answer(bool accepted, int result) {
-  WriteData(kResponseLen, const_cast<char*>(accepted ? kAccept : kRefuse));
+  WriteRaw(accepted ? kAccept : kRefuse, kResponseLen);
   return accepted ? result : -1;
 }
 
@@ -113,21 +115,21 @@ TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* fil
 }
 
 TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPath) {
-  int rc = OpenDevice(0, '9', 9600);
+  int rc = OpenLink(kPullLink);
   if (rc != TLX_OK) return rc;
-  int R = GetHidReport();
+  int R = kReportSize;
   if (R <= kPacketHeader || R > kReportArea) R = kReportArea / 2;
 
-  if (WriteData(cmdLen, cmd) != TLX_OK) {
-    CloseDevice(0, '9');
+  if (WriteRaw(cmd, cmdLen) != TLX_OK) {
+    CloseLink(kPullLink);
     return TLX_ERR_WRITE;
   }
   char report[kReportArea];
   std::memset(report, 0, sizeof report);
   if (WireTraceOn()) WireTracePullRead(true);
-  int got = ReadData(report, R, nullptr, timeoutMs);
+  int got = ReadRaw(report, R, nullptr, timeoutMs);
   if (got <= 0) {
-    CloseDevice(0, '9');
+    CloseLink(kPullLink);
     // No first data, also when the wait ran out, is a failed read.
     return got == 0 ? TLX_ERR_READ : PortReadCode(got, TLX_ERR_READ);
   }
@@ -142,7 +144,7 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
       ::close(fd);
       ::unlink(tmpPath);
     }
-    CloseDevice(0, '9');
+    CloseLink(kPullLink);
     return TLX_ERR_ARG;
   }
   for (long reports = 1;; ++reports) {
@@ -165,14 +167,14 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
     }
     std::memset(report, 0, sizeof report);
     if (WireTraceOn()) WireTracePullRead(g_receiver.expectHeader);
-    got = ReadData(report, R, nullptr, kPullPacketMs);
+    got = ReadRaw(report, R, nullptr, kPullPacketMs);
     if (got <= 0) {
       rc = got == 0 ? TLX_ERR_READ : PortReadCode(got);
       break;
     }
   }
   if (std::fclose(file) != 0 && rc == TLX_OK) rc = TLX_ERR_ARG;
-  CloseDevice(0, '9');
+  CloseLink(kPullLink);
   ResetReceiver();
   g_pulledBytes = 0;
   if (rc == TLX_OK && std::rename(tmpPath, localPath) != 0) rc = TLX_ERR_ARG;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "session/session.h"
+#include "core/tlx_internal.h"
 #include "transfer/steps.h"
 #include "transfer/transfer.h"
 #include "util/util.h"
@@ -76,19 +76,19 @@ TLX_EXPORT int DownFile(int mediaType, int totalBlocks, int blockNo, char* data,
                     static_cast<int>(sizeof cmd) - n - 2);
   cmd[n++] = 0x03;
   cmd[n] = '\0';
-  if (WriteData(n, cmd) != TLX_OK) return TLX_ERR_WRITE;
+  if (WriteRaw(cmd, n) != TLX_OK) return TLX_ERR_WRITE;
   char ack[4] = {0};
-  int got = ReadData(ack, 3, MediaEndCondition, kBlockAckMs);
+  int got = ReadRaw(ack, 3, EndOfPacketAnswer, kBlockAckMs);
   // A missing acknowledgement, also after the wait ran out, is a failed read.
   if (got < 0) return PortReadCode(got, TLX_ERR_READ);
-  return got == 3 && std::memcmp(ack, "\x02\xaa\x03", 3) == 0 ? TLX_OK : TLX_ERR_REPLY;
+  return got == 3 && IsAck(ack) ? TLX_OK : TLX_ERR_REPLY;
 }
 
 TLX_EXPORT int ComDownLoadFile(int port, char bp, int baud, int mediaType, char* path,
                                char* destName) {
   const char* name = nullptr;
   if (path == nullptr || !SerialDestName(mediaType, path, destName, &name)) return TLX_ERR_ARG;
-  if (OpenDevice(port, bp, baud) != TLX_OK) return TLX_ERR_OPEN;
+  if (OpenLink(Link{port, bp, baud}) != TLX_OK) return TLX_ERR_OPEN;
   int rc = TLX_OK;
   std::FILE* file = std::fopen(path, "rb");
   // The size announced is that of the file actually opened.
@@ -99,7 +99,7 @@ TLX_EXPORT int ComDownLoadFile(int port, char bp, int baud, int mediaType, char*
     rc = SendBlocks(mediaType, name, size, Source{file, nullptr});
   }
   if (file != nullptr) std::fclose(file);
-  CloseDevice(port, bp);
+  CloseLink(Link{port, bp, baud});
   return rc;
 }
 
@@ -108,8 +108,8 @@ TLX_EXPORT int ComDownLoadData(int port, char bp, int baud, int mediaType, char*
   if (data == nullptr || data[0] == '\0' || len <= 0 || destName == nullptr ||
       destName[0] == '\0' || strnlen(destName, kMaxDestName + 1) > kMaxDestName)
     return TLX_ERR_ARG;
-  if (OpenDevice(port, bp, baud) != TLX_OK) return TLX_ERR_OPEN;
+  if (OpenLink(Link{port, bp, baud}) != TLX_OK) return TLX_ERR_OPEN;
   int rc = SendBlocks(mediaType, destName, len, Source{nullptr, data});
-  CloseDevice(port, bp);
+  CloseLink(Link{port, bp, baud});
   return rc;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "session/session.h"
+#include "compat/session.h"
 #include "util/util.h"
 
 namespace {
