@@ -172,8 +172,9 @@ void Device::Flush() {
 }
 
 void Device::Close() {
-  serial.Close();
-  usb.Close();
+  Port* const ports[] = {&serial, &usb};
+  for (Port* p : ports)
+    if (p->IsOpen()) p->Close();
 }
 
 void Device::CancelRead() {

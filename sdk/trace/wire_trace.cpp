@@ -221,10 +221,8 @@ void WireTraceNoteOpen(const Link& link, const char* dev, int identity) {
   t_link.identity = identity;
 }
 
-TracedExchange::TracedExchange(const Link& link, const char* dev, const char* cmd, int cmdLen,
-                               EndCondition until, int timeoutMs)
-    : on_(WireTraceOn()), until_(until) {
-  if (!on_) return;
+void TracedExchange::Begin(const Link& link, const char* dev, const char* cmd, int cmdLen,
+                           int timeoutMs) {
   link_ = link;
   dev_ = dev;
   cmd_ = cmd;

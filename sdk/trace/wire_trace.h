@@ -50,7 +50,10 @@ void WireTraceNoteOpen(const Link& link, const char* dev, int identity);
 class TracedExchange {
  public:
   TracedExchange(const Link& link, const char* dev, const char* cmd, int cmdLen,
-                 EndCondition until, int timeoutMs);
+                 EndCondition until, int timeoutMs)
+      : on_(WireTraceOn()), until_(until) {
+    if (on_) Begin(link, dev, cmd, cmdLen, timeoutMs);
+  }
   TracedExchange(const TracedExchange&) = delete;
   TracedExchange& operator=(const TracedExchange&) = delete;
 
@@ -74,6 +77,7 @@ class TracedExchange {
   }
 
  private:
+  void Begin(const Link& link, const char* dev, const char* cmd, int cmdLen, int timeoutMs);
   EndCondition Watch();
   void Note(const char* reply, int portResult);
   void Write(int result);
