@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "compat/session.h"
-#include "transfer/transfer.h"
+#include "compat/transfer.h"
 #include "util/util.h"
 
 namespace tlxbench {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "transfer/steps.h"
+#include "compat/transfer_steps.h"
 #include "compat/CDevice.h"
 #include "util/util.h"
 

@@ -1,13 +1,13 @@
 // Customer interaction commands: information to confirm, evaluation of the
 // teller, keypad entry and handwritten signature.
-#include "commands/interaction.h"
-
 #include <strings.h>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "core/tlx_internal.h"
+#include "commands/workers.h"
 #include "tlxdev.h"
 #include "transfer/transfer.h"
 #include "util/util.h"
@@ -81,17 +81,19 @@ int EvaluatorResult(const char* a) {
   return -1;
 }
 
-int PullSignatureFile(char bp, int baud, const char* terminalPath, char* localPath) {
+int PullSignatureFile(const char* terminalPath, const char* localPath) {
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0PULLFILE\x02%s\x03", terminalPath);
-  return PullFile(0, bp, baud, kPullFirstDataMs, static_cast<int>(std::strlen(cmd)), cmd,
-                  localPath);
+  TransferGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  return Pull(kPullFirstDataMs, cmd, static_cast<int>(std::strlen(cmd)), localPath);
 }
 
 }  // namespace
 
-TLX_EXPORT int StartSign(int port, char bp, int baud, int timeout, int kind) {
-  const Link link{port, bp, baud};
+namespace tlx {
+
+int StartSignature(const Link& link, int timeout, int kind) {
   SendOnly(link, kCloseScreen);
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[2HANDSIGN\x02%d|%d\x03", kind, timeout);
@@ -107,24 +109,31 @@ TLX_EXPORT int StartSign(int port, char bp, int baud, int timeout, int kind) {
   return rc;
 }
 
-TLX_EXPORT int StartHandSign(int port, char bp, int baud, int timeout, char* document,
-                             char* imagePath, char* dataPath) {
-  (void)port;
+int SignDocument(const Link& link, int timeout, const char* document, const char* imagePath,
+                 const char* dataPath) {
   if (timeout < 1 || timeout > 999 || !NonEmpty(document) || !NonEmpty(imagePath) ||
       !NonEmpty(dataPath))
     return TLX_ERR_ARG;
   const DocumentKind* kind = KindOf(document);
   if (kind == nullptr) return TLX_ERR_ARG;
   // The document, the signing and both pulls go over the USB HID link.
-  const int hid = 0;
-  int rc = DownLoadFile(hid, bp, baud, 255, document, const_cast<char*>(kind->terminalName));
+  const Link usb{0, link.bp, link.baud};
+  if (access(document, F_OK) != 0) return TLX_ERR_NOFILE;
+  int rc;
+  {
+    TransferGuard guard;
+    if (guard.Busy()) return TLX_ERR_OPEN;
+    rc = DownloadFile(usb, 255, document, kind->terminalName);
+  }
   if (rc < 0) return rc;
-  rc = StartSign(hid, bp, baud, timeout, kind->kind);
+  rc = StartSignature(usb, timeout, kind->kind);
   if (rc < 0) return rc;
-  rc = PullSignatureFile(bp, baud, "/tmp/hw.png", imagePath);
+  rc = PullSignatureFile("/tmp/hw.png", imagePath);
   if (rc < 0) return rc;
-  return PullSignatureFile(bp, baud, "/tmp/hw.xml", dataPath);
+  return PullSignatureFile("/tmp/hw.xml", dataPath);
 }
+
+}  // namespace tlx
 
 extern "C" {
 
@@ -230,7 +239,7 @@ TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* doc
   // command holds).
   Command command;
   if (!command.Start(link, 0)) return TLX_ERR_OPEN;
-  const int signed_ = StartHandSign(port, bp, baud, timeout, document, imagePath, dataPath);
+  const int signed_ = SignDocument(link, timeout, document, imagePath, dataPath);
   const int rc = command.Finish(signed_);
   if (rc == TLX_ERR_CANCEL && signed_ >= 0) {
     // Pulled whole before the cancel came: a cancelled call leaves no files.

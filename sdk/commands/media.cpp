@@ -1,12 +1,9 @@
 // Media file commands: download (and upgrade), delete, query and list.
-#include "commands/media.h"
-
 #include <unistd.h>
 
 #include <cstring>
 
-#include "core/tlx_internal.h"
-#include "tlxdev.h"
+#include "commands/workers.h"
 #include "transfer/transfer.h"
 
 using namespace tlx;
@@ -35,10 +32,17 @@ bool FramedText(const char* reply, int len, const char** text, int* textLen) {
 
 }  // namespace
 
-TLX_EXPORT int DownMediaFile(int port, char bp, int baud, int mediaType, char* path) {
-  const Link link{port, bp, baud};
-  if (!NonEmpty(path)) return TLX_ERR_ARG;
-  int rc = DownLoadFile(port, bp, baud, mediaType, path, nullptr);
+namespace tlx {
+
+int DownloadMedia(const Link& link, int mediaType, const char* path) {
+  const char* name = DestinationName(!link.IsUsb(), mediaType, path, nullptr);
+  if (name == nullptr) return TLX_ERR_ARG;
+  int rc;
+  {
+    TransferGuard guard;
+    if (guard.Busy()) return TLX_ERR_OPEN;
+    rc = DownloadFile(link, mediaType, path, name);
+  }
   if (rc != TLX_OK || mediaType != 4) return rc;
   char reply[kWorkSize];
   rc = MediaExchange(link, "\x1b[0UPDATE\x02/mnt/sdcard/media/data/update.dat\x03",
@@ -47,9 +51,7 @@ TLX_EXPORT int DownMediaFile(int port, char bp, int baud, int mediaType, char* p
   return IsRefusal(reply) ? TLX_ERR_REPLY : TLX_OK;
 }
 
-TLX_EXPORT int DeleteMediaFile(int port, char bp, int baud, int mediaType, char* name) {
-  const Link link{port, bp, baud};
-  if (!NonEmpty(name) || strnlen(name, kMaxName + 1) > kMaxName) return TLX_ERR_ARG;
+int DeleteMedia(const Link& link, int mediaType, const char* name) {
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0DELETE\x02%d|%s\x03", mediaType, name);
   char reply[kWorkSize];
@@ -64,8 +66,10 @@ namespace {
 // exported workers themselves run without one.
 int Done(Command* command, int rc) { return command != nullptr ? command->Finish(rc) : rc; }
 
-int QueryFile(Command* command, const Link& link, int mediaType, char* name,
-              char* info) {
+}  // namespace
+
+int QueryMediaFile(Command* command, const Link& link, int mediaType, const char* name,
+                   char* info) {
   if (!NonEmpty(name) || strnlen(name, kMaxName + 1) > kMaxName) return Done(command, TLX_ERR_ARG);
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0QUERYFILE\x02%d|%s\x03", mediaType, name);
@@ -85,8 +89,8 @@ int QueryFile(Command* command, const Link& link, int mediaType, char* name,
   return rc;
 }
 
-int FileList(Command* command, const Link& link, int mediaType, char* list,
-             int listSize) {
+int ListMediaFiles(Command* command, const Link& link, int mediaType, char* list,
+                   int listSize) {
   if (list == nullptr || listSize < 0) return Done(command, TLX_ERR_ARG);
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0GETFILELIST\x02%d\x03", mediaType);
@@ -107,19 +111,7 @@ int FileList(Command* command, const Link& link, int mediaType, char* list,
   return rc;
 }
 
-}  // namespace
-
-TLX_EXPORT int FindMediaFileInfo(int port, char bp, int baud, int mediaType, char* name,
-                                 char* info) {
-  const Link link{port, bp, baud};
-  return QueryFile(nullptr, link, mediaType, name, info);
-}
-
-TLX_EXPORT int GetMediaFileList(int port, char bp, int baud, int mediaType, char* list,
-                                int listSize) {
-  const Link link{port, bp, baud};
-  return FileList(nullptr, link, mediaType, list, listSize);
-}
+}  // namespace tlx
 
 extern "C" {
 
@@ -130,7 +122,7 @@ TLX_EXPORT int TLX_DownLoadFile(int port, char bp, int baud, int mediaType, char
   // A missing file is reported before anything goes out, flush included.
   if (access(path, F_OK) != 0) return TLX_ERR_NOFILE;
   if (!command.Start(link)) return TLX_ERR_OPEN;
-  return command.Finish(DownMediaFile(port, bp, baud, mediaType, path));
+  return command.Finish(DownloadMedia(link, mediaType, path));
 }
 
 TLX_EXPORT int TLX_DeleteFile(int port, char bp, int baud, int mediaType, char* name) {
@@ -138,7 +130,7 @@ TLX_EXPORT int TLX_DeleteFile(int port, char bp, int baud, int mediaType, char* 
   Command command;
   if (!NonEmpty(name) || strnlen(name, kMaxName + 1) > kMaxName) return TLX_ERR_ARG;
   if (!command.Start(link)) return TLX_ERR_OPEN;
-  return command.Finish(DeleteMediaFile(port, bp, baud, mediaType, name));
+  return command.Finish(DeleteMedia(link, mediaType, name));
 }
 
 TLX_EXPORT int TLX_FindFileInfo(int port, char bp, int baud, int mediaType, char* name,
@@ -149,7 +141,7 @@ TLX_EXPORT int TLX_FindFileInfo(int port, char bp, int baud, int mediaType, char
   // too long for the command is refused before anything is sent.
   if (name != nullptr && strnlen(name, kMaxName + 1) > kMaxName) return TLX_ERR_ARG;
   if (!command.Start(link)) return TLX_ERR_OPEN;
-  return QueryFile(&command, link, mediaType, name, info);
+  return QueryMediaFile(&command, link, mediaType, name, info);
 }
 
 TLX_EXPORT int TLX_GetFileList(int port, char bp, int baud, int mediaType, char* list,
@@ -158,7 +150,7 @@ TLX_EXPORT int TLX_GetFileList(int port, char bp, int baud, int mediaType, char*
   Command command;
   if (list == nullptr || listSize < 0) return TLX_ERR_ARG;
   if (!command.Start(link)) return TLX_ERR_OPEN;
-  return FileList(&command, link, mediaType, list, listSize);
+  return ListMediaFiles(&command, link, mediaType, list, listSize);
 }
 
 }  // extern "C"

@@ -11,13 +11,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/tlx_internal.h"
 #include "trace/wire_trace.h"
-#include "transfer/steps.h"
 #include "transfer/transfer.h"
 #include "util/util.h"
 
-using namespace tlx;
+namespace tlx {
 
 namespace {
 
@@ -64,8 +62,7 @@ int StoreFailure(StoreResult r) { return r == kOverCap ? -3 : -2; }
 
 }  // namespace
 
-TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* file) {
-  if (report == nullptr || file == nullptr || reportSize <= kPacketHeader) return -1;
+int RecvPullPacket(const char* report, int reportSize, std::FILE* file) {
   const unsigned char* r = reinterpret_cast<const unsigned char*>(report);
   const long R = reportSize;
   Receiver& st = g_receiver;
@@ -88,7 +85,7 @@ TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* fil
 
   int type = r[1];
   long n = (static_cast<long>(r[3]) << 16) | (static_cast<long>(r[4]) << 8) | r[5];
-  if (r[0] != 0x02 || type > kPacketEnd || n > R * kPullPayloadReports) return Answer(false, 0);
+  if (r[0] != kStx || type > kPacketEnd || n > R * kPullPayloadReports) return Answer(false, 0);
   if (type == 0) return 0;
   const unsigned char checksum = r[2];
   const unsigned char* payload = r + kPacketHeader;
@@ -114,7 +111,7 @@ TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* fil
   return Answer(ok, type == kPacketStart ? 1 : 2);
 }
 
-TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPath) {
+int Pull(int timeoutMs, const char* cmd, int cmdLen, const char* localPath) {
   int rc = OpenLink(kPullLink);
   if (rc != TLX_OK) return rc;
   int R = kReportSize;
@@ -186,14 +183,4 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
   return rc;
 }
 
-TLX_EXPORT int PullFile(int port, char bp, int baud, int timeoutMs, int cmdLen, char* cmd,
-                        char* localPath) {
-  (void)port;
-  (void)bp;
-  (void)baud;
-  if (cmd == nullptr || cmdLen < 0 || localPath == nullptr || localPath[0] == '\0')
-    return TLX_ERR_ARG;
-  TransferGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  return PullFileProc(timeoutMs, cmdLen, cmd, localPath);
-}
+}  // namespace tlx
