@@ -5,7 +5,7 @@
 
 #include "compat/session.h"
 #include "compat/transfer.h"
-#include "util/util.h"
+#include "compat/util.h"
 
 namespace tlxbench {
 

@@ -10,7 +10,7 @@
 #include "commands/workers.h"
 #include "tlxdev.h"
 #include "transfer/transfer.h"
-#include "util/util.h"
+#include "util/convert.h"
 
 using namespace tlx;
 

@@ -5,7 +5,7 @@
 
 #include "core/tlx_internal.h"
 #include "tlxdev.h"
-#include "util/util.h"
+#include "util/convert.h"
 
 using namespace tlx;
 
@@ -51,7 +51,7 @@ bool AppendKey(const char* text, char* payload, int cap, int* len) {
   char bytes[kMaxKeyText];
   Wiper wipe(bytes, sizeof bytes);
   std::memset(bytes, 0, sizeof bytes);
-  int count = HexStrToAscii(const_cast<char*>(text), static_cast<int>(n), bytes, sizeof bytes);
+  int count = HexStrToAscii(text, static_cast<int>(n), bytes, sizeof bytes);
   if (count < 0 || *len + count > cap) return false;
   std::memcpy(payload + *len, bytes, static_cast<size_t>(count));
   *len += count;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/tlx_internal.h"
-#include "util/util.h"
+#include "util/convert.h"
 
 namespace tlx {
 

@@ -13,7 +13,7 @@
 #include "port/port.h"
 #include "trace/trace_lines.h"
 #include "trace/wire_mask.h"
-#include "util/util.h"
+#include "util/files.h"
 
 namespace tlx {
 

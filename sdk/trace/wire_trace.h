@@ -24,6 +24,8 @@
 #ifndef TLX_WIRE_TRACE_H
 #define TLX_WIRE_TRACE_H
 
+#include <stdarg.h>
+
 #include <atomic>
 #include <chrono>
 
@@ -38,6 +40,13 @@ inline bool WireTraceOn() { return g_wireTraceOn.load(std::memory_order_relaxed)
 // From the setters of the public trace interface.
 void WireTraceSetFlag(int flag);
 void WireTraceSetPath(const char* path);
+
+// The trace interface for applications (trace.cpp): the flag and path
+// setters, and the message and hex dump lines appended to debug.ini.
+void SetTraceFlag(int flag);
+void SetTracePath(const char* path);
+void AppendTraceMessage(const char* fmt, va_list args);
+void AppendTraceHex(const char* title, const char* data, int len);
 
 // The link that the exchange has just opened, with its serial device name
 // ("?" for none) and the index of the USB identity that opened (-1 for

@@ -13,7 +13,7 @@
 
 #include "trace/wire_trace.h"
 #include "transfer/transfer.h"
-#include "util/util.h"
+#include "util/files.h"
 
 namespace tlx {
 

@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "transfer/transfer.h"
-#include "util/util.h"
+#include "util/convert.h"
+#include "util/files.h"
 
 namespace tlx {
 
@@ -68,7 +69,7 @@ int SendBlock(int mediaType, int totalBlocks, int blockNo, const char* data, int
   char cmd[4096];
   int n = std::snprintf(cmd, sizeof cmd, "\x1b[0DOWNLOAD\x02%d|%s|", mediaType, name);
   if (n < 0 || n + 2 * recordLen + 2 > static_cast<int>(sizeof cmd)) return TLX_ERR_ARG;
-  n += HexAsc1Split(reinterpret_cast<char*>(record), recordLen, cmd + n,
+  n += HexAsc1Split(reinterpret_cast<const char*>(record), recordLen, cmd + n,
                     static_cast<int>(sizeof cmd) - n - 2);
   cmd[n++] = kEtx;
   cmd[n] = '\0';

@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "util/gbk_tables.h"
-#include "util/util.h"
+#include "util/convert.h"
 
-// Converts NUL-terminated GBK text into 16-bit Unicode units in host byte
-// order (the name is historical: nothing is encoded as UTF-8).
-int ANSIToUTF8(const char* src, int dstBytes, char* dst) {
+namespace tlx {
+
+int GbkToUnicode(const char* src, int dstBytes, char* dst) {
   if (src == nullptr || dst == nullptr || dstBytes <= 0) return 0;
   const int capacity = dstBytes / 2;
   if (capacity == 0) return 0;
@@ -32,7 +32,7 @@ int ANSIToUTF8(const char* src, int dstBytes, char* dst) {
   return units;
 }
 
-bool IsNumberOrCharacter(const char* s) {
+bool IsLettersAndDigits(const char* s) {
   if (s == nullptr) return false;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p != 0; ++p) {
     const bool alnum = (*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') ||
@@ -46,7 +46,7 @@ bool IsNumberOrCharacter(const char* s) {
 // text is cut at every occurrence of the whole delimiter string, keeping
 // empty parts. A text of nothing but delimiter characters gives no part; an
 // empty delimiter gives the text as one part.
-int SplitString(const std::string& s, std::vector<std::string>& parts, std::string delim) {
+int SplitString(const std::string& s, std::vector<std::string>& parts, const std::string& delim) {
   if (s.empty()) return 0;
   if (delim.empty()) {
     parts.push_back(s);
@@ -67,3 +67,5 @@ int SplitString(const std::string& s, std::vector<std::string>& parts, std::stri
     pos = hit + delim.size();
   }
 }
+
+}  // namespace tlx

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "compat/session.h"
-#include "util/util.h"
+#include "compat/util.h"
 
 namespace {
 
