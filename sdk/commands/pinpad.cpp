@@ -60,11 +60,11 @@ bool AppendKey(const char* text, char* payload, int cap, int* len) {
 
 // ESC, letter, HexAsc1 form of the payload, CR LF; the reply must be the
 // single byte 0xAA. The command text is wiped after the exchange.
-int KeyCommand(const Link& link, char letter, char* payload, int payloadLen) {
+int KeyCommand(const Link& link, char letter, const char* payload, int payloadLen) {
   char cmd[kWorkSize];
   Wiper wipeCmd(cmd, sizeof cmd);
   std::memset(cmd, 0, sizeof cmd);
-  cmd[0] = 0x1b;
+  cmd[0] = kEsc;
   cmd[1] = letter;
   // Room for ESC, letter, CR, LF and the terminator.
   if (payloadLen * 2 > kWorkSize - 5) return TLX_ERR_ARG;

@@ -93,7 +93,7 @@ class TLX_EXPORT CDevice {
   tlx::Device* device_;
   bool owned_;
   // Keeps the object the size it had when it held the link itself.
-  unsigned char reserved_[32];
+  [[maybe_unused]] unsigned char reserved_[32];
 };
 
 // The library's port object of earlier releases.
