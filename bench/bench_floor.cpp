@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "session/session.h"
-#include "transfer/transfer.h"
-#include "util/util.h"
+#include "compat/session.h"
+#include "compat/transfer.h"
+#include "compat/util.h"
 
 namespace tlxbench {
 

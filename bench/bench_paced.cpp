@@ -6,7 +6,7 @@
 #include "VirtualTerminal.h"
 #include "bench_data.h"
 #include "bench_stats.h"
-#include "transfer/transfer.h"
+#include "compat/transfer.h"
 
 namespace tlxbench {
 

@@ -18,7 +18,7 @@
 #include "bench_paced.h"
 #include "bench_stats.h"
 #include "tlxdev.h"
-#include "transfer/transfer.h"
+#include "compat/transfer.h"
 
 using namespace tlxbench;
 

@@ -3,7 +3,7 @@
 #include <libusb-1.0/libusb.h>
 
 #include "probe.h"
-#include "session/session.h"
+#include "compat/session.h"
 #include "tlxdev.h"
 
 namespace tlxctl {

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
-#include "util/util.h"
+#include "compat/util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2 || size > 8192) return 0;

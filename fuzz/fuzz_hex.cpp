@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
-#include "util/util.h"
+#include "compat/util.h"
 
 namespace {
 

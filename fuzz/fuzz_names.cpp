@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "transfer/steps.h"
-#include "transport/CDevice.h"
-#include "util/util.h"
+#include "compat/transfer_steps.h"
+#include "compat/CDevice.h"
+#include "compat/util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2 || size > 4096) return 0;

@@ -10,7 +10,7 @@
 #include "EngineState.h"
 #include "soak.h"
 #include "tlxdev.h"
-#include "transfer/transfer.h"
+#include "compat/transfer.h"
 
 namespace tlxsoak {
 namespace {

@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-#include "commands/command_steps.h"
-#include "session/session.h"
+#include "core/tlx_internal.h"
 #include "tlxdev.h"
 
 using namespace tlx;
@@ -14,24 +13,24 @@ namespace {
 
 // Runs one command read up to ETX into a kWorkSize reply, which stays
 // NUL-terminated.
-int ReplyExchange(int port, char bp, int baud, const char* cmd, char* reply, int timeoutMs) {
-  return Exchange(port, bp, baud, cmd, 0, reply, kWorkSize, nullptr, EndOfCondition1, timeoutMs);
+int ReplyExchange(const Link& link, const char* cmd, char* reply, int timeoutMs) {
+  return Exchange(link, cmd, 0, reply, kWorkSize, nullptr, EndAtEtx, timeoutMs);
 }
 
 // Accepted unless the second reply byte is 'U'.
-int SimpleCommand(Command& command, int port, char bp, int baud, const char* cmd) {
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+int SimpleCommand(Command& command, const Link& link, const char* cmd) {
+  if (!command.Start(link)) return TLX_ERR_OPEN;
   char reply[kWorkSize];
-  int rc = ReplyExchange(port, bp, baud, cmd, reply, kReplyMs);
+  int rc = ReplyExchange(link, cmd, reply, kReplyMs);
   if (rc == TLX_OK && reply[1] == kRefusedMark) rc = TLX_ERR_REPLY;
   return command.Finish(rc);
 }
 
 // The reply must be the acknowledgement.
-int AckCommand(Command& command, int port, char bp, int baud, const char* cmd) {
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+int AckCommand(Command& command, const Link& link, const char* cmd) {
+  if (!command.Start(link)) return TLX_ERR_OPEN;
   char reply[kWorkSize];
-  int rc = ReplyExchange(port, bp, baud, cmd, reply, kReplyMs);
+  int rc = ReplyExchange(link, cmd, reply, kReplyMs);
   if (rc == TLX_OK && !IsAck(reply)) rc = TLX_ERR_REPLY;
   return command.Finish(rc);
 }
@@ -60,24 +59,27 @@ bool FitsWithNul(const char* text, size_t cap) { return std::strlen(text) < cap;
 extern "C" {
 
 TLX_EXPORT int TLX_SetGlobalConfig(int port, char bp, int baud, int first, int second) {
+  const Link link{port, bp, baud};
   Command command;
   if (first < 1 || first > 5 || second < 1 || second > 2) return TLX_ERR_ARG;
   char cmd[260] = {0};
   Format(cmd, sizeof cmd, "\x1b[0SETGLOBALCONFIG\x02%d|%d\x03", first, second);
-  return SimpleCommand(command, port, bp, baud, cmd);
+  return SimpleCommand(command, link, cmd);
 }
 
 TLX_EXPORT int TLX_StartPQC(int port, char bp, int baud) {
+  const Link link{port, bp, baud};
   Command command;
-  return SimpleCommand(command, port, bp, baud, "\x1b[0;NERIVAX_PRODUCTION_START_PQCR");
+  return SimpleCommand(command, link, "\x1b[0;NERIVAX_PRODUCTION_START_PQCR");
 }
 
 TLX_EXPORT int TLX_GetVer(int port, char bp, int baud, char* version) {
+  const Link link{port, bp, baud};
   Command command;
   if (version == nullptr) return TLX_ERR_ARG;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  if (!command.Start(link)) return TLX_ERR_OPEN;
   char reply[kWorkSize];
-  int rc = ReplyExchange(port, bp, baud, "\x1b[0GETDEVICEINFO", reply, kReplyMs);
+  int rc = ReplyExchange(link, "\x1b[0GETDEVICEINFO", reply, kReplyMs);
   if (rc != TLX_OK) return command.Finish(rc);
   cJSON* doc = ParseFramedJson(reply);
   if (doc == nullptr) return command.Finish(TLX_ERR_REPLY);
@@ -95,11 +97,12 @@ TLX_EXPORT int TLX_GetVer(int port, char bp, int baud, char* version) {
 }
 
 TLX_EXPORT int TLX_GetUpdateStatus(int port, char bp, int baud, char* result, char* detail) {
+  const Link link{port, bp, baud};
   Command command;
   if (result == nullptr || detail == nullptr) return TLX_ERR_ARG;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  if (!command.Start(link)) return TLX_ERR_OPEN;
   char reply[kWorkSize];
-  int rc = ReplyExchange(port, bp, baud, "\x1b[0GETUPDATESTATUS", reply, kReplyMs);
+  int rc = ReplyExchange(link, "\x1b[0GETUPDATESTATUS", reply, kReplyMs);
   if (rc != TLX_OK) return command.Finish(rc);
   cJSON* doc = ParseFramedJson(reply);
   if (doc == nullptr) return command.Finish(TLX_ERR_REPLY);
@@ -123,29 +126,32 @@ TLX_EXPORT int TLX_GetUpdateStatus(int port, char bp, int baud, char* result, ch
 }
 
 TLX_EXPORT int TLX_SetVolume(int port, char bp, int baud, int kind, int level) {
+  const Link link{port, bp, baud};
   Command command;
   int maxLevel = kind == 1 ? 5 : (kind == 2 || kind == 3) ? 15 : -1;
   if (maxLevel < 0 || level < 0 || level > maxLevel) return TLX_ERR_ARG;
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0SETVOLUME\x02%d|%d\x03", kind, level);
-  return AckCommand(command, port, bp, baud, cmd);
+  return AckCommand(command, link, cmd);
 }
 
 TLX_EXPORT int TLX_RestartSys(int port, char bp, int baud) {
+  const Link link{port, bp, baud};
   Command command;
-  return AckCommand(command, port, bp, baud, "\x1b[0RESTART");
+  return AckCommand(command, link, "\x1b[0RESTART");
 }
 
 TLX_EXPORT int TLX_CheckOnline(int port, char bp, int baud, char* model) {
+  const Link link{port, bp, baud};
   Command command;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  if (!command.Start(link)) return TLX_ERR_OPEN;
   char reply[kWorkSize];
   const char* found = nullptr;
-  int rc = ReplyExchange(port, bp, baud, "\x1b[0CHECKR40", reply, kProbeMs);
+  int rc = ReplyExchange(link, "\x1b[0CHECKR40", reply, kProbeMs);
   if (rc == TLX_OK && IsAck(reply)) {
     found = "R40";
   } else {
-    rc = ReplyExchange(port, bp, baud, "\x1b[0CHECKk60", reply, kProbeMs);
+    rc = ReplyExchange(link, "\x1b[0CHECKk60", reply, kProbeMs);
     if (rc == TLX_OK && IsAck(reply)) found = "k60";
   }
   rc = command.Finish(rc);
@@ -156,13 +162,14 @@ TLX_EXPORT int TLX_CheckOnline(int port, char bp, int baud, char* model) {
 TLX_EXPORT int TLX_CancelRead(int, char, int) { return CancelCommand(); }
 
 TLX_EXPORT int TLX_SetShowDISP(int port, char bp, int baud, int module, int show) {
+  const Link link{port, bp, baud};
   static const char kModuleDigit[] = {'1', '2', '4', '5'};
   Command command;
   if (module < 1 || module > 4 || show < 0 || show > 1) return TLX_ERR_ARG;
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[%c;SETDISP\x02%d\x03", kModuleDigit[module - 1], show);
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
-  return command.Finish(SendOnly(port, bp, baud, cmd));
+  if (!command.Start(link)) return TLX_ERR_OPEN;
+  return command.Finish(SendOnly(link, cmd));
 }
 
 }  // extern "C"

@@ -1,17 +1,16 @@
 // Customer interaction commands: information to confirm, evaluation of the
 // teller, keypad entry and handwritten signature.
-#include "commands/interaction.h"
-
 #include <strings.h>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "commands/command_steps.h"
-#include "session/session.h"
+#include "commands/workers.h"
 #include "tlxdev.h"
 #include "transfer/transfer.h"
-#include "util/util.h"
+#include "util/convert.h"
 
 using namespace tlx;
 
@@ -54,15 +53,15 @@ enum { kStatusArea = 4 };
 
 // Sends cmd and reads the three-character status answer, allowing the
 // customer timeout seconds and the margin.
-int StatusExchange(int port, char bp, int baud, const char* cmd, int timeout, char* answer) {
-  return Exchange(port, bp, baud, cmd, 0, answer, kStatusArea, nullptr, EndOfCondition3,
+int StatusExchange(const Link& link, const char* cmd, int timeout, char* answer) {
+  return Exchange(link, cmd, 0, answer, kStatusArea, nullptr, EndAtF,
                   SecondsToMs(timeout) + kAnswerMarginMs);
 }
 
 // Closing step of an interaction that ended before its answer was asked
 // for: after a cancel the module is closed all the same.
-int EndEarly(Command& command, int port, char bp, int baud, const char* close, int rc) {
-  if (rc == TLX_ERR_CANCEL) SendClosing(port, bp, baud, close);
+int EndEarly(Command& command, const Link& link, const char* close, int rc) {
+  if (rc == TLX_ERR_CANCEL) SendClosing(link, close);
   return command.Finish(rc);
 }
 
@@ -82,63 +81,74 @@ int EvaluatorResult(const char* a) {
   return -1;
 }
 
-int PullSignatureFile(char bp, int baud, const char* terminalPath, char* localPath) {
+int PullSignatureFile(const char* terminalPath, const char* localPath) {
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0PULLFILE\x02%s\x03", terminalPath);
-  return PullFile(0, bp, baud, kPullFirstDataMs, static_cast<int>(std::strlen(cmd)), cmd,
-                  localPath);
+  TransferGuard guard;
+  if (guard.Busy()) return TLX_ERR_OPEN;
+  return Pull(kPullFirstDataMs, cmd, static_cast<int>(std::strlen(cmd)), localPath);
 }
 
 }  // namespace
 
-TLX_EXPORT int StartSign(int port, char bp, int baud, int timeout, int kind) {
-  SendOnly(port, bp, baud, kCloseScreen);
+namespace tlx {
+
+int StartSignature(const Link& link, int timeout, int kind) {
+  SendOnly(link, kCloseScreen);
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[2HANDSIGN\x02%d|%d\x03", kind, timeout);
   char reply[kSignReplyArea];
   int len = 0;
-  int rc = Exchange(port, bp, baud, cmd, 0, reply, sizeof reply, &len, EndOfCondition1,
+  int rc = Exchange(link, cmd, 0, reply, sizeof reply, &len, EndAtEtx,
                     SecondsToMs(timeout));
   if (rc == TLX_OK) {
-    rc = CheckAndGetResponse(reply, len);
+    rc = CheckFramedReply(reply, len);
     if (rc == TLX_OK) return TLX_OK;
   }
-  SendClosing(port, bp, baud, kCloseScreen);
+  SendClosing(link, kCloseScreen);
   return rc;
 }
 
-TLX_EXPORT int StartHandSign(int port, char bp, int baud, int timeout, char* document,
-                             char* imagePath, char* dataPath) {
-  (void)port;
+int SignDocument(const Link& link, int timeout, const char* document, const char* imagePath,
+                 const char* dataPath) {
   if (timeout < 1 || timeout > 999 || !NonEmpty(document) || !NonEmpty(imagePath) ||
       !NonEmpty(dataPath))
     return TLX_ERR_ARG;
   const DocumentKind* kind = KindOf(document);
   if (kind == nullptr) return TLX_ERR_ARG;
   // The document, the signing and both pulls go over the USB HID link.
-  const int hid = 0;
-  int rc = DownLoadFile(hid, bp, baud, 255, document, const_cast<char*>(kind->terminalName));
+  const Link usb{0, link.bp, link.baud};
+  if (access(document, F_OK) != 0) return TLX_ERR_NOFILE;
+  int rc;
+  {
+    TransferGuard guard;
+    if (guard.Busy()) return TLX_ERR_OPEN;
+    rc = DownloadFile(usb, 255, document, kind->terminalName);
+  }
   if (rc < 0) return rc;
-  rc = StartSign(hid, bp, baud, timeout, kind->kind);
+  rc = StartSignature(usb, timeout, kind->kind);
   if (rc < 0) return rc;
-  rc = PullSignatureFile(bp, baud, "/tmp/hw.png", imagePath);
+  rc = PullSignatureFile("/tmp/hw.png", imagePath);
   if (rc < 0) return rc;
-  return PullSignatureFile(bp, baud, "/tmp/hw.xml", dataPath);
+  return PullSignatureFile("/tmp/hw.xml", dataPath);
 }
+
+}  // namespace tlx
 
 extern "C" {
 
 TLX_EXPORT int TLX_StartInfo(int port, char bp, int baud, int timeout, char* info, int* result) {
+  const Link link{port, bp, baud};
   Command command;
   if (!NonEmpty(info) || result == nullptr || timeout < 1 || timeout > 999) return TLX_ERR_ARG;
   size_t textLen = strnlen(info, kMaxInfoText + 1);
   if (textLen > kMaxInfoText) return TLX_ERR_ARG;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
-  SendOnly(port, bp, baud, kCloseScreen);
+  if (!command.Start(link)) return TLX_ERR_OPEN;
+  SendOnly(link, kCloseScreen);
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[2;%dT", timeout);
-  int rc = SendOnly(port, bp, baud, cmd);
-  if (rc != TLX_OK) return EndEarly(command, port, bp, baud, kCloseScreen, rc);
+  int rc = SendOnly(link, cmd);
+  if (rc != TLX_OK) return EndEarly(command, link, kCloseScreen, rc);
 
   char* hex = g_infoHex;
   char* show = g_infoShow;
@@ -147,8 +157,8 @@ TLX_EXPORT int TLX_StartInfo(int port, char bp, int baud, int timeout, char* inf
   HexAsc1Split(info, static_cast<int>(textLen), hex, kInfoHexSize);
   Format(show, kInfoCmdSize, "\x1b[2A\x02%s\x03", hex);
   char answer[kStatusArea];
-  rc = StatusExchange(port, bp, baud, show, timeout, answer);
-  SendClosing(port, bp, baud, kCloseScreen);
+  rc = StatusExchange(link, show, timeout, answer);
+  SendClosing(link, kCloseScreen);
   rc = command.Finish(rc);
   if (rc == TLX_OK) *result = InfoResult(answer);
   return rc;
@@ -156,6 +166,7 @@ TLX_EXPORT int TLX_StartInfo(int port, char bp, int baud, int timeout, char* inf
 
 TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName, char* tellerNo,
                                   int stars, char* photo, int timeout, int* result) {
+  const Link link{port, bp, baud};
   Command command;
   if (tellerName == nullptr || tellerNo == nullptr || result == nullptr || stars < 0 ||
       stars > 6 || timeout < 1 || timeout > 999)
@@ -169,15 +180,15 @@ TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName,
   if (!Format(header, sizeof header, "\x1b[4H\x02%s|%s|%d|%s\x03", tellerName, tellerNo, stars,
               photoName))
     return TLX_ERR_ARG;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
-  SendOnly(port, bp, baud, header);
+  if (!command.Start(link)) return TLX_ERR_OPEN;
+  SendOnly(link, header);
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[4;%dT", timeout);
-  int rc = SendOnly(port, bp, baud, cmd);
-  if (rc != TLX_OK) return EndEarly(command, port, bp, baud, kCloseEvaluator, rc);
+  int rc = SendOnly(link, cmd);
+  if (rc != TLX_OK) return EndEarly(command, link, kCloseEvaluator, rc);
   char answer[kStatusArea];
-  rc = StatusExchange(port, bp, baud, "\x1b[4R", timeout, answer);
-  SendClosing(port, bp, baud, kCloseEvaluator);
+  rc = StatusExchange(link, "\x1b[4R", timeout, answer);
+  SendClosing(link, kCloseEvaluator);
   rc = command.Finish(rc);
   if (rc == TLX_OK) {
     int mapped = EvaluatorResult(answer);
@@ -188,18 +199,19 @@ TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName,
 
 TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int mode,
                                  char* input) {
+  const Link link{port, bp, baud};
   Command command;
   if (mode < 0 || mode > 1 || input == nullptr || timeout < 1 || timeout > 999)
     return TLX_ERR_ARG;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  if (!command.Start(link)) return TLX_ERR_OPEN;
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[5;%dT", timeout);
-  int rc = SendOnly(port, bp, baud, cmd);
-  if (rc != TLX_OK) return EndEarly(command, port, bp, baud, kCloseKeypad, rc);
+  int rc = SendOnly(link, cmd);
+  if (rc != TLX_OK) return EndEarly(command, link, kCloseKeypad, rc);
 
   char reply[kWorkSize];
   const char* entry = mode == 0 ? "\x1bGM\r\n" : "\x1b" "FA\r\n";
-  rc = Exchange(port, bp, baud, entry, 0, reply, sizeof reply, nullptr, EndOfCondition3,
+  rc = Exchange(link, entry, 0, reply, sizeof reply, nullptr, EndAtF,
                 SecondsToMs(timeout));
   size_t n = 0;
   if (rc == TLX_OK) {
@@ -210,7 +222,7 @@ TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int m
       rc = TLX_ERR_BUFFER;
     }
   }
-  SendClosing(port, bp, baud, kCloseKeypad);
+  SendClosing(link, kCloseKeypad);
   rc = command.Finish(rc);
   if (rc == TLX_OK) {
     std::memcpy(input, reply + 1, n - 2);
@@ -221,12 +233,13 @@ TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int m
 
 TLX_EXPORT int TLX_StartSign(int port, char bp, int baud, int timeout, char* document,
                              char* imagePath, char* dataPath) {
+  const Link link{port, bp, baud};
   // The flush uses the caller's link parameters; the arguments are checked
   // after it, by the signature flow, which then runs over HID (the link the
   // command holds).
   Command command;
-  if (!command.Start(port, bp, baud, 0)) return TLX_ERR_OPEN;
-  const int signed_ = StartHandSign(port, bp, baud, timeout, document, imagePath, dataPath);
+  if (!command.Start(link, 0)) return TLX_ERR_OPEN;
+  const int signed_ = SignDocument(link, timeout, document, imagePath, dataPath);
   const int rc = command.Finish(signed_);
   if (rc == TLX_ERR_CANCEL && signed_ >= 0) {
     // Pulled whole before the cancel came: a cancelled call leaves no files.

@@ -3,10 +3,9 @@
 // buffers only for the length of a call and are wiped before returning.
 #include <cstring>
 
-#include "commands/command_steps.h"
-#include "session/session.h"
+#include "core/tlx_internal.h"
 #include "tlxdev.h"
-#include "util/util.h"
+#include "util/convert.h"
 
 using namespace tlx;
 
@@ -27,7 +26,7 @@ enum { kResetReplyArea = 1024 };
 class Wiper {
  public:
   Wiper(void* p, unsigned long n) : p_(p), n_(n) {}
-  ~Wiper() { SecureWipe(p_, n_); }
+  ~Wiper() { tlx::SecureWipe(p_, n_); }
   Wiper(const Wiper&) = delete;
   Wiper& operator=(const Wiper&) = delete;
 
@@ -52,7 +51,7 @@ bool AppendKey(const char* text, char* payload, int cap, int* len) {
   char bytes[kMaxKeyText];
   Wiper wipe(bytes, sizeof bytes);
   std::memset(bytes, 0, sizeof bytes);
-  int count = HexStrToAscii(const_cast<char*>(text), static_cast<int>(n), bytes, sizeof bytes);
+  int count = HexStrToAscii(text, static_cast<int>(n), bytes, sizeof bytes);
   if (count < 0 || *len + count > cap) return false;
   std::memcpy(payload + *len, bytes, static_cast<size_t>(count));
   *len += count;
@@ -61,11 +60,11 @@ bool AppendKey(const char* text, char* payload, int cap, int* len) {
 
 // ESC, letter, HexAsc1 form of the payload, CR LF; the reply must be the
 // single byte 0xAA. The command text is wiped after the exchange.
-int KeyCommand(int port, char bp, int baud, char letter, char* payload, int payloadLen) {
+int KeyCommand(const Link& link, char letter, const char* payload, int payloadLen) {
   char cmd[kWorkSize];
   Wiper wipeCmd(cmd, sizeof cmd);
   std::memset(cmd, 0, sizeof cmd);
-  cmd[0] = 0x1b;
+  cmd[0] = kEsc;
   cmd[1] = letter;
   // Room for ESC, letter, CR, LF and the terminator.
   if (payloadLen * 2 > kWorkSize - 5) return TLX_ERR_ARG;
@@ -75,37 +74,37 @@ int KeyCommand(int port, char bp, int baud, char letter, char* payload, int payl
   cmd[3 + chars] = '\n';
 
   char reply[kWorkSize];
-  int rc = Exchange(port, bp, baud, cmd, 4 + chars, reply, sizeof reply, nullptr, EndOfCondition4,
+  int rc = Exchange(link, cmd, 4 + chars, reply, sizeof reply, nullptr, EndAtAny,
                     kReplyMs);
   if (rc != TLX_OK) return rc;
   return IsKeyAck(reply) ? TLX_OK : TLX_ERR_REPLY;
 }
 
 // Sends the entry mode (plain entry only) and the entry timeout.
-int PrepareEntry(int port, char bp, int baud, int mode, int timeout) {
+int PrepareEntry(const Link& link, int mode, int timeout) {
   char cmd[64] = {0};
   if (mode >= 0) {
     Format(cmd, sizeof cmd, "\x1b[1;%dX", mode);
-    int rc = SendOnly(port, bp, baud, cmd);
+    int rc = SendOnly(link, cmd);
     if (rc != TLX_OK) return rc;
   }
   Format(cmd, sizeof cmd, "\x1b[1;%dT", timeout);
-  return SendOnly(port, bp, baud, cmd);
+  return SendOnly(link, cmd);
 }
 
 // A PIN entry that did not get as far as its start: a cancel still ends it
 // with 0x83, so that the pad is left idle whatever the moment of the cancel.
-int EndEntry(Command& command, int port, char bp, int baud, int rc) {
-  if (rc == TLX_ERR_CANCEL) SendClosing(port, bp, baud, &kPinEnd, 1);
+int EndEntry(Command& command, const Link& link, int rc) {
+  if (rc == TLX_ERR_CANCEL) SendClosing(link, &kPinEnd, 1);
   return command.Finish(rc);
 }
 
 // The block commands: entry timeout, the line command, the framed block
 // reply written as upper-case hex text with a terminator, then 0x83.
-int ReadBlock(Command& command, int port, char bp, int baud, int timeout, const char* cmd,
+int ReadBlock(Command& command, const Link& link, int timeout, const char* cmd,
               char* pinBlock) {
-  int rc = PrepareEntry(port, bp, baud, -1, timeout);
-  if (rc != TLX_OK) return EndEntry(command, port, bp, baud, rc);
+  int rc = PrepareEntry(link, -1, timeout);
+  if (rc != TLX_OK) return EndEntry(command, link, rc);
 
   char reply[kWorkSize];
   char block[kBlockArea];
@@ -114,13 +113,13 @@ int ReadBlock(Command& command, int port, char bp, int baud, int timeout, const 
   std::memset(block, 0, sizeof block);
   int len = 0;
   int n = 0;
-  rc = Exchange(port, bp, baud, cmd, 0, reply, sizeof reply, &len, EndOfCondition1,
+  rc = Exchange(link, cmd, 0, reply, sizeof reply, &len, EndAtEtx,
                 SecondsToMs(timeout) + kAnswerMarginMs);
   if (rc == TLX_OK) {
-    rc = CheckAndGetResponse(kStx, kEtx, reply, len, block, &n);
+    rc = CheckTaggedReply(kStx, kEtx, reply, len, block, &n);
     if (rc == TLX_OK && n * 2 >= TLX_PIN_BLOCK_SIZE) rc = TLX_ERR_BUFFER;
   }
-  SendClosing(port, bp, baud, &kPinEnd, 1);
+  SendClosing(link, &kPinEnd, 1);
   rc = command.Finish(rc);
   if (rc == TLX_OK) {
     int chars = AsciiToHexStr(block, n, pinBlock, TLX_PIN_BLOCK_SIZE - 1);
@@ -134,15 +133,17 @@ int ReadBlock(Command& command, int port, char bp, int baud, int timeout, const 
 extern "C" {
 
 TLX_EXPORT int TLX_SetPinLen(int port, char bp, int baud, int length) {
+  const Link link{port, bp, baud};
   Command command;
   if (length < 4 || length > 14) return TLX_ERR_ARG;
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[1;%dL", length);
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
-  return command.Finish(SendOnly(port, bp, baud, cmd));
+  if (!command.Start(link)) return TLX_ERR_OPEN;
+  return command.Finish(SendOnly(link, cmd));
 }
 
 TLX_EXPORT int TLX_UpdateMKey(int port, char bp, int baud, int mkIndex, char* key1, char* key2) {
+  const Link link{port, bp, baud};
   Command command;
   if (mkIndex < 0 || mkIndex > 15 || key1 == nullptr || key2 == nullptr) return TLX_ERR_ARG;
   char payload[1 + 2 * kMaxKeyText];
@@ -154,22 +155,24 @@ TLX_EXPORT int TLX_UpdateMKey(int port, char bp, int baud, int mkIndex, char* ke
       !AppendKey(key1, payload, sizeof payload, &len))
     return TLX_ERR_ARG;
   if (len * 2 > kWorkSize - 5) return TLX_ERR_ARG;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
-  return command.Finish(KeyCommand(port, bp, baud, 'M', payload, len));
+  if (!command.Start(link)) return TLX_ERR_OPEN;
+  return command.Finish(KeyCommand(link, 'M', payload, len));
 }
 
 TLX_EXPORT int TLX_ResetKey(int port, char bp, int baud) {
+  const Link link{port, bp, baud};
   Command command;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
+  if (!command.Start(link)) return TLX_ERR_OPEN;
   char reply[kResetReplyArea];
-  int rc = Exchange(port, bp, baud, "\x1bR\r\n", 4, reply, sizeof reply, nullptr,
-                    EndOfCondition4, kReplyMs);
+  int rc = Exchange(link, "\x1bR\r\n", 4, reply, sizeof reply, nullptr,
+                    EndAtAny, kReplyMs);
   if (rc == TLX_OK && !IsKeyAck(reply)) rc = TLX_ERR_REPLY;
   return command.Finish(rc);
 }
 
 TLX_EXPORT int TLX_DownLoadWKey(int port, char bp, int baud, int mkIndex, int wkIndex,
                                 char* wkey) {
+  const Link link{port, bp, baud};
   Command command;
   if (mkIndex < 0 || mkIndex > 15 || wkIndex < 0 || wkIndex > 15 || wkey == nullptr)
     return TLX_ERR_ARG;
@@ -180,33 +183,35 @@ TLX_EXPORT int TLX_DownLoadWKey(int port, char bp, int baud, int mkIndex, int wk
   payload[1] = static_cast<char>(wkIndex);
   int len = 2;
   if (!AppendKey(wkey, payload, sizeof payload, &len)) return TLX_ERR_ARG;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
-  return command.Finish(KeyCommand(port, bp, baud, 'S', payload, len));
+  if (!command.Start(link)) return TLX_ERR_OPEN;
+  return command.Finish(KeyCommand(link, 'S', payload, len));
 }
 
 TLX_EXPORT int TLX_ActiveWKey(int port, char bp, int baud, int mkIndex, int wkIndex) {
+  const Link link{port, bp, baud};
   Command command;
   if (mkIndex < 0 || mkIndex > 15 || wkIndex < 0 || wkIndex > 15) return TLX_ERR_ARG;
   char payload[2] = {static_cast<char>(mkIndex), static_cast<char>(wkIndex)};
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
-  return command.Finish(KeyCommand(port, bp, baud, 'A', payload, 2));
+  if (!command.Start(link)) return TLX_ERR_OPEN;
+  return command.Finish(KeyCommand(link, 'A', payload, 2));
 }
 
 TLX_EXPORT int TLX_ReadPin(int port, char bp, int baud, int mode, int prompt, int timeout,
                            char* pin, int pinSize) {
+  const Link link{port, bp, baud};
   Command command;
   if (mode < 0 || mode > 1 || prompt < 0 || prompt > 1 || timeout < 1 || timeout > 999 ||
       pinSize < 0 || pinSize > 2048 || pin == nullptr)
     return TLX_ERR_ARG;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
-  int rc = PrepareEntry(port, bp, baud, mode, timeout);
-  if (rc != TLX_OK) return EndEntry(command, port, bp, baud, rc);
+  if (!command.Start(link)) return TLX_ERR_OPEN;
+  int rc = PrepareEntry(link, mode, timeout);
+  if (rc != TLX_OK) return EndEntry(command, link, rc);
 
   char* reply = g_pinReply;
   Wiper wipe(reply, kPinReplySize);
   int len = 0;
   const char start = prompt == 0 ? kPinStartFirstAsk : kPinStartAskAgain;
-  rc = Exchange(port, bp, baud, &start, 1, reply, kPinReplySize, &len, EndOfCondition2,
+  rc = Exchange(link, &start, 1, reply, kPinReplySize, &len, EndAtCr,
                 SecondsToMs(timeout) + kAnswerMarginMs);
   const int n = rc == TLX_OK && len > 0 ? len - 1 : 0;  // without the final CR
   if (rc == TLX_OK) {
@@ -218,7 +223,7 @@ TLX_EXPORT int TLX_ReadPin(int port, char bp, int baud, int mode, int prompt, in
     }
     if (needed > pinSize) rc = TLX_ERR_BUFFER;
   }
-  SendClosing(port, bp, baud, &kPinEnd, 1);
+  SendClosing(link, &kPinEnd, 1);
   rc = command.Finish(rc);
   if (rc != TLX_OK) return rc;
   if (mode == 0) {
@@ -239,18 +244,20 @@ TLX_EXPORT int TLX_ReadPin(int port, char bp, int baud, int mode, int prompt, in
 
 TLX_EXPORT int TLX_ReadPinDES(int port, char bp, int baud, int prompt, int option, int timeout,
                               char* pinBlock) {
+  const Link link{port, bp, baud};
   Command command;
   if (prompt < 0 || prompt > 1 || option < 0 || option > 3 || timeout < 1 || timeout > 999 ||
       pinBlock == nullptr)
     return TLX_ERR_ARG;
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b" "F%d%d\r\n", prompt, option);
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
-  return ReadBlock(command, port, bp, baud, timeout, cmd, pinBlock);
+  if (!command.Start(link)) return TLX_ERR_OPEN;
+  return ReadBlock(command, link, timeout, cmd, pinBlock);
 }
 
 TLX_EXPORT int TLX_ReadPinAnsi(int port, char bp, int baud, int prompt, int option, int timeout,
                                char* account, char* pinBlock) {
+  const Link link{port, bp, baud};
   Command command;
   if (prompt < 0 || prompt > 1 || option < 0 || option > 3 || timeout < 1 || timeout > 999 ||
       pinBlock == nullptr)
@@ -260,8 +267,8 @@ TLX_EXPORT int TLX_ReadPinAnsi(int port, char bp, int baud, int prompt, int opti
   Wiper wipe(cmd, sizeof cmd);
   std::memset(cmd, 0, sizeof cmd);
   if (!Format(cmd, sizeof cmd, "\x1bI%d%d%s\r\n", prompt, option, acc)) return TLX_ERR_ARG;
-  if (!command.Start(port, bp, baud)) return TLX_ERR_OPEN;
-  return ReadBlock(command, port, bp, baud, timeout, cmd, pinBlock);
+  if (!command.Start(link)) return TLX_ERR_OPEN;
+  return ReadBlock(command, link, timeout, cmd, pinBlock);
 }
 
 }  // extern "C"

@@ -12,10 +12,16 @@
  * Results: TLX_OK (0) on success, else one of the negative TLX_ERR_ codes
  * below; TLX_StrError gives a short text for each.
  *
- * Caller timeouts are in seconds. Output buffers belong to the caller; the
- * library never keeps a pointer past the call. Unless a size argument is
- * given, each output buffer must have the size stated with its function;
- * pass zero-filled buffers, since several outputs are not terminated.
+ * Caller timeouts are in seconds. Every time limit, the library's own and
+ * the caller's, is counted in whole seconds of the monotonic clock: a limit
+ * of T ms ends once more than T/1000 whole seconds have passed, so a 1000 ms
+ * limit ends after 1 to 2 s and a caller's 30 s (plus the 2 s margin of the
+ * interaction answers) after 32 to 33 s.
+ *
+ * Output buffers belong to the caller; the library never keeps a pointer
+ * past the call. Unless a size argument is given, each output buffer must
+ * have the size stated with its function; pass zero-filled buffers, since
+ * several outputs are not terminated.
  * Nothing is written past those sizes: a longer value gives -10 and leaves
  * the buffer untouched. Outputs are written only on success.
  *

@@ -10,10 +10,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tlxdev.h"
 #include "trace/trace_lines.h"
 #include "trace/wire_trace.h"
-#include "util/util.h"
+#include "util/files.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ std::atomic<int> g_debugFlag(0);
 char g_debugPath[260];
 
 std::FILE* OpenTraceFile() {
-  const int fd = OpenPrivateAppend(kTraceFile);
+  const int fd = tlx::OpenPrivateAppend(kTraceFile);
   if (fd < 0) return nullptr;
   std::FILE* f = ::fdopen(fd, "a");
   if (f == nullptr) ::close(fd);
@@ -33,42 +32,43 @@ std::FILE* OpenTraceFile() {
 
 }  // namespace
 
+namespace tlx {
+
 // The writers for applications always append to debug.ini in the working
 // directory. The flag and the path steer the wire trace of the exchanges:
 // a non-zero flag turns it on, into the stored path (debug.log when none).
-void SetDebugFlag(int flag) {
+void SetTraceFlag(int flag) {
   g_debugFlag = flag;
-  tlx::WireTraceSetFlag(flag);
+  WireTraceSetFlag(flag);
 }
 
-void SetDebugPath(const char* path) {
+void SetTracePath(const char* path) {
   std::memset(g_debugPath, 0, sizeof g_debugPath);
   if (path != nullptr) std::strncpy(g_debugPath, path, sizeof g_debugPath - 1);
-  tlx::WireTraceSetPath(g_debugPath);
+  WireTraceSetPath(g_debugPath);
 }
 
-void ICC_DPrintLogToFile(char* fmt, ...) {
+void AppendTraceMessage(const char* fmt, va_list args) {
   if (fmt == nullptr) return;
   FILE* f = OpenTraceFile();
   if (f == nullptr) return;
 
   char message[kMessageSize];
   std::memset(message, 0, sizeof message);
-  va_list args;
-  va_start(args, fmt);
   std::vsnprintf(message, sizeof message, fmt, args);
-  va_end(args);
-  tlx::WriteTraceMessage(f, message);
+  WriteTraceMessage(f, message);
   std::fflush(f);
   std::fclose(f);
 }
 
-void ICC_DPrintDataHexToFile(const char* title, const char* data, int len) {
+void AppendTraceHex(const char* title, const char* data, int len) {
   if (data == nullptr || len < 0) len = 0;
   FILE* f = OpenTraceFile();
   if (f == nullptr) return;
 
-  tlx::WriteTraceHex(f, title, data, len);
+  WriteTraceHex(f, title, data, len);
   std::fflush(f);
   std::fclose(f);
 }
+
+}  // namespace tlx

@@ -10,10 +10,10 @@
 #include <mutex>
 #include <string>
 
-#include "session/session.h"
+#include "port/port.h"
 #include "trace/trace_lines.h"
 #include "trace/wire_mask.h"
-#include "util/util.h"
+#include "util/files.h"
 
 namespace tlx {
 
@@ -46,9 +46,8 @@ thread_local bool t_pullPacketHead = true;
 // The link the session layer opened last in this thread.
 struct OpenLink {
   bool known = false;
-  int port = 0;
-  char bp = 0;
-  int baud = 0;
+  Link link = Link{0, 0, 0};
+  char dev[256] = "";
   int identity = -1;
 };
 thread_local OpenLink t_link;
@@ -57,7 +56,7 @@ thread_local OpenLink t_link;
 thread_local ReplySecret t_lastSecret = ReplySecret::None;
 // The end condition behind the stand-in of a traced read, and the count it
 // last saw.
-thread_local EndConditionFn t_until = nullptr;
+thread_local EndCondition t_until = nullptr;
 thread_local int t_seen = 0;
 
 bool SeenCondition(const char* data, int count) {
@@ -65,13 +64,13 @@ bool SeenCondition(const char* data, int count) {
   return t_until(data, count);
 }
 
-const char* ConditionName(EndConditionFn until) {
+const char* ConditionName(EndCondition until) {
   if (until == nullptr) return "none";
-  if (until == EndOfCondition1) return "ETX";
-  if (until == EndOfCondition2) return "CR";
-  if (until == EndOfCondition3) return "F";
-  if (until == EndOfCondition4) return "any";
-  if (until == MediaEndCondition) return "ETX";
+  if (until == EndAtEtx) return "ETX";
+  if (until == EndAtCr) return "CR";
+  if (until == EndAtF) return "F";
+  if (until == EndAtAny) return "any";
+  if (until == EndOfPacketAnswer) return "ETX";
   return "custom";
 }
 
@@ -85,12 +84,13 @@ std::string LetterText(char bp) {
   return buf;
 }
 
-std::string LinkText(int port, char bp, int baud, int identity) {
+std::string LinkText(const Link& link, const char* dev, int identity) {
+  const int port = link.port;
   char buf[512];
   if (port == 0) {
-    if (identity >= 0 && identity < TLX_HID_IDENTITY_COUNT)
+    if (identity >= 0 && identity < kUsbIdentityCount)
       std::snprintf(buf, sizeof buf, "usb port=0 id=%04lx:%04lx",
-                    g_hidIdentities[identity].vendorId, g_hidIdentities[identity].productId);
+                    kUsbIdentities[identity].vendorId, kUsbIdentities[identity].productId);
     else
       std::snprintf(buf, sizeof buf, "usb port=0");
     return buf;
@@ -99,18 +99,21 @@ std::string LinkText(int port, char bp, int baud, int identity) {
     std::snprintf(buf, sizeof buf, "none port=%d", port);
     return buf;
   }
-  char dev[256] = {0};
-  if (!SerialDevicePath(port, dev, sizeof dev)) std::strcpy(dev, "?");
   std::snprintf(buf, sizeof buf, "serial port=%d dev=%s bp=%s baud=%d", port, dev,
-                LetterText(bp).c_str(), baud);
+                LetterText(link.bp).c_str(), link.baud);
   return buf;
 }
 
 // Link of a record: the one opened, else the one asked for.
-std::string RecordLink(int port, char bp, int baud) {
-  if (t_link.known && t_link.port == port)
-    return LinkText(t_link.port, t_link.bp, t_link.baud, t_link.identity);
-  return LinkText(port, bp, baud, -1);
+std::string RecordLink(const Link& link, const char* dev) {
+  if (t_link.known && t_link.link.port == link.port)
+    return LinkText(t_link.link, t_link.dev, t_link.identity);
+  return LinkText(link, dev, -1);
+}
+
+// Link of a raw step: the one opened last, else none known.
+std::string RawLink() {
+  return t_link.known ? LinkText(t_link.link, t_link.dev, t_link.identity) : "port";
 }
 
 double MsSince(std::chrono::steady_clock::time_point start) {
@@ -119,12 +122,12 @@ double MsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // How a read ended, from the port layer's result.
-const char* ReadOutcome(EndConditionFn until, const char* reply, int portResult) {
+const char* ReadOutcome(EndCondition until, const char* reply, int portResult) {
   if (portResult >= 0) return until != nullptr && until(reply, portResult) ? "met" : "full";
   switch (portResult) {
-    case TLX_PORT_TIMEOUT:
+    case kPortTimeout:
       return "timeout";
-    case TLX_PORT_CANCELLED:
+    case kPortCancelled:
       return "cancelled";
     default:
       return "read-failed";
@@ -211,21 +214,17 @@ void WireTraceSetPath(const char* path) {
   g_flagPath = path != nullptr ? path : "";
 }
 
-void WireTraceNoteOpen(int port, char bp, int baud, int identity) {
+void WireTraceNoteOpen(const Link& link, const char* dev, int identity) {
   t_link.known = true;
-  t_link.port = port;
-  t_link.bp = bp;
-  t_link.baud = baud;
+  t_link.link = link;
+  std::snprintf(t_link.dev, sizeof t_link.dev, "%s", dev);
   t_link.identity = identity;
 }
 
-TracedExchange::TracedExchange(int port, char bp, int baud, const char* cmd, int cmdLen,
-                               EndConditionFn until, int timeoutMs)
-    : on_(WireTraceOn()), until_(until) {
-  if (!on_) return;
-  port_ = port;
-  bp_ = bp;
-  baud_ = baud;
+void TracedExchange::Begin(const Link& link, const char* dev, const char* cmd, int cmdLen,
+                           int timeoutMs) {
+  link_ = link;
+  dev_ = dev;
   cmd_ = cmd;
   cmdLen_ = cmdLen;
   timeoutMs_ = timeoutMs;
@@ -233,7 +232,7 @@ TracedExchange::TracedExchange(int port, char bp, int baud, const char* cmd, int
   start_ = std::chrono::steady_clock::now();
 }
 
-EndConditionFn TracedExchange::Watch() {
+EndCondition TracedExchange::Watch() {
   t_seen = 0;
   if (until_ == nullptr) return nullptr;
   t_until = until_;
@@ -262,7 +261,7 @@ void TracedExchange::Write(int result) {
                                         : ReadOutcome(until_, reply_, portResult_);
   char head[640];
   std::snprintf(head, sizeof head, "TLX exchange %s until=%s limit=%dms",
-                RecordLink(port_, bp_, baud_).c_str(), ConditionName(until_), timeoutMs_);
+                RecordLink(link_, dev_).c_str(), ConditionName(until_), timeoutMs_);
 
   std::lock_guard<std::mutex> lock(g_mu);
   std::FILE* f = OpenTraceFile();
@@ -280,8 +279,7 @@ void WireTraceRawWrite(const char* data, int len, int result) {
   ReplySecret secret = ReplySecret::None;
   const std::string tx = MaskedCommand(data, len, &secret, &masked);
   t_lastSecret = secret;
-  const std::string link =
-      t_link.known ? LinkText(t_link.port, t_link.bp, t_link.baud, t_link.identity) : "port";
+  const std::string link = RawLink();
   char head[640];
   std::snprintf(head, sizeof head, "TLX write %s", link.c_str());
 
@@ -295,12 +293,18 @@ void WireTraceRawWrite(const char* data, int len, int result) {
   CloseTraceFile(f);
 }
 
-int WireTraceRawRead(char* buf, int capacity, EndConditionFn until, int timeoutMs) {
-  const auto start = std::chrono::steady_clock::now();
+TracedRawRead::TracedRawRead(EndCondition until, int timeoutMs)
+    : until_(until), timeoutMs_(timeoutMs), start_(std::chrono::steady_clock::now()) {
   t_seen = 0;
   t_until = until;
-  const int n = g_device.Read(buf, capacity, until != nullptr ? SeenCondition : nullptr, timeoutMs);
-  const double ms = MsSince(start);
+}
+
+EndCondition TracedRawRead::Condition() const { return until_ != nullptr ? SeenCondition : nullptr; }
+
+int TracedRawRead::Done(const char* buf, int n) {
+  const EndCondition until = until_;
+  const int timeoutMs = timeoutMs_;
+  const double ms = MsSince(start_);
 
   int masked = 0;
   const std::string rx = buf != nullptr ? MaskedReply(t_lastSecret, buf,
@@ -308,8 +312,7 @@ int WireTraceRawRead(char* buf, int capacity, EndConditionFn until, int timeoutM
                                                      t_pullPacketHead)
                                          : std::string();
   t_pullPacketHead = true;
-  const std::string link =
-      t_link.known ? LinkText(t_link.port, t_link.bp, t_link.baud, t_link.identity) : "port";
+  const std::string link = RawLink();
   char head[640];
   std::snprintf(head, sizeof head, "TLX read %s until=%s limit=%dms", link.c_str(),
                 ConditionName(until), timeoutMs);

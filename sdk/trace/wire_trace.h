@@ -9,6 +9,9 @@
 //   TX  LEN=11   HEX: 1B5B30434845434B523430
 //   RX  LEN=3   HEX: 02AA03
 //   TLX end=met result=0 (success) time=1.234ms
+// limit= is the time limit the read was given, in ms; the read counts whole
+// seconds of the monotonic clock and ends once more than limit/1000 whole
+// seconds have passed (limit=2000ms: after 2 to 3 s).
 // Raw steps of the transfers that hold the port open are records of their
 // own ("TLX write ...", "TLX read ..."). Key material, PINs, PIN blocks and
 // account numbers, keypad entries and the payload of pulled files are
@@ -21,10 +24,12 @@
 #ifndef TLX_WIRE_TRACE_H
 #define TLX_WIRE_TRACE_H
 
+#include <stdarg.h>
+
 #include <atomic>
 #include <chrono>
 
-#include "transport/CDevice.h"
+#include "core/tlx_internal.h"
 
 namespace tlx {
 
@@ -36,22 +41,34 @@ inline bool WireTraceOn() { return g_wireTraceOn.load(std::memory_order_relaxed)
 void WireTraceSetFlag(int flag);
 void WireTraceSetPath(const char* path);
 
-// The link that the session layer has just opened (identity: index of the
-// USB identity that opened, -1 for serial). Only called while tracing.
-void WireTraceNoteOpen(int port, char bp, int baud, int identity);
+// The trace interface for applications (trace.cpp): the flag and path
+// setters, and the message and hex dump lines appended to debug.ini.
+void SetTraceFlag(int flag);
+void SetTracePath(const char* path);
+void AppendTraceMessage(const char* fmt, va_list args);
+void AppendTraceHex(const char* title, const char* data, int len);
 
-// One exchange of the transaction layer. Constructed before the open; when
-// tracing is off every member does nothing.
+// The link that the exchange has just opened, with its serial device name
+// ("?" for none) and the index of the USB identity that opened (-1 for
+// serial). Only called while tracing.
+void WireTraceNoteOpen(const Link& link, const char* dev, int identity);
+
+// One exchange. Constructed before the open, with the serial device name of
+// the link (used only while tracing); when tracing is off every member does
+// nothing.
 class TracedExchange {
  public:
-  TracedExchange(int port, char bp, int baud, const char* cmd, int cmdLen, EndConditionFn until,
-                 int timeoutMs);
+  TracedExchange(const Link& link, const char* dev, const char* cmd, int cmdLen,
+                 EndCondition until, int timeoutMs)
+      : on_(WireTraceOn()), until_(until) {
+    if (on_) Begin(link, dev, cmd, cmdLen, timeoutMs);
+  }
   TracedExchange(const TracedExchange&) = delete;
   TracedExchange& operator=(const TracedExchange&) = delete;
 
   // The end condition to read with: `until` itself when tracing is off, else
   // a stand-in that notes how many bytes have come and asks `until`.
-  EndConditionFn Condition() {
+  EndCondition Condition() {
     return on_ ? Watch() : until_;
   }
   // After the write: whether it went out in full.
@@ -69,17 +86,17 @@ class TracedExchange {
   }
 
  private:
-  EndConditionFn Watch();
+  void Begin(const Link& link, const char* dev, const char* cmd, int cmdLen, int timeoutMs);
+  EndCondition Watch();
   void Note(const char* reply, int portResult);
   void Write(int result);
 
   bool on_;
-  int port_ = 0;
-  char bp_ = 0;
-  int baud_ = 0;
+  Link link_ = Link{0, 0, 0};
+  const char* dev_ = "";
   const char* cmd_ = nullptr;
   int cmdLen_ = 0;
-  EndConditionFn until_;
+  EndCondition until_;
   int timeoutMs_ = 0;
   int written_ = -1;        // -1 not tried (open failed), 0 short, 1 in full
   const char* reply_ = nullptr;
@@ -93,8 +110,22 @@ void WireTraceRawWrite(const char* data, int len, int result);
 // Before a raw read of a pull: whether the report starts a packet (its
 // header is recorded) or continues one (only its length is).
 void WireTracePullRead(bool packetHead);
-// Reads with g_device and records the read; gives the port layer's result.
-int WireTraceRawRead(char* buf, int capacity, EndConditionFn until, int timeoutMs);
+// One raw read on a port held open: the read is made with Condition() in
+// place of `until`, and Done records it and gives back the port layer's
+// result. Only used while tracing.
+class TracedRawRead {
+ public:
+  TracedRawRead(EndCondition until, int timeoutMs);
+  TracedRawRead(const TracedRawRead&) = delete;
+  TracedRawRead& operator=(const TracedRawRead&) = delete;
+  EndCondition Condition() const;
+  int Done(const char* buf, int portResult);
+
+ private:
+  EndCondition until_;
+  int timeoutMs_;
+  std::chrono::steady_clock::time_point start_;
+};
 
 }  // namespace tlx
 

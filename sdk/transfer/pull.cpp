@@ -11,19 +11,19 @@
 #include <cstdio>
 #include <cstring>
 
-#include "session/session.h"
 #include "trace/wire_trace.h"
-#include "transfer/steps.h"
 #include "transfer/transfer.h"
-#include "util/util.h"
+#include "util/files.h"
 
-using namespace tlx;
+namespace tlx {
 
 namespace {
 
 const char kAccept[] = "\x1b[0RESPONSE\x02" "0\x03";
 const char kRefuse[] = "\x1b[0RESPONSE\x02" "1\x03";
 enum { kResponseLen = 14, kReportArea = 2048 };
+// The pull runs on the USB link, without a channel.
+const Link kPullLink{0, '9', 9600};
 
 // Receiver state, reset at every pull start and after every whole packet.
 struct Receiver {
@@ -39,7 +39,7 @@ long g_pulledBytes = 0;
 void ResetReceiver() { g_receiver = Receiver(); }
 
 int Answer(bool accepted, int result) {
-  WriteData(kResponseLen, const_cast<char*>(accepted ? kAccept : kRefuse));
+  WriteRaw(accepted ? kAccept : kRefuse, kResponseLen);
   return accepted ? result : -1;
 }
 
@@ -62,8 +62,7 @@ int StoreFailure(StoreResult r) { return r == kOverCap ? -3 : -2; }
 
 }  // namespace
 
-TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* file) {
-  if (report == nullptr || file == nullptr || reportSize <= kPacketHeader) return -1;
+int RecvPullPacket(const char* report, int reportSize, std::FILE* file) {
   const unsigned char* r = reinterpret_cast<const unsigned char*>(report);
   const long R = reportSize;
   Receiver& st = g_receiver;
@@ -86,7 +85,7 @@ TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* fil
 
   int type = r[1];
   long n = (static_cast<long>(r[3]) << 16) | (static_cast<long>(r[4]) << 8) | r[5];
-  if (r[0] != 0x02 || type > kPacketEnd || n > R * kPullPayloadReports) return Answer(false, 0);
+  if (r[0] != kStx || type > kPacketEnd || n > R * kPullPayloadReports) return Answer(false, 0);
   if (type == 0) return 0;
   const unsigned char checksum = r[2];
   const unsigned char* payload = r + kPacketHeader;
@@ -112,22 +111,22 @@ TLX_EXPORT int RecvPullPacket(const char* report, int reportSize, std::FILE* fil
   return Answer(ok, type == kPacketStart ? 1 : 2);
 }
 
-TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPath) {
-  int rc = OpenDevice(0, '9', 9600);
+int Pull(int timeoutMs, const char* cmd, int cmdLen, const char* localPath) {
+  int rc = OpenLink(kPullLink);
   if (rc != TLX_OK) return rc;
-  int R = GetHidReport();
+  int R = kReportSize;
   if (R <= kPacketHeader || R > kReportArea) R = kReportArea / 2;
 
-  if (WriteData(cmdLen, cmd) != TLX_OK) {
-    CloseDevice(0, '9');
+  if (WriteRaw(cmd, cmdLen) != TLX_OK) {
+    CloseLink(kPullLink);
     return TLX_ERR_WRITE;
   }
   char report[kReportArea];
   std::memset(report, 0, sizeof report);
   if (WireTraceOn()) WireTracePullRead(true);
-  int got = ReadData(report, R, nullptr, timeoutMs);
+  int got = ReadRaw(report, R, nullptr, timeoutMs);
   if (got <= 0) {
-    CloseDevice(0, '9');
+    CloseLink(kPullLink);
     // No first data, also when the wait ran out, is a failed read.
     return got == 0 ? TLX_ERR_READ : PortReadCode(got, TLX_ERR_READ);
   }
@@ -142,7 +141,7 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
       ::close(fd);
       ::unlink(tmpPath);
     }
-    CloseDevice(0, '9');
+    CloseLink(kPullLink);
     return TLX_ERR_ARG;
   }
   for (long reports = 1;; ++reports) {
@@ -165,14 +164,14 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
     }
     std::memset(report, 0, sizeof report);
     if (WireTraceOn()) WireTracePullRead(g_receiver.expectHeader);
-    got = ReadData(report, R, nullptr, kPullPacketMs);
+    got = ReadRaw(report, R, nullptr, kPullPacketMs);
     if (got <= 0) {
       rc = got == 0 ? TLX_ERR_READ : PortReadCode(got);
       break;
     }
   }
   if (std::fclose(file) != 0 && rc == TLX_OK) rc = TLX_ERR_ARG;
-  CloseDevice(0, '9');
+  CloseLink(kPullLink);
   ResetReceiver();
   g_pulledBytes = 0;
   if (rc == TLX_OK && std::rename(tmpPath, localPath) != 0) rc = TLX_ERR_ARG;
@@ -184,14 +183,4 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
   return rc;
 }
 
-TLX_EXPORT int PullFile(int port, char bp, int baud, int timeoutMs, int cmdLen, char* cmd,
-                        char* localPath) {
-  (void)port;
-  (void)bp;
-  (void)baud;
-  if (cmd == nullptr || cmdLen < 0 || localPath == nullptr || localPath[0] == '\0')
-    return TLX_ERR_ARG;
-  TransferGuard guard;
-  if (guard.Busy()) return TLX_ERR_OPEN;
-  return PullFileProc(timeoutMs, cmdLen, cmd, localPath);
-}
+}  // namespace tlx

@@ -1,16 +1,14 @@
 // Serial block download: the file goes as 512-byte blocks, each carried in
 // a DOWNLOAD command in HexAsc1 form and acknowledged by the terminal. The
-// port stays open from the first to the last block.
-
+// link stays open from the first to the last block.
 #include <cstdio>
 #include <cstring>
 
-#include "session/session.h"
-#include "transfer/steps.h"
 #include "transfer/transfer.h"
-#include "util/util.h"
+#include "util/convert.h"
+#include "util/files.h"
 
-using namespace tlx;
+namespace tlx {
 
 namespace {
 
@@ -39,7 +37,7 @@ int SendBlocks(int mediaType, const char* name, long size, Source src) {
     } else {
       std::memcpy(block, src.data + sent, static_cast<size_t>(want));
     }
-    int rc = DownFile(mediaType, total, blockNo, block, got, const_cast<char*>(name));
+    int rc = SendBlock(mediaType, total, blockNo, block, got, name);
     if (rc != TLX_OK) return rc;
     sent += got;
   }
@@ -48,9 +46,9 @@ int SendBlocks(int mediaType, const char* name, long size, Source src) {
 
 }  // namespace
 
-TLX_EXPORT int GetDownParam(int total, int remaining, unsigned char* data, int len,
-                            unsigned char* out) {
-  if (data == nullptr || out == nullptr || len < 1 || len > kSerialBlock) return TLX_ERR_ARG;
+int BuildBlockRecord(int total, int remaining, const unsigned char* data, int len,
+                     unsigned char* out) {
+  if (len < 1 || len > kSerialBlock) return TLX_ERR_ARG;
   PutLe32(out, total);
   PutLe32(out + 4, remaining);
   std::memcpy(out + 8, data, static_cast<size_t>(len));
@@ -60,35 +58,31 @@ TLX_EXPORT int GetDownParam(int total, int remaining, unsigned char* data, int l
   return len + 9;
 }
 
-TLX_EXPORT int DownFile(int mediaType, int totalBlocks, int blockNo, char* data, int len,
-                        char* destName) {
-  if (destName == nullptr) return TLX_ERR_ARG;
+int SendBlock(int mediaType, int totalBlocks, int blockNo, const char* data, int len,
+              const char* name) {
   unsigned char record[kSerialBlock + 9];
-  int recordLen = GetDownParam(totalBlocks, totalBlocks - blockNo,
-                               reinterpret_cast<unsigned char*>(data), len, record);
+  int recordLen = BuildBlockRecord(totalBlocks, totalBlocks - blockNo,
+                                   reinterpret_cast<const unsigned char*>(data), len, record);
   if (recordLen < 0) return TLX_ERR_ARG;
   // The command is built in place: head and name, the record's HexAsc1
   // form straight behind them, ETX; written with its explicit length.
   char cmd[4096];
-  int n = std::snprintf(cmd, sizeof cmd, "\x1b[0DOWNLOAD\x02%d|%s|", mediaType, destName);
+  int n = std::snprintf(cmd, sizeof cmd, "\x1b[0DOWNLOAD\x02%d|%s|", mediaType, name);
   if (n < 0 || n + 2 * recordLen + 2 > static_cast<int>(sizeof cmd)) return TLX_ERR_ARG;
-  n += HexAsc1Split(reinterpret_cast<char*>(record), recordLen, cmd + n,
+  n += HexAsc1Split(reinterpret_cast<const char*>(record), recordLen, cmd + n,
                     static_cast<int>(sizeof cmd) - n - 2);
-  cmd[n++] = 0x03;
+  cmd[n++] = kEtx;
   cmd[n] = '\0';
-  if (WriteData(n, cmd) != TLX_OK) return TLX_ERR_WRITE;
+  if (WriteRaw(cmd, n) != TLX_OK) return TLX_ERR_WRITE;
   char ack[4] = {0};
-  int got = ReadData(ack, 3, MediaEndCondition, kBlockAckMs);
+  int got = ReadRaw(ack, 3, EndOfPacketAnswer, kBlockAckMs);
   // A missing acknowledgement, also after the wait ran out, is a failed read.
   if (got < 0) return PortReadCode(got, TLX_ERR_READ);
-  return got == 3 && std::memcmp(ack, "\x02\xaa\x03", 3) == 0 ? TLX_OK : TLX_ERR_REPLY;
+  return got == 3 && IsAck(ack) ? TLX_OK : TLX_ERR_REPLY;
 }
 
-TLX_EXPORT int ComDownLoadFile(int port, char bp, int baud, int mediaType, char* path,
-                               char* destName) {
-  const char* name = nullptr;
-  if (path == nullptr || !SerialDestName(mediaType, path, destName, &name)) return TLX_ERR_ARG;
-  if (OpenDevice(port, bp, baud) != TLX_OK) return TLX_ERR_OPEN;
+int BlockDownloadFile(const Link& link, int mediaType, const char* path, const char* name) {
+  if (OpenLink(link) != TLX_OK) return TLX_ERR_OPEN;
   int rc = TLX_OK;
   std::FILE* file = std::fopen(path, "rb");
   // The size announced is that of the file actually opened.
@@ -99,17 +93,16 @@ TLX_EXPORT int ComDownLoadFile(int port, char bp, int baud, int mediaType, char*
     rc = SendBlocks(mediaType, name, size, Source{file, nullptr});
   }
   if (file != nullptr) std::fclose(file);
-  CloseDevice(port, bp);
+  CloseLink(link);
   return rc;
 }
 
-TLX_EXPORT int ComDownLoadData(int port, char bp, int baud, int mediaType, char* data, int len,
-                               char* destName) {
-  if (data == nullptr || data[0] == '\0' || len <= 0 || destName == nullptr ||
-      destName[0] == '\0' || strnlen(destName, kMaxDestName + 1) > kMaxDestName)
-    return TLX_ERR_ARG;
-  if (OpenDevice(port, bp, baud) != TLX_OK) return TLX_ERR_OPEN;
-  int rc = SendBlocks(mediaType, destName, len, Source{nullptr, data});
-  CloseDevice(port, bp);
+int BlockDownloadData(const Link& link, int mediaType, const char* data, int len,
+                      const char* name) {
+  if (OpenLink(link) != TLX_OK) return TLX_ERR_OPEN;
+  int rc = SendBlocks(mediaType, name, len, Source{nullptr, data});
+  CloseLink(link);
   return rc;
 }
+
+}  // namespace tlx

@@ -3,12 +3,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "util/util.h"
+#include "util/files.h"
 
-long min(long a, long b) { return a < b ? a : b; }
+namespace tlx {
 
 // statx rather than stat or fstat: glibc has had statx since 2.28, while
 // stat and fstat became versioned symbols of their own only in 2.33, so a
@@ -28,14 +29,9 @@ bool StatusOf(int fd, struct statx* out) {
   return (out->stx_mask & STATX_BASIC_STATS) == STATX_BASIC_STATS;
 }
 
-long GetFileSize(char* path) {
-  if (path == nullptr) return -1;
-  return FileSizeOf(path, -1);
-}
-
 // Reads the whole file into buf when it is not empty and fits in cap bytes;
 // otherwise reads nothing and gives 0.
-long ReadFileData(char* buf, long cap, char* path, const char* mode) {
+long ReadFileData(char* buf, long cap, const char* path, const char* mode) {
   if (buf == nullptr || cap <= 0 || path == nullptr || mode == nullptr) return 0;
   FILE* f = std::fopen(path, mode);
   if (f == nullptr) return 0;
@@ -46,7 +42,7 @@ long ReadFileData(char* buf, long cap, char* path, const char* mode) {
   if (size > 0 && size <= cap && std::fseek(f, 0, SEEK_SET) == 0) {
     std::memset(buf, 0, static_cast<size_t>(cap));
     while (total < size) {
-      const long want = min(min(size - total, 1024), cap - total);
+      const long want = std::min(std::min(size - total, 1024L), cap - total);
       const size_t got = std::fread(buf + total, 1, static_cast<size_t>(want), f);
       if (got == 0) break;
       total += static_cast<long>(got);
@@ -56,7 +52,8 @@ long ReadFileData(char* buf, long cap, char* path, const char* mode) {
   return total;
 }
 
-long WriteFileData(const unsigned char* data, unsigned long len, char* path, const char* mode) {
+long WriteFileData(const unsigned char* data, unsigned long len, const char* path,
+                   const char* mode) {
   if (data == nullptr || len == 0 || path == nullptr || mode == nullptr) return 0;
   FILE* f = std::fopen(path, mode);
   if (f == nullptr) return 0;
@@ -72,9 +69,7 @@ long WriteFileData(const unsigned char* data, unsigned long len, char* path, con
   return static_cast<long>(total);
 }
 
-// Appends the names of the regular files of dir, in listing order; no
-// recursion, names is not cleared. The second argument is not used.
-void GetFilesFromDir(std::string dir, std::string /*unused*/, std::vector<std::string>& names) {
+void GetFilesFromDir(const std::string& dir, std::vector<std::string>& names) {
   DIR* d = opendir(dir.c_str());
   if (d == nullptr) return;
   while (const dirent* e = readdir(d)) {
@@ -82,3 +77,5 @@ void GetFilesFromDir(std::string dir, std::string /*unused*/, std::vector<std::s
   }
   closedir(d);
 }
+
+}  // namespace tlx

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "util/util.h"
+#include "util/files.h"
 
-char* SplitData(char* src, char* dst, char* pattern) {
+namespace tlx {
+
+char* SplitData(char* src, char* dst, const char* pattern) {
   if (src == nullptr || pattern == nullptr) return src;
   char* found = std::strstr(src, pattern);
   if (found == nullptr) {
@@ -16,19 +18,21 @@ char* SplitData(char* src, char* dst, char* pattern) {
   return found;
 }
 
-void GetTmpFile(char* name, char* buf, int size) {
+void GetTmpFile(const char* name, char* buf, int size) {
   if (name == nullptr || buf == nullptr || size <= 0) return;
   std::snprintf(buf, static_cast<size_t>(size), "/tmp/%s", name);
 }
 
-void GetFileName(char* path, char* dst) {
+void GetFileName(const char* path, char* dst) {
   if (path == nullptr || dst == nullptr || path[0] == '\0') return;
   const char* slash = std::strrchr(path, '/');
   std::strcpy(dst, slash != nullptr ? slash + 1 : path);
 }
 
-void GetFileExtendName(char* path, char* dst) {
+void GetFileExtendName(const char* path, char* dst) {
   if (path == nullptr || dst == nullptr) return;
   const char* dot = std::strrchr(path, '.');
   std::strcpy(dst, dot != nullptr ? dot + 1 : "");
 }
+
+}  // namespace tlx

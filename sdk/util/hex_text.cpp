@@ -2,7 +2,9 @@
 // read) and the two conversions between hex text and HexAsc1 form.
 #include <cstdlib>
 
-#include "util/util.h"
+#include "util/convert.h"
+
+namespace tlx {
 
 namespace {
 
@@ -18,7 +20,7 @@ int DigitValue(unsigned char c) {
 
 }  // namespace
 
-int AsciiToHexStr(char* src, int srcLen, char* dst, int dstCap) {
+int AsciiToHexStr(const char* src, int srcLen, char* dst, int dstCap) {
   if (src == nullptr || dst == nullptr || srcLen <= 0 || dstCap <= 0) return 0;
   int written = 0;
   for (int i = 0; i < srcLen && written + 2 <= dstCap; ++i) {
@@ -29,7 +31,7 @@ int AsciiToHexStr(char* src, int srcLen, char* dst, int dstCap) {
   return written;
 }
 
-int HexStrToAscii(char* src, int srcLen, char* dst, int dstCap) {
+int HexStrToAscii(const char* src, int srcLen, char* dst, int dstCap) {
   if (src == nullptr || dst == nullptr || srcLen <= 0 || dstCap <= 0) return 0;
   int written = 0;
   for (int i = 0; i < srcLen && written < dstCap; i += 2) {
@@ -40,7 +42,7 @@ int HexStrToAscii(char* src, int srcLen, char* dst, int dstCap) {
   return written;
 }
 
-int HexToBCD(char* src, int srcLen, char* dst, int dstCap) {
+int HexToBCD(const char* src, int srcLen, char* dst, int dstCap) {
   if (src == nullptr || dst == nullptr || srcLen <= 0 || dstCap <= 0) return 0;
   const int bytes = static_cast<int>((static_cast<long>(srcLen) + 1) / 2);
   char* tmp = static_cast<char*>(std::calloc(static_cast<size_t>(bytes), 1));
@@ -51,7 +53,7 @@ int HexToBCD(char* src, int srcLen, char* dst, int dstCap) {
   return written;
 }
 
-int BCDToHex(char* src, int srcLen, char* dst, int dstCap) {
+int BCDToHex(const char* src, int srcLen, char* dst, int dstCap) {
   if (src == nullptr || dst == nullptr || srcLen <= 0 || dstCap <= 0) return 0;
   const int bytes = static_cast<int>((static_cast<long>(srcLen) + 1) / 2);
   char* tmp = static_cast<char*>(std::calloc(static_cast<size_t>(bytes), 1));
@@ -61,3 +63,5 @@ int BCDToHex(char* src, int srcLen, char* dst, int dstCap) {
   std::free(tmp);
   return written;
 }
+
+}  // namespace tlx

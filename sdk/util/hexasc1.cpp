@@ -1,8 +1,10 @@
 // HexAsc1 form: the terminal's text form of binary data, two characters
 // 0x30 + nibble per byte, high half first ('0'..'9', ':'..'?').
-#include "util/util.h"
+#include "util/convert.h"
 
-int HexAsc1Split(char* src, int srcLen, char* dst, int dstCap) {
+namespace tlx {
+
+int HexAsc1Split(const char* src, int srcLen, char* dst, int dstCap) {
   if (src == nullptr || dst == nullptr || srcLen < 0 || dstCap < 0) return 0;
   if (2L * srcLen > dstCap) return 0;
   for (int i = 0; i < srcLen; ++i) {
@@ -16,7 +18,7 @@ int HexAsc1Split(char* src, int srcLen, char* dst, int dstCap) {
 // Characters are taken in pairs; nothing is validated, so only 0x30..0x3F
 // give meaningful bytes. With an odd srcLen the last character forms a byte
 // of its own with a low half of 0.
-int HexAsc1Merge(char* src, int srcLen, char* dst, int dstCap) {
+int HexAsc1Merge(const char* src, int srcLen, char* dst, int dstCap) {
   if (src == nullptr || dst == nullptr || srcLen <= 0 || dstCap <= 0) return 0;
   const long bytes = (static_cast<long>(srcLen) + 1) / 2;
   if (bytes > dstCap) return 0;
@@ -27,3 +29,5 @@ int HexAsc1Merge(char* src, int srcLen, char* dst, int dstCap) {
   }
   return static_cast<int>(bytes);
 }
+
+}  // namespace tlx

@@ -9,7 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "util/util.h"
+#include "util/files.h"
+
+namespace tlx {
 
 int OpenPrivateAppend(const char* path) {
   if (path == nullptr || path[0] == '\0') return -1;
@@ -53,3 +55,5 @@ int CreatePrivateBeside(const char* target, char* tmpPath, int tmpCap) {
   if (fd < 0) tmpPath[0] = '\0';
   return fd;
 }
+
+}  // namespace tlx

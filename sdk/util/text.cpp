@@ -1,15 +1,10 @@
-// Text helpers: GBK to 16-bit Unicode units, the letters-and-digits test
-// and splitting a string at a delimiter.
-#include "util/gbk_text.h"
-#include "util/util.h"
+// Text helpers: the letters-and-digits test and splitting a string at a
+// delimiter. GBK text is util/gbk_text's.
+#include "util/convert.h"
 
-// GBK text to 16-bit Unicode units (the name is historical: nothing is
-// encoded as UTF-8).
-int ANSIToUTF8(const char* src, int dstBytes, char* dst) {
-  return tlx::GbkToUnits(src, dstBytes, dst);
-}
+namespace tlx {
 
-bool IsNumberOrCharacter(const char* s) {
+bool IsLettersAndDigits(const char* s) {
   if (s == nullptr) return false;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p != 0; ++p) {
     const bool alnum = (*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') ||
@@ -23,7 +18,7 @@ bool IsNumberOrCharacter(const char* s) {
 // text is cut at every occurrence of the whole delimiter string, keeping
 // empty parts. A text of nothing but delimiter characters gives no part; an
 // empty delimiter gives the text as one part.
-int SplitString(const std::string& s, std::vector<std::string>& parts, std::string delim) {
+int SplitString(const std::string& s, std::vector<std::string>& parts, const std::string& delim) {
   if (s.empty()) return 0;
   if (delim.empty()) {
     parts.push_back(s);
@@ -44,3 +39,5 @@ int SplitString(const std::string& s, std::vector<std::string>& parts, std::stri
     pos = hit + delim.size();
   }
 }
+
+}  // namespace tlx

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "CommandTest.h"
-#include "util/util.h"
+#include "compat/util.h"
 
 namespace tlxtest {
 namespace {

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "CommandTest.h"
-#include "transfer/steps.h"
-#include "transfer/transfer.h"
+#include "compat/transfer_steps.h"
+#include "compat/transfer.h"
 
 namespace tlxtest {
 namespace {

@@ -17,7 +17,7 @@
 #include "trace/trace_lines.h"
 #include "trace/wire_mask.h"
 #include "util/gbk_text.h"
-#include "util/util.h"
+#include "compat/util.h"
 #include "wire_names.h"
 
 namespace {

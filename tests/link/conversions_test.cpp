@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "util/util.h"
+#include "compat/util.h"
 
 namespace {
 

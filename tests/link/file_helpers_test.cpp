@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "temp_dir.h"
-#include "util/util.h"
+#include "compat/util.h"
 
 namespace {
 char* C(std::string& s) { return &s[0]; }

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "SimTest.h"
-#include "session/session.h"
-#include "transport/CDevice.h"
+#include "compat/session.h"
+#include "compat/CDevice.h"
 
 using tlxsim::Fault;
 using tlxsim::FaultKind;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "session/session.h"
-#include "util/util.h"
+#include "compat/session.h"
+#include "compat/util.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "transport/CDevice.h"
+#include "compat/CDevice.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "pty_peer.h"
-#include "session/session.h"
+#include "compat/session.h"
 
 namespace {
 

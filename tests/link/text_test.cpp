@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "util/util.h"
+#include "compat/util.h"
 
 namespace {
 

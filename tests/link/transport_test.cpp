@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "pty_peer.h"
-#include "session/session.h"
-#include "transport/CDevice.h"
+#include "compat/session.h"
+#include "compat/CDevice.h"
 
 namespace {
 

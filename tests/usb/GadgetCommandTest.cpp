@@ -16,7 +16,7 @@
 #include "GadgetConfig.h"
 #include "GadgetTest.h"
 #include "tlxdev.h"
-#include "transfer/transfer.h"
+#include "compat/transfer.h"
 
 namespace tlxtest {
 namespace {

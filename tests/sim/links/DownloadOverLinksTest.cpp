@@ -10,7 +10,7 @@
 #include "EngineState.h"
 #include "LinkTestSupport.h"
 #include "SimTest.h"
-#include "transfer/transfer.h"
+#include "compat/transfer.h"
 
 using namespace linktest;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Engine.h"
-#include "session/session.h"
+#include "compat/session.h"
 
 namespace linktest {
 

@@ -14,7 +14,7 @@
 #include "LinkTestSupport.h"
 #include "PacedLine.h"
 #include "SimTest.h"
-#include "transfer/transfer.h"
+#include "compat/transfer.h"
 
 using namespace linktest;
 using tlxsim::Clock;

@@ -11,7 +11,7 @@
 
 #include "LinkTestSupport.h"
 #include "SimTest.h"
-#include "transfer/transfer.h"
+#include "compat/transfer.h"
 
 using namespace linktest;
 using tlxsim::Fault;

@@ -1,33 +1,28 @@
 // The steps of the file transfers, exported under their own names for tools
-// that drive a transfer piece by piece.
+// that drive a transfer piece by piece (forwarders in compat/transfer.cpp).
 #ifndef TLX_TRANSFER_STEPS_H
 #define TLX_TRANSFER_STEPS_H
 
 #include <cstdio>
 
 #include "tlx_export.h"
+#include "transfer/transfer.h"
 
-// HID packet layout.
-enum {
-  kPacketHeader = 6,
-  kPacketStart = 1,
-  kPacketData = 2,
-  kPacketEnd = 3,
-  kMaxDataPayload = 200000,
-  kPacketBufferSize = 204800,
-  kEndPacketSize = 256,
-  kMaxDestName = kEndPacketSize - kPacketHeader - 1,  // 249
-  kSerialBlock = 512,
-  kPullPayloadReports = 250,
-};
-
-// Time limits of the transfer steps, in milliseconds.
-enum {
-  kPacketReplyMs = 2000,     // answer to the switch, start and data packets
-  kEndPacketReplyMs = 30000, // answer to the end packet
-  kBlockAckMs = 2000,        // acknowledgement of a serial block
-  kPullPacketMs = 2000,      // each pull report after the first
-};
+// Packet layout and time limits, as the transfers use them.
+using tlx::kBlockAckMs;
+using tlx::kEndPacketReplyMs;
+using tlx::kEndPacketSize;
+using tlx::kMaxDataPayload;
+using tlx::kMaxDestName;
+using tlx::kPacketBufferSize;
+using tlx::kPacketData;
+using tlx::kPacketEnd;
+using tlx::kPacketHeader;
+using tlx::kPacketReplyMs;
+using tlx::kPacketStart;
+using tlx::kPullPacketMs;
+using tlx::kPullPayloadReports;
+using tlx::kSerialBlock;
 
 // One HID packet exchange: the port is opened and closed around it; a reply
 // STX 'U' ... ETX gives -7, any other reply counts as accepted.
@@ -58,27 +53,18 @@ TLX_EXPORT int PullFileProc(int timeoutMs, int cmdLen, char* cmd, char* localPat
 
 namespace tlx {
 
-// Fills the 6-byte header of a packet whose payload follows it in place.
-void BuildPacketHeader(char* packet, int type, int payloadLen);
-
-// Destination name of a file download by link (see DestinationName in
-// download.cpp); false when there is none or it is longer than 249 bytes.
-bool SerialDestName(int mediaType, const char* path, const char* destName, const char** out);
-bool HidDestName(int mediaType, const char* path, const char* destName, const char** out);
-
-// Held by every transfer: the packet buffer and the pull's receiver state
-// are single areas of the library, so transfers never overlap.
-class TransferGuard {
- public:
-  TransferGuard();
-  ~TransferGuard();
-  TransferGuard(const TransferGuard&) = delete;
-  TransferGuard& operator=(const TransferGuard&) = delete;
-  bool Busy() const { return !owner_; }
-
- private:
-  bool owner_;
-};
+// Destination name of a file download by link (see DestinationName); false
+// when there is none or it is longer than 249 bytes.
+inline bool SerialDestName(int mediaType, const char* path, const char* destName,
+                           const char** out) {
+  *out = DestinationName(true, mediaType, path, destName);
+  return *out != nullptr;
+}
+inline bool HidDestName(int mediaType, const char* path, const char* destName,
+                        const char** out) {
+  *out = DestinationName(false, mediaType, path, destName);
+  return *out != nullptr;
+}
 
 }  // namespace tlx
 

@@ -3,13 +3,13 @@
 // a tag byte followed by data. Neither modifies its input.
 #include <cstring>
 
-#include "session/session.h"
-#include "util/util.h"
+#include "core/tlx_internal.h"
+#include "util/convert.h"
+
+namespace tlx {
 
 namespace {
 
-const unsigned char kStx = 0x02;
-const unsigned char kEtx = 0x03;
 const int kMaxBodyChars = 2048;
 const int kScratchSize = 1024;
 const unsigned char kTagShort = 0x10;  // at most 8 data bytes
@@ -17,7 +17,7 @@ const unsigned char kTagLong = 0x20;   // more than 8 data bytes
 
 }  // namespace
 
-int CheckAndGetResponse(char* buf, int len) {
+int CheckFramedReply(const char* buf, int len) {
   if (buf == nullptr || len <= 0) return TLX_ERR_TIMEOUT;
   if (len > 1 && static_cast<unsigned char>(buf[0]) == kStx &&
       static_cast<unsigned char>(buf[len - 1]) == kEtx)
@@ -25,7 +25,7 @@ int CheckAndGetResponse(char* buf, int len) {
   return TLX_ERR_REPLY;
 }
 
-int CheckAndGetResponse(char head, char tail, char* buf, int len, char* out, int* outLen) {
+int CheckTaggedReply(char head, char tail, char* buf, int len, char* out, int* outLen) {
   if (buf == nullptr || out == nullptr || outLen == nullptr) return TLX_ERR_REPLY;
   if (len < 2) return TLX_ERR_REPLY;
   if (buf[0] != head || buf[len - 1] != tail) return TLX_ERR_REPLY;
@@ -50,3 +50,5 @@ int CheckAndGetResponse(char head, char tail, char* buf, int len, char* out, int
   SecureWipe(scratch, sizeof scratch);  // the data is a PIN block
   return result;
 }
+
+}  // namespace tlx

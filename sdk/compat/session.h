@@ -1,14 +1,12 @@
-// Session and transaction layer: every command reaches the terminal through
-// here. Opens g_device from the link parameters, selects the channel of a
-// port-sharing unit on serial links, runs one exchange (write, read until an
-// end condition holds or the timeout expires), closes again and maps the
-// port-layer results to transaction codes.
+// The session and transaction functions of earlier releases, kept for
+// programs built against them: each forwards to the exchange
+// (core/exchange.cpp), checking its arguments as it always did.
 #ifndef TLX_SESSION_H
 #define TLX_SESSION_H
 
+#include "compat/CDevice.h"
 #include "tlx_export.h"
 #include "tlxdev.h"
-#include "transport/CDevice.h"
 
 // The result codes (TLX_OK, TLX_ERR_...) are those of the public header.
 
@@ -21,16 +19,6 @@ struct HidIdentity {
 };
 enum { TLX_HID_IDENTITY_COUNT = 3 };
 extern TLX_EXPORT const HidIdentity g_hidIdentities[TLX_HID_IDENTITY_COUNT];
-
-// Holds the link of port for one command, across all its exchanges, so
-// that no other process can come between them: a serial port by an
-// exclusive flock on the device, the USB terminal by keeping its interface
-// claimed (the exchanges then share that handle). TLX_ERR_OPEN when
-// another process holds it; TLX_OK otherwise, also when the link does not
-// open (nothing is held; the exchanges report that).
-int HoldLink(int port);
-// Lets the held link go (closes a held USB handle).
-void ReleaseLink();
 
 TLX_EXPORT int OpenDevice(int port, char bp, int baud);
 TLX_EXPORT void CloseDevice(int port, char bp);
@@ -47,14 +35,6 @@ TLX_EXPORT int TransProc(int port, char bp, int baud, char* cmd, char* reply, in
                          EndConditionFn cond, int timeoutMs);
 TLX_EXPORT int TransProc(int port, char bp, int baud, char* cmd, int cmdLen, char* reply,
                          int* replyLen, EndConditionFn cond, int timeoutMs);
-
-// Result code of a port-layer read result (CDevice::Read): a count gives
-// TLX_OK, a timeout or a device gone timeoutCode, a cancel TLX_ERR_CANCEL,
-// any other failure
-// (link of unknown type, not open, bad buffer) TLX_ERR_READ. Exchanges pass
-// TLX_ERR_TIMEOUT; steps where running out of time is a failed read (a
-// transfer's acknowledgement or first data) pass TLX_ERR_READ.
-int PortReadCode(int portResult, int timeoutCode = TLX_ERR_TIMEOUT);
 
 // End conditions.
 TLX_EXPORT bool EndOfCondition1(const char* data, int count);  // last byte ETX

@@ -1,18 +1,17 @@
-// CDevice: the physical link to the terminal, a serial tty or a USB HID
-// device driven with libusb bulk transfers. It opens and closes the link,
-// writes raw bytes, reads until a caller-supplied end condition holds, and
-// lets another thread cancel a read in progress. It knows nothing of
-// commands; the session layer works on the one global instance g_device.
+// CDevice: the exported port object of earlier releases, kept for programs
+// built against it. Each object forwards to a device of the library's own
+// (port/port.h); g_device forwards to the one the exchanges use, so that
+// the legacy session functions and g_device see the same link.
 #ifndef TLX_CDEVICE_H
 #define TLX_CDEVICE_H
 
-#include <atomic>
 #include <cstdint>
 
 #include "tlx_export.h"
 
-struct libusb_device;
-struct libusb_device_handle;
+namespace tlx {
+class Device;
+}
 
 // Ends a read when the response is complete: (bytes so far, count) -> done.
 typedef bool (*EndConditionFn)(const char* data, int count);
@@ -20,10 +19,9 @@ typedef bool (*EndConditionFn)(const char* data, int count);
 // Link types.
 enum { TLX_LINK_SERIAL = 1, TLX_LINK_HID = 2 };
 
-// Port-layer results of Read/Write. Their numbers overlap the interface's
-// result codes with other meanings (-5 is a timeout here, -6 a cancel), so
-// they never leave the library as they are: PortReadCode (session layer) is
-// the one place that turns them into result codes.
+// Port-layer results of Read/Write (the values of tlx::PortResult). Their
+// numbers overlap the interface's result codes with other meanings (-5 is a
+// timeout here, -6 a cancel), so they never leave the library as they are.
 enum {
   TLX_PORT_NOT_OPEN = -1,
   TLX_PORT_WRITE_FAILED = -2,
@@ -45,7 +43,7 @@ struct DEVICEPARAM {
     long baud;                // serial
     unsigned long productId;  // HID
   };
-  uint8_t dataBits;     // serial: the session layer puts 8
+  uint8_t dataBits;     // serial: ignored (always 8)
   uint8_t lineOption2;  // serial option, unused (line is always 8N1)
   uint8_t lineOption3;  // serial option, unused
 };
@@ -63,9 +61,9 @@ class TLX_EXPORT CDevice {
   bool OpenHid(unsigned long vendorId, unsigned long productId);
 
   // Received count, or a negative port-layer code. A null cond reads until
-  // the buffer is full, the timeout expires or the read is cancelled. A
-  // device that is gone (libusb reports it missing or keeps failing, the
-  // serial line hangs up or fails) ends the read at once with
+  // the buffer is full, the timeout expires or the read is cancelled. The
+  // timeout counts whole seconds of the monotonic clock (1000 ms ends after
+  // 1 to 2 s). A device that is gone ends the read at once with
   // TLX_PORT_GONE.
   int Read(char* buf, int capacity, EndConditionFn cond, int timeoutMs);
   long ReadCom(char* buf, unsigned long capacity, EndConditionFn cond, unsigned long timeoutMs);
@@ -88,31 +86,17 @@ class TLX_EXPORT CDevice {
   bool SetNewBaud(unsigned long baud);
   int GetHidReportSize();
 
-  // The last HID open failed because another handle (another process)
-  // has the interface claimed.
-  __attribute__((visibility("hidden"))) bool HidClaimBusy() const { return hidClaimBusy; }
-  // The open HID device has gone away (unplugged, re-enumerated).
-  __attribute__((visibility("hidden"))) bool HidGone() const;
+  // g_device: the device of the exchanges.
+  __attribute__((visibility("hidden"))) explicit CDevice(tlx::Device& shared);
 
  private:
-  // Halves of Close and Flush for each link kind; internal, not exported.
-  __attribute__((visibility("hidden"))) void CloseCom();
-  __attribute__((visibility("hidden"))) void CloseHid();
-  __attribute__((visibility("hidden"))) void FlushCom();
-  __attribute__((visibility("hidden"))) void FlushHid();
-  __attribute__((visibility("hidden"))) bool ClaimHid(libusb_device* device);
-
-  int type;
-  int port;
-  std::atomic<int> fd;
-  libusb_device* usbDevice;
-  libusb_device** usbDeviceList;
-  std::atomic<libusb_device_handle*> usbHandle;
-  std::atomic<bool> cancelRequested;
-  bool hidClaimBusy = false;
+  tlx::Device* device_;
+  bool owned_;
+  // Keeps the object the size it had when it held the link itself.
+  [[maybe_unused]] unsigned char reserved_[32];
 };
 
-// The library's only port object.
+// The library's port object of earlier releases.
 extern TLX_EXPORT CDevice g_device;
 
 // Builds the serial device path of a port number into buf: "/dev/ttyS%d"

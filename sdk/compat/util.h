@@ -1,5 +1,6 @@
-// Data conversion and file helpers. No function writes a terminator unless
-// its description says so; callers hand in zero-filled buffers.
+// Data conversion and file helpers of earlier releases (forwarders in
+// compat/util.cpp). No function writes a terminator unless its description
+// says so; callers hand in zero-filled buffers.
 #ifndef TLX_UTIL_H
 #define TLX_UTIL_H
 
@@ -35,23 +36,7 @@ TLX_EXPORT long ReadFileData(char* buf, long cap, char* path, const char* mode);
 TLX_EXPORT long WriteFileData(const unsigned char* data, unsigned long len, char* path,
                               const char* mode);
 TLX_EXPORT long GetFileSize(char* path);
-// Size of the file at path (fd ignored), or of the open descriptor fd when
-// path is null; -1 when it cannot be had. Not exported.
-long FileSizeOf(const char* path, int fd);
-// The basic facts (type and mode, owner, links, device, inode, size) of an
-// open descriptor; false when they cannot be had. Not exported.
-struct statx;
-bool StatusOf(int fd, struct statx* out);
 TLX_EXPORT long min(long a, long b);
-
-// Opens path for appending, never through a symlink: a new file is
-// created with mode 0600; an existing one is used only when it is a regular
-// file of this user's with no other link that no one else may read or
-// write. The descriptor, or -1.
-int OpenPrivateAppend(const char* path);
-// Creates a new file of mode 0600 beside target (same folder, a hidden name
-// made unique), its name into tmpPath (tmpCap bytes). The descriptor, or -1.
-int CreatePrivateBeside(const char* target, char* tmpPath, int tmpCap);
 
 // Overwrites n bytes in a way the compiler cannot drop; for key and PIN
 // material held in the library's own buffers.

@@ -1,8 +1,9 @@
-// USB HID link of CDevice, driven with libusb-1.0 bulk transfers: every
-// write goes out as whole 1024-byte reports on endpoint 0x02 (payload plus
-// zero padding), reads are 1024-byte IN transfers on 0x81 with a 50 ms
-// transfer timeout, fed to the end condition one byte at a time. The short
-// transfers let a cancel end a waiting read within a twentieth of a second.
+// USB link, driven with libusb-1.0 bulk transfers on a context of the
+// library's own: every write goes out as whole 1024-byte reports on
+// endpoint 0x02 (payload plus zero padding), reads are 1024-byte IN
+// transfers on 0x81 with a 50 ms transfer timeout, fed to the end condition
+// one byte at a time. The short transfers let a cancel end a waiting read
+// within a twentieth of a second.
 #include <libusb-1.0/libusb.h>
 
 #include <algorithm>
@@ -10,17 +11,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "transport/CDevice.h"
-#include "transport/cancel_source.h"
-#include "transport/last_error.h"
-#include "transport/monotonic_seconds.h"
-#include "util/util.h"
+#include "port/port.h"
+
+namespace tlx {
 
 namespace {
 
 const unsigned char kEndpointOut = 0x02;
 const unsigned char kEndpointIn = 0x81;
-const int kReportSize = 1024;
 const unsigned int kOutTimeoutMs = 1000;
 const unsigned int kInTimeoutMs = 50;
 // Consecutive failed IN transfers (other than timeouts) after which the
@@ -28,8 +26,12 @@ const unsigned int kInTimeoutMs = 50;
 const int kFailuresGone = 3;
 const unsigned int kFlushTimeoutMs = 1;
 
-// The library's use of libusb's default context: initialised on the first
-// HID open and released when the library is unloaded. The release matters
+// Handles open on the library's context.
+std::atomic<int> g_openHandles{0};
+
+// The library's libusb context, never libusb's default one, so that an
+// application using libusb itself keeps its own: initialised on the first
+// USB open and released when the library is unloaded. The release matters
 // for programs that load the library at run time and unload it again:
 // libusb keeps memory (and on real systems an event thread) that must not
 // outlive the library that started it. Also remembers the device that
@@ -41,17 +43,16 @@ class LibusbSession {
     if (!ready_) return;
     // An exchange still running at unload keeps its handle; leave libusb
     // alone rather than pull the context from under it.
-    if (g_device.IsOpen() && g_device.GetType() == TLX_LINK_HID) return;
+    if (g_openHandles.load() > 0) return;
     Forget();
-    libusb_exit(nullptr);
+    libusb_exit(ctx_);
   }
 
   bool Ensure() {
-    if (ready_) return true;
-    if (libusb_init(nullptr) != 0) return false;
-    ready_ = true;
-    return true;
+    if (!ready_ && libusb_init(&ctx_) == 0) ready_ = true;
+    return ready_;
   }
+  libusb_context* Context() const { return ctx_; }
 
   libusb_device* Known(unsigned long vendorId, unsigned long productId) const {
     return vendorId == vendorId_ && productId == productId_ ? device_ : nullptr;
@@ -76,6 +77,7 @@ class LibusbSession {
   }
 
  private:
+  libusb_context* ctx_ = nullptr;
   bool ready_ = false;
   bool gone_ = false;
   libusb_device* device_ = nullptr;
@@ -83,7 +85,8 @@ class LibusbSession {
   unsigned long productId_ = 0;
 };
 
-// Constructed on first use, after g_device, so it is destroyed before it.
+// Constructed on first use, after the device objects, so it is destroyed
+// before them.
 LibusbSession& Libusb() {
   static LibusbSession session;
   return session;
@@ -118,14 +121,14 @@ void SetClaimError(libusb_device* device, const char* step, int rc) {
     hint = "; held by another process using the terminal";
   else if (rc == LIBUSB_ERROR_NO_DEVICE)
     hint = "; the terminal went away";
-  tlx::SetLastError("%s: %s: %s%s", node, step, libusb_error_name(rc), hint);
+  SetLastError("%s: %s: %s%s", node, step, libusb_error_name(rc), hint);
 }
 
 }  // namespace
 
 // Opens a device and claims interface 0 (detaching a kernel driver first).
 // On success the handle is stored; on failure nothing is left open.
-bool CDevice::ClaimHid(libusb_device* device) {
+bool UsbPort::Claim(libusb_device* device) {
   libusb_device_handle* handle = nullptr;
   const int opened = libusb_open(device, &handle);
   if (opened != 0 || handle == nullptr) {
@@ -135,23 +138,24 @@ bool CDevice::ClaimHid(libusb_device* device) {
   if (libusb_kernel_driver_active(handle, 0) == 1) libusb_detach_kernel_driver(handle, 0);
   const int claimed = libusb_claim_interface(handle, 0);
   if (claimed != 0) {
-    if (claimed == LIBUSB_ERROR_BUSY) hidClaimBusy = true;
+    if (claimed == LIBUSB_ERROR_BUSY) claimBusy_ = true;
     SetClaimError(device, "claim interface 0", claimed);
     libusb_close(handle);
     return false;
   }
-  usbHandle = handle;
+  handle_ = handle;
+  ++g_openHandles;
   return true;
 }
 
-bool CDevice::HidGone() const { return Libusb().Gone(); }
+bool UsbPort::Gone() { return Libusb().Gone(); }
 
-bool CDevice::OpenHid(unsigned long vendorId, unsigned long productId) {
-  if (usbHandle.load() != nullptr) return true;
-  hidClaimBusy = false;
+bool UsbPort::Open(unsigned long vendorId, unsigned long productId) {
+  if (handle_.load() != nullptr) return true;
+  claimBusy_ = false;
   LibusbSession& libusb = Libusb();
   if (!libusb.Ensure()) {
-    tlx::SetLastError("USB: libusb_init failed (no USB access in this environment?)");
+    SetLastError("USB: libusb_init failed (no USB access in this environment?)");
     return false;
   }
 
@@ -159,62 +163,57 @@ bool CDevice::OpenHid(unsigned long vendorId, unsigned long productId) {
   // enumeration costs more than the whole exchange. When it has gone away
   // (unplugged, re-enumerated) its open fails and the list is walked anew.
   if (libusb_device* known = libusb.Known(vendorId, productId)) {
-    if (ClaimHid(known)) {
-      usbDevice = known;
-      usbDeviceList = nullptr;
+    if (Claim(known)) {
+      list_ = nullptr;
       return true;
     }
     libusb.Forget();
     // Gone or re-enumerated: the walk below tells what is there now.
-    tlx::ClearLastError();
+    ClearLastError();
   }
 
   libusb_device** list = nullptr;
-  const ssize_t n = libusb_get_device_list(nullptr, &list);
+  const ssize_t n = libusb_get_device_list(libusb.Context(), &list);
   if (n < 0 || list == nullptr) {
-    tlx::SetLastError("USB: libusb_get_device_list: %s",
-                      libusb_error_name(n < 0 ? static_cast<int>(n) : LIBUSB_ERROR_OTHER));
+    SetLastError("USB: libusb_get_device_list: %s",
+                 libusb_error_name(n < 0 ? static_cast<int>(n) : LIBUSB_ERROR_OTHER));
     return false;
   }
-  usbDeviceList = list;
+  list_ = list;
 
-  usbDevice = nullptr;
+  libusb_device* found = nullptr;
   for (ssize_t i = 0; i < n && list[i] != nullptr; ++i) {
     libusb_device_descriptor desc;
     if (libusb_get_device_descriptor(list[i], &desc) != 0) continue;
     if (desc.idVendor == vendorId && desc.idProduct == productId) {
-      usbDevice = list[i];
+      found = list[i];
       break;
     }
   }
 
-  if (usbDevice == nullptr || !ClaimHid(usbDevice)) {
+  if (found == nullptr || !Claim(found)) {
     libusb_free_device_list(list, 1);
-    usbDeviceList = nullptr;
-    usbDevice = nullptr;
+    list_ = nullptr;
     return false;
   }
-  libusb.Remember(usbDevice, vendorId, productId);
+  libusb.Remember(found, vendorId, productId);
   return true;
 }
 
-int CDevice::ReadHid(char* buf, unsigned long capacity, EndConditionFn cond,
-                     unsigned long timeoutMs) {
-  libusb_device_handle* handle = usbHandle.load();
-  if (handle == nullptr) return TLX_PORT_NOT_OPEN;
-  if (buf == nullptr || capacity == 0) return TLX_PORT_BAD_ARG;
+int UsbPort::Read(char* buf, unsigned long capacity, EndCondition until, const Deadline& deadline,
+                  const CancelToken& cancel) {
+  libusb_device_handle* handle = handle_.load();
+  if (handle == nullptr) return kPortNotOpen;
+  if (buf == nullptr || capacity == 0) return kPortBadArg;
   if (capacity > 0x7FFFFFFFUL) capacity = 0x7FFFFFFFUL;
-
-  const long start = MonotonicSeconds();
-  const unsigned long limit = timeoutMs / 1000;
-  cancelRequested = false;
+  cancelRequested_ = false;
 
   unsigned char report[kReportSize + 1];
   ReportWiper wiper(report, sizeof report);
   unsigned long count = 0;
   int failures = 0;
   while (count < capacity) {
-    if (cancelRequested || CancelSourcePending()) return TLX_PORT_CANCELLED;
+    if (cancelRequested_ || cancel.Requested()) return kPortCancelled;
 
     std::memset(report, 0, sizeof report);
     int transferred = 0;
@@ -227,7 +226,7 @@ int CDevice::ReadHid(char* buf, unsigned long capacity, EndConditionFn cond,
     else failures = 0;
     if (failures >= kFailuresGone) {
       Libusb().MarkGone();
-      return TLX_PORT_GONE;
+      return kPortGone;
     }
     unsigned long got = transferred > 0 ? static_cast<unsigned long>(transferred) : 0;
     if (got > kReportSize) got = kReportSize;
@@ -237,18 +236,18 @@ int CDevice::ReadHid(char* buf, unsigned long capacity, EndConditionFn cond,
       buf[count++] = static_cast<char>(report[i]);
       if (count >= capacity) return static_cast<int>(count);
       // Bytes of this report behind the completing byte are dropped.
-      if (cond != nullptr && cond(buf, static_cast<int>(count))) return static_cast<int>(count);
+      if (until != nullptr && until(buf, static_cast<int>(count))) return static_cast<int>(count);
     }
 
-    if (static_cast<unsigned long>(MonotonicSeconds() - start) > limit) return TLX_PORT_TIMEOUT;
+    if (deadline.Passed()) return kPortTimeout;
   }
   return static_cast<int>(count);
 }
 
-long CDevice::WriteHid(const char* data, unsigned long length) {
-  libusb_device_handle* handle = usbHandle.load();
-  if (handle == nullptr) return TLX_PORT_NOT_OPEN;
-  if (data == nullptr) return TLX_PORT_BAD_ARG;
+long UsbPort::Write(const char* data, unsigned long length) {
+  libusb_device_handle* handle = handle_.load();
+  if (handle == nullptr) return kPortNotOpen;
+  if (data == nullptr) return kPortBadArg;
   if (length == 0) length = std::strlen(data);
 
   unsigned char report[kReportSize + 1];
@@ -262,35 +261,38 @@ long CDevice::WriteHid(const char* data, unsigned long length) {
     const int rc = libusb_bulk_transfer(handle, kEndpointOut, report, kReportSize, &transferred,
                                         kOutTimeoutMs);
     if (rc == LIBUSB_ERROR_NO_DEVICE) Libusb().MarkGone();
-    if (rc < 0) return TLX_PORT_WRITE_FAILED;
+    if (rc < 0) return kPortWriteFailed;
     // A transfer that moved nothing would otherwise repeat forever.
-    if (transferred <= 0) return TLX_PORT_WRITE_FAILED;
+    if (transferred <= 0) return kPortWriteFailed;
     sent += static_cast<unsigned long>(transferred);
   }
   return static_cast<long>(sent);
 }
 
-void CDevice::FlushHid() {
-  libusb_device_handle* handle = usbHandle.load();
+void UsbPort::Flush(const CancelToken& cancel) {
+  libusb_device_handle* handle = handle_.load();
   unsigned char report[kReportSize + 1];
   ReportWiper wiper(report, sizeof report);
   // Drain until a transfer brings nothing; bounded so that a device which
   // keeps sending cannot hold us here for more than a few seconds.
-  const long start = MonotonicSeconds();
+  const Deadline deadline(2000);
   for (;;) {
     int transferred = 0;
     libusb_bulk_transfer(handle, kEndpointIn, report, kReportSize, &transferred,
                          kFlushTimeoutMs);
     if (transferred <= 0) break;
-    if (MonotonicSeconds() - start > 2 || CancelSourcePending()) break;
+    if (deadline.Passed() || cancel.Requested()) break;
   }
 }
 
-void CDevice::CloseHid() {
-  libusb_device_handle* handle = usbHandle.exchange(nullptr);
+void UsbPort::Close() {
+  libusb_device_handle* handle = handle_.exchange(nullptr);
+  if (handle == nullptr) return;
   libusb_close(handle);
+  --g_openHandles;
   Libusb().ForgetIfGone();
-  if (usbDeviceList != nullptr) libusb_free_device_list(usbDeviceList, 1);
-  usbDeviceList = nullptr;
-  usbDevice = nullptr;
+  if (list_ != nullptr) libusb_free_device_list(list_, 1);
+  list_ = nullptr;
 }
+
+}  // namespace tlx
