@@ -35,8 +35,16 @@
 #ifndef TLXDEV_H
 #define TLXDEV_H
 
-#include "tlx_export.h"
 #include "tlx_version.h"
+
+/* Marks what the library exports; everything else in it is hidden. */
+#ifndef TLX_EXPORT
+#if defined(__GNUC__)
+#define TLX_EXPORT __attribute__((visibility("default")))
+#else
+#define TLX_EXPORT
+#endif
+#endif
 
 /* Result codes of every TLX_ function. */
 #define TLX_OK 0               /* success */
