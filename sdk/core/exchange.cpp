@@ -13,7 +13,6 @@
 
 #include "core/tlx_internal.h"
 #include "port/port.h"
-#include "trace/wire_trace.h"
 
 namespace tlx {
 
@@ -189,6 +188,8 @@ namespace {
 // The USB link held open (interface claimed) for the running command; its
 // exchanges then use that handle instead of opening and closing their own.
 std::atomic<bool> g_usbHeld{false};
+// The serial port of the running command is locked against other processes.
+bool g_serialHeld = false;
 // Index of the USB identity that opened last.
 int g_openIdentity = -1;
 
@@ -240,7 +241,9 @@ bool UsbHeldOpen() {
 int HoldLink(int port) {
   ReleaseLink();
   if (port > 0) {
-    if (LockSerialPort(port) != kSerialLockBusy) return TLX_OK;
+    const SerialLockResult lock = LockSerialPort(port);
+    g_serialHeld = lock == kSerialLocked;
+    if (lock != kSerialLockBusy) return TLX_OK;
     char path[256];
     if (SerialDevicePath(port, path, sizeof path)) SetSerialBusyError(path);
     return TLX_ERR_OPEN;
@@ -256,7 +259,8 @@ int HoldLink(int port) {
 }
 
 void ReleaseLink() {
-  UnlockSerialPort();
+  if (g_serialHeld) UnlockSerialPort();
+  g_serialHeld = false;
   if (!g_usbHeld) return;
   const bool open = UsbHeldOpen();
   g_usbHeld = false;

@@ -11,8 +11,10 @@
 #include <time.h>
 
 #include <atomic>
+#include <chrono>
 
 #include "tlxdev.h"
+#include "trace/wire_bytes.h"
 
 namespace tlx {
 
@@ -97,34 +99,35 @@ typedef bool (*EndCondition)(const char* data, int count);
 inline bool LastByteIs(const char* data, int count, unsigned char value) {
   return data != nullptr && count >= 1 && static_cast<unsigned char>(data[count - 1]) == value;
 }
-inline bool EndAtEtx(const char* data, int count) { return LastByteIs(data, count, 0x03); }
+inline bool EndAtEtx(const char* data, int count) { return LastByteIs(data, count, wire::kEtx); }
 inline bool EndAtCr(const char* data, int count) { return LastByteIs(data, count, 0x0D); }
 inline bool EndAtF(const char* data, int count) { return LastByteIs(data, count, 'F'); }
 inline bool EndAtAny(const char* data, int count) { return data != nullptr && count >= 1; }
 // The transfers' packet answers: ETX too, named apart in the trace's records.
-inline bool EndOfPacketAnswer(const char* data, int count) { return LastByteIs(data, count, 0x03); }
+inline bool EndOfPacketAnswer(const char* data, int count) {
+  return LastByteIs(data, count, wire::kEtx);
+}
 
-constexpr char kEsc = 0x1b;
-constexpr char kStx = 0x02;
-constexpr char kEtx = 0x03;
-constexpr char kAck[] = "\x02\xaa\x03";   // acknowledgement
-constexpr char kRefusal[] = "\x02U\x03";  // negative reply
-constexpr char kKeyAck[] = "\xaa";        // key command acknowledgement
-constexpr char kRefusedMark = 'U';        // second byte of a refused frame
-// Channel selector ESC '%' letter, sent after a serial open; the reset
-// ESC '%' 'A' before the close.
-constexpr char kChannelSelector[] = "\x1b%";
-constexpr char kChannelReset[] = "\x1b%A";
+// The protocol bytes (trace/wire_bytes.h, shared with the trace codec).
+using wire::kAck;
+using wire::kChannelReset;
+using wire::kChannelSelector;
+using wire::kEsc;
+using wire::kEtx;
+using wire::kRefusal;
+using wire::kRefusedMark;
+using wire::kStx;
+constexpr char kKeyAck[] = {static_cast<char>(wire::kKeyAck), 0};  // as a reply text
 
 // Module close (or clear) commands, write only.
 constexpr char kCloseScreen[] = "\x1b[2C";  // information and signature screen
 constexpr char kCloseEvaluator[] = "\x1b[4C";
 constexpr char kCloseKeypad[] = "\x1b[5C";
 
-// Single control bytes of the PIN entry.
-constexpr char kPinStartFirstAsk = static_cast<char>(0x82);  // prompt 0: asks for the PIN
-constexpr char kPinStartAskAgain = static_cast<char>(0x81);  // prompt 1: asks once more
-constexpr char kPinEnd = static_cast<char>(0x83);
+// Single control bytes of the PIN entry, as the bytes sent.
+constexpr char kPinStartFirstAsk = static_cast<char>(wire::kPinStartFirstAsk);
+constexpr char kPinStartAskAgain = static_cast<char>(wire::kPinStartAskAgain);
+constexpr char kPinEnd = static_cast<char>(wire::kPinEnd);
 
 // Size of the command and reply work buffers.
 enum { kWorkSize = 4096 };
@@ -253,6 +256,93 @@ enum { kReportSize = 1024 };
 // time is a failed read (a transfer's acknowledgement or first data) pass
 // TLX_ERR_READ.
 int PortReadCode(int portResult, int timeoutCode = TLX_ERR_TIMEOUT);
+
+// ---- The wire trace of the exchanges (trace/wire_trace.cpp) ---------------
+// Off, every recorder below does nothing beyond one relaxed atomic load;
+// trace/wire_trace.h says what a record holds and how the trace is set.
+
+extern std::atomic<bool> g_wireTraceOn;
+
+inline bool WireTraceOn() { return g_wireTraceOn.load(std::memory_order_relaxed); }
+
+// The link that the exchange has just opened, with its serial device name
+// ("?" for none) and the index of the USB identity that opened (-1 for
+// serial). Only called while tracing.
+void WireTraceNoteOpen(const Link& link, const char* dev, int identity);
+
+// One exchange. Constructed before the open, with the serial device name of
+// the link (used only while tracing); when tracing is off every member does
+// nothing.
+class TracedExchange {
+ public:
+  TracedExchange(const Link& link, const char* dev, const char* cmd, int cmdLen,
+                 EndCondition until, int timeoutMs)
+      : on_(WireTraceOn()), until_(until) {
+    if (on_) Begin(link, dev, cmd, cmdLen, timeoutMs);
+  }
+  TracedExchange(const TracedExchange&) = delete;
+  TracedExchange& operator=(const TracedExchange&) = delete;
+
+  // The end condition to read with: `until` itself when tracing is off, else
+  // a stand-in that notes how many bytes have come and asks `until`.
+  EndCondition Condition() {
+    return on_ ? Watch() : until_;
+  }
+  // After the write: whether it went out in full.
+  void Written(bool complete) {
+    if (on_) written_ = complete ? 1 : 0;
+  }
+  // After the read: the port layer's result (a count or a negative code).
+  void Read(const char* reply, int portResult) {
+    if (on_) Note(reply, portResult);
+  }
+  // Writes the record and gives back the result.
+  int Done(int result) {
+    if (on_) Write(result);
+    return result;
+  }
+
+ private:
+  void Begin(const Link& link, const char* dev, const char* cmd, int cmdLen, int timeoutMs);
+  EndCondition Watch();
+  void Note(const char* reply, int portResult);
+  void Write(int result);
+
+  bool on_;
+  Link link_ = Link{0, 0, 0};
+  const char* dev_ = "";
+  const char* cmd_ = nullptr;
+  int cmdLen_ = 0;
+  EndCondition until_;
+  int timeoutMs_ = 0;
+  int written_ = -1;        // -1 not tried (open failed), 0 short, 1 in full
+  const char* reply_ = nullptr;
+  int portResult_ = 0;
+  bool readTried_ = false;
+  std::chrono::steady_clock::time_point start_;
+};
+
+// Raw steps on a port held open (the serial block download, the pull).
+void WireTraceRawWrite(const char* data, int len, int result);
+// Before a raw read of a pull: whether the report starts a packet (its
+// header is recorded) or continues one (only its length is).
+void WireTracePullRead(bool packetHead);
+// One raw read on a port held open: the read is made with Condition() in
+// place of `until`, and Done records it and gives back the port layer's
+// result. Only used while tracing.
+class TracedRawRead {
+ public:
+  TracedRawRead(EndCondition until, int timeoutMs);
+  TracedRawRead(const TracedRawRead&) = delete;
+  TracedRawRead& operator=(const TracedRawRead&) = delete;
+  EndCondition Condition() const;
+  int Done(const char* buf, int portResult);
+
+ private:
+  EndCondition until_;
+  int timeoutMs_;
+  std::chrono::steady_clock::time_point start_;
+};
 
 // ---- Last error -----------------------------------------------------------
 

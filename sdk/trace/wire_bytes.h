@@ -1,6 +1,7 @@
-// The bytes of the terminal's protocol that the trace codec reads and
-// masks by: the frame bytes, the fixed replies and the single control
-// bytes of the PIN entry.
+// The bytes of the terminal's protocol, named once for the library that
+// sends and reads them and for the codec that decodes and masks them: the
+// frame bytes, the fixed replies, the channel selector of a port-sharing
+// unit and the single control bytes of the PIN entry.
 #ifndef TLX_WIRE_BYTES_H
 #define TLX_WIRE_BYTES_H
 
@@ -15,7 +16,13 @@ constexpr char kFieldSeparator = '|';
 // Fixed replies.
 constexpr char kAck[] = "\x02\xaa\x03";   // acknowledgement
 constexpr char kRefusal[] = "\x02U\x03";  // negative reply
+constexpr char kRefusedMark = 'U';        // second byte of a refused frame
 constexpr unsigned char kKeyAck = 0xAA;    // key command acknowledgement
+
+// Channel selector ESC '%' letter, sent after a serial open; the reset
+// ESC '%' 'A' before the close.
+constexpr char kChannelSelector[] = "\x1b%";
+constexpr char kChannelReset[] = "\x1b%A";
 
 // Single control bytes of the PIN entry.
 constexpr unsigned char kPinStartFirstAsk = 0x82;  // voice prompt 0: asks for the PIN

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "trace/wire_trace.h"
 #include "transfer/transfer.h"
 #include "util/files.h"
 
