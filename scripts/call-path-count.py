@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Reads gcov's JSON on stdin (one document per object, one after the other)
-and prints the library files with a line run on every call (count >= CALLS),
-then the library headers those files include: where what they call is
-declared, so a reader opens them too.
+"""Reads gcov's JSON of two runs of the same calls, the second with more
+calls than the first (one document per object, one after the other), and
+prints the library files with a line that ran more often in the second:
+the code of every call. Then the library headers those files include:
+where what they call is declared, so a reader opens them too.
 
-    call-path-count.py CALLS ROOT
+    call-path-count.py FEWER.json MORE.json ROOT
 """
 import collections
 import json
@@ -15,15 +16,15 @@ import sys
 INCLUDE = re.compile(r'\s*#\s*include\s+"([^"]+)"')
 
 
-def lines_run(text, calls, root):
-    ran = collections.defaultdict(set)
+def line_counts(text, root):
+    counts = collections.Counter()
     decoder = json.JSONDecoder()
     i = 0
     while True:
         while i < len(text) and text[i].isspace():
             i += 1
         if i >= len(text):
-            return ran
+            return counts
         doc, i = decoder.raw_decode(text, i)
         cwd = doc.get("current_working_directory", "")
         for f in doc["files"]:
@@ -31,8 +32,15 @@ def lines_run(text, calls, root):
             if not name.startswith(root + "/sdk/"):
                 continue
             for line in f["lines"]:
-                if line["count"] >= calls:
-                    ran[name[len(root) + 1:]].add(line["line_number"])
+                counts[(name[len(root) + 1:], line["line_number"])] += line["count"]
+
+
+def lines_run(fewer, more):
+    ran = collections.defaultdict(set)
+    for (name, line), count in more.items():
+        if count > fewer.get((name, line), 0):
+            ran[name].add(line)
+    return ran
 
 
 def included_headers(ran, root):
@@ -53,8 +61,9 @@ def included_headers(ran, root):
 
 
 def main():
-    calls, root = int(sys.argv[1]), sys.argv[2]
-    ran = lines_run(sys.stdin.read(), calls, root)
+    root = sys.argv[3]
+    with open(sys.argv[1]) as fewer, open(sys.argv[2]) as more:
+        ran = lines_run(line_counts(fewer.read(), root), line_counts(more.read(), root))
     headers = included_headers(ran, root)
     total = 0
     for name in sorted(ran):

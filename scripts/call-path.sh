@@ -53,23 +53,28 @@ for word in "${simenv[@]}"; do [[ $word == *=* ]] && vars+=("$word") || break; d
 
 objdir=$(find "$build/sdk" -name '*.gcno' -printf '%h\n' | sort -u)
 
-# gcov's JSON for every object; prints "file lines" for lines run >= calls times.
-count_lines() {
-  local out=$1
+# gcov's JSON for every object of the library, into a file.
+gcov_json() {
   (cd "$work" && for d in $objdir; do
      for g in "$d"/*.gcda; do [ -e "$g" ] && gcov --json-format --stdout "$g" 2>/dev/null; done
-   done) | python3 "$here/scripts/call-path-count.py" "$calls" "$here" >"$out"
+   done) >"$1"
 }
 
+# The driver runs twice, with $calls and with twice as many calls: a line
+# that runs more often the second time runs on every call, while the load
+# hooks and first-use set-up run as often both times.
 run_case() {
-  local title=$1 port=$2 trace=$3
-  find "$build/sdk" -name '*.gcda' -delete
+  local title=$1 port=$2 trace=$3 n
   local extra=()
   [ "$trace" = on ] && extra=(TLX_TRACE="$work/trace.log")
-  env "${vars[@]}" "${extra[@]}" "$work/driver" "$port" "$calls"
-  count_lines "$work/lines"
+  for n in "$calls" $((2 * calls)); do
+    find "$build/sdk" -name '*.gcda' -delete
+    env "${vars[@]}" "${extra[@]}" "$work/driver" "$port" "$n"
+    gcov_json "$work/gcov.$n.json"
+  done
   echo "$title"
-  cat "$work/lines"
+  python3 "$here/scripts/call-path-count.py" "$work/gcov.$calls.json" \
+    "$work/gcov.$((2 * calls)).json" "$here"
 }
 
 run_case "TLX_GetVer over USB (port 0), trace off:" 0 off
