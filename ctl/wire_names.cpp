@@ -18,8 +18,6 @@ using tlx::wire::kAck;
 using tlx::wire::kEtx;
 using tlx::wire::kRefusal;
 using tlx::wire::kStx;
-// The report size of the USB link: a pulled packet fills whole reports.
-const long kReport = 1024;
 
 std::string Num(long v) { return std::to_string(v); }
 
