@@ -210,7 +210,8 @@ TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int m
   if (rc != TLX_OK) return EndEarly(command, link, kCloseKeypad, rc);
 
   char reply[kWorkSize];
-  const char* entry = mode == 0 ? "\x1bGM\r\n" : "\x1b" "FA\r\n";
+  // \033 is ESC: a hex escape would take the F of "FA" as a digit.
+  const char* entry = mode == 0 ? "\x1bGM\r\n" : "\033FA\r\n";
   rc = Exchange(link, entry, 0, reply, sizeof reply, nullptr, EndAtF,
                 SecondsToMs(timeout));
   size_t n = 0;

@@ -250,7 +250,8 @@ TLX_EXPORT int TLX_ReadPinDES(int port, char bp, int baud, int prompt, int optio
       pinBlock == nullptr)
     return TLX_ERR_ARG;
   char cmd[64] = {0};
-  Format(cmd, sizeof cmd, "\x1b" "F%d%d\r\n", prompt, option);
+  // \033 is ESC: a hex escape would take the F as a digit.
+  Format(cmd, sizeof cmd, "\033F%d%d\r\n", prompt, option);
   if (!command.Start(link)) return TLX_ERR_OPEN;
   return ReadBlock(command, link, timeout, cmd, pinBlock);
 }
