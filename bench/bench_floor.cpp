@@ -20,8 +20,11 @@ std::string Packet(int type, const std::string& payload) {
   unsigned char x = 0;
   for (unsigned char c : payload) x ^= c;
   size_t n = payload.size();
-  std::string p = {0x02, static_cast<char>(type), static_cast<char>(x),
-                   static_cast<char>((n >> 16) & 0xFF), static_cast<char>((n >> 8) & 0xFF),
+  std::string p = {0x02,
+                   static_cast<char>(type),
+                   static_cast<char>(x),
+                   static_cast<char>((n >> 16) & 0xFF),
+                   static_cast<char>((n >> 8) & 0xFF),
                    static_cast<char>(n & 0xFF)};
   return p + payload;
 }
@@ -76,12 +79,15 @@ double FloorSerialDownload(int port, const std::string& data, const std::string&
     size_t off = static_cast<size_t>(block - 1) * 512;
     int len = static_cast<int>(std::min<size_t>(512, data.size() - off));
     unsigned char record[600];
-    int recLen = GetDownParam(total, total - block,
-                              reinterpret_cast<unsigned char*>(const_cast<char*>(data.data() + off)),
-                              len, record);
+    int recLen = GetDownParam(
+        total, total - block,
+        reinterpret_cast<unsigned char*>(const_cast<char*>(data.data() + off)), len, record);
     char hex[1300] = {0};
     HexAsc1Split(reinterpret_cast<char*>(record), recLen, hex, sizeof hex - 1);
-    cmds.push_back("\x1b[0DOWNLOAD\x02" "255|" + name + "|" + hex + "\x03");
+    cmds.push_back(
+        "\x1b[0DOWNLOAD\x02"
+        "255|" +
+        name + "|" + hex + "\x03");
   }
   if (OpenDevice(port, 0, 115200) != 0) {
     *rc = -3;
@@ -103,7 +109,10 @@ double FloorSerialDownload(int port, const std::string& data, const std::string&
 
 double FloorPull(const std::string& path, int* rc) {
   const std::string cmd = "\x1b[0PULLFILE\x02" + path + "\x03";
-  const std::string accept("\x1b[0RESPONSE\x02" "0\x03", 14);
+  const std::string accept(
+      "\x1b[0RESPONSE\x02"
+      "0\x03",
+      14);
   if (OpenDevice(0, '9', 9600) != 0) {
     *rc = -3;
     return 0;

@@ -86,21 +86,25 @@ Spread BareUsbRoundTrips(uint16_t vendorId, uint16_t productId, const std::strin
 
 int RunKernel(tlxsim::VirtualTerminal& vt, int rounds) {
   if (!vt.SerialOnDevice() || !vt.UsesGadget()) {
-    std::fprintf(stderr, "tlx-bench: --kernel needs a real serial line and the USB gadget "
-                         "(run it through ./tlx bench --kernel)\n");
+    std::fprintf(stderr,
+                 "tlx-bench: --kernel needs a real serial line and the USB gadget "
+                 "(run it through ./tlx bench --kernel)\n");
     return 1;
   }
   std::string tty = vt.serialPathPattern();
   tty.replace(tty.find("%d"), 2, std::to_string(vt.serialPort() - 1));
   utsname u{};
   ::uname(&u);
-  std::printf("tlx-bench: through the kernel %s (%s), %d round trips each; serial %s, HID on "
-              "the terminal's USB gadget on %s through the real libusb.\n",
-              u.release, u.machine, rounds, tty.c_str(), vt.Udc().c_str());
-  std::printf("floor: the bare round trip of the same command in the same guest (tty opened "
-              "once; OUT report and IN transfer on the device claimed once).\n");
-  std::printf("Serial commands are dominated by the flush before each: it waits for 0.1 s of "
-              "line silence.\n\n");
+  std::printf(
+      "tlx-bench: through the kernel %s (%s), %d round trips each; serial %s, HID on "
+      "the terminal's USB gadget on %s through the real libusb.\n",
+      u.release, u.machine, rounds, tty.c_str(), vt.Udc().c_str());
+  std::printf(
+      "floor: the bare round trip of the same command in the same guest (tty opened "
+      "once; OUT report and IN transfer on the device claimed once).\n");
+  std::printf(
+      "Serial commands are dominated by the flush before each: it waits for 0.1 s of "
+      "line silence.\n\n");
   struct Link {
     const char* name;
     int port;

@@ -12,9 +12,9 @@ namespace tlxbench {
 
 namespace {
 
-constexpr size_t kBlock = 512;          // data bytes per serial block
-constexpr size_t kPacket = 200000;      // data bytes per HID packet
-constexpr size_t kReport = 1024;        // one full-speed frame each
+constexpr size_t kBlock = 512;                        // data bytes per serial block
+constexpr size_t kPacket = 200000;                    // data bytes per HID packet
+constexpr size_t kReport = 1024;                      // one full-speed frame each
 constexpr double kUsbBulkCeiling = 19.0 * 64 * 1000;  // bytes a second on a full-speed bus
 
 void Print(const std::string& what, double bytes, double seconds, int rc, double ceilingRate,
@@ -64,9 +64,10 @@ int RunPaced(const std::string& scratch) {
     std::fprintf(stderr, "tlx-bench: cannot start the virtual terminal: %s\n", e.what());
     return 1;
   }
-  std::printf("tlx-bench --paced: the virtual terminal keeps the line's pace (serial: 10 bit "
-              "times a byte at the host's rate; USB: full-speed frames, 1 ms each, 64-byte "
-              "packets, 19 a frame)\n\n");
+  std::printf(
+      "tlx-bench --paced: the virtual terminal keeps the line's pace (serial: 10 bit "
+      "times a byte at the host's rate; USB: full-speed frames, 1 ms each, 64-byte "
+      "packets, 19 a frame)\n\n");
   int failures = 0;
   const int serial = vt.serialPort();
   {

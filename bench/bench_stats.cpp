@@ -31,11 +31,12 @@ double TimeOnce(const std::function<int()>& op, int* rc) {
 }
 
 void PrintRoundTrip(const std::string& what, const Spread& lib, const Spread& floor) {
-  std::printf("%-28s median %9.1f us  p95 %9.1f us | floor median %8.1f us  p95 %8.1f us | "
-              "ratio %6.1fx%s\n",
-              what.c_str(), lib.medianUs, lib.p95Us, floor.medianUs, floor.p95Us,
-              floor.medianUs > 0 ? lib.medianUs / floor.medianUs : 0.0,
-              lib.failures + floor.failures ? "  (FAILURES)" : "");
+  std::printf(
+      "%-28s median %9.1f us  p95 %9.1f us | floor median %8.1f us  p95 %8.1f us | "
+      "ratio %6.1fx%s\n",
+      what.c_str(), lib.medianUs, lib.p95Us, floor.medianUs, floor.p95Us,
+      floor.medianUs > 0 ? lib.medianUs / floor.medianUs : 0.0,
+      lib.failures + floor.failures ? "  (FAILURES)" : "");
 }
 
 void PrintThroughput(const std::string& what, double bytes, double libSeconds, int libRc,

@@ -86,8 +86,9 @@ int main(int argc, char** argv) {
   }
   std::printf("tlxctl probe, silent serial lines, default rates (9600 115200 1200), no channel:\n");
   std::printf("  1 line:  %5.1f s\n", one);
-  std::printf("  %d lines: %5.1f s (tried side by side; one after the other they would take "
-              "about %.0f s)\n",
-              lines, all, one * lines);
+  std::printf(
+      "  %d lines: %5.1f s (tried side by side; one after the other they would take "
+      "about %.0f s)\n",
+      lines, all, one * lines);
   return 0;
 }

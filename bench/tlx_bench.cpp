@@ -17,8 +17,8 @@
 #include "bench_kernel.h"
 #include "bench_paced.h"
 #include "bench_stats.h"
-#include "tlxdev.h"
 #include "compat/transfer.h"
+#include "tlxdev.h"
 
 using namespace tlxbench;
 
@@ -26,7 +26,8 @@ namespace {
 
 void ZeroThinkTime(tlxsim::VirtualTerminal& vt) {
   tlxsim::Customer c = vt.GetCustomer();
-  for (tlxsim::Answer* a : {&c.info, &c.evaluator, &c.keypadAmount, &c.keypadPhone, &c.pin, &c.sign})
+  for (tlxsim::Answer* a :
+       {&c.info, &c.evaluator, &c.keypadAmount, &c.keypadPhone, &c.pin, &c.sign})
     a->delayMs = 0;
   vt.SetCustomer(c);
 }
@@ -46,8 +47,10 @@ int main(int argc, char** argv) {
                arg.size() < 7 && std::atoi(arg.c_str()) > 0) {
       rounds = std::atoi(arg.c_str());
     } else {
-      std::fprintf(stderr, "tlx-bench: unknown argument %s\nusage: tlx-bench [ROUNDS] [--paced | --kernel]\n",
-                   arg.c_str());
+      std::fprintf(
+          stderr,
+          "tlx-bench: unknown argument %s\nusage: tlx-bench [ROUNDS] [--paced | --kernel]\n",
+          arg.c_str());
       return 2;
     }
   }
@@ -72,11 +75,13 @@ int main(int argc, char** argv) {
   char scratchTmpl[] = "/tmp/tlx-bench-XXXXXX";
   const std::string scratch = mkdtemp(scratchTmpl);
 
-  std::printf("tlx-bench: %d round trips each; serial port %d (pty), HID through the libusb "
-              "stand-in\n",
-              rounds, serial);
-  std::printf("Serial figures are dominated by the flush before every command: it waits for "
-              "0.1 s of line silence.\n\n");
+  std::printf(
+      "tlx-bench: %d round trips each; serial port %d (pty), HID through the libusb "
+      "stand-in\n",
+      rounds, serial);
+  std::printf(
+      "Serial figures are dominated by the flush before every command: it waits for "
+      "0.1 s of line silence.\n\n");
   struct Link {
     const char* name;
     int port;

@@ -82,7 +82,8 @@ class LineClient {
   // True when the reply came with code 0.
   bool CheckOnline() {
     const std::string req = "{\"id\":" + std::to_string(++id_) + ",\"fn\":\"TLX_CheckOnline\"}\n";
-    if (fd_ < 0 || send(fd_, req.data(), req.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(req.size()))
+    if (fd_ < 0 ||
+        send(fd_, req.data(), req.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(req.size()))
       return false;
     for (;;) {
       const size_t nl = buffer_.find('\n');
@@ -151,8 +152,10 @@ void Row(const char* what, const Figures& f, const Figures* direct) {
   std::printf("  %-28s %8.1f us %8.1f us", what, f.median, f.p99);
   if (direct != nullptr) {
     std::printf("   adds %6.1f us at the median", f.median - direct->median);
-    if (f.p99 > direct->p99) std::printf(", %6.1f us at p99", f.p99 - direct->p99);
-    else std::printf(", p99 within the direct call's");
+    if (f.p99 > direct->p99)
+      std::printf(", %6.1f us at p99", f.p99 - direct->p99);
+    else
+      std::printf(", p99 within the direct call's");
   }
   if (f.failures) std::printf("   (%d failed)", f.failures);
   std::printf("\n");
@@ -176,10 +179,12 @@ int main(int argc, char** argv) {
   char dir[] = "/tmp/tlxd-bench-XXXXXX";
   if (mkdtemp(dir) == nullptr) return 1;
   const std::string base = dir, sock = base + "/tlxd.sock", ready = base + "/ready";
-  std::ofstream(base + "/tlxd.conf") << "[service]\nport = 0\nunix_socket = " << sock
-                                     << "\nrate = 100000\nburst = 100000\nqueue = 64\n[link]\nport = 0\n[origin "
-                                     << kOrigin << "]\ntoken = " << kToken << "\n";
-  std::vector<std::string> args{tlxd, "--config", base + "/tlxd.conf", "--ready-file", ready, "--allow-root"};
+  std::ofstream(base + "/tlxd.conf")
+      << "[service]\nport = 0\nunix_socket = " << sock
+      << "\nrate = 100000\nburst = 100000\nqueue = 64\n[link]\nport = 0\n[origin " << kOrigin
+      << "]\ntoken = " << kToken << "\n";
+  std::vector<std::string> args{tlxd,           "--config", base + "/tlxd.conf",
+                                "--ready-file", ready,      "--allow-root"};
   std::vector<char*> av;
   for (auto& a : args) av.push_back(&a[0]);
   av.push_back(nullptr);
@@ -238,9 +243,10 @@ int main(int argc, char** argv) {
   }
   for (auto& t : threads) t.join();
   const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-  std::printf("%d clients x %d calls through the Unix socket: %.2f s, %.0f calls/s (%d failed); "
-              "one direct caller: %.0f calls/s\n",
-              kClients, kEach, seconds, kClients * kEach / seconds, failed.load(), 1e6 / direct.median);
+  std::printf(
+      "%d clients x %d calls through the Unix socket: %.2f s, %.0f calls/s (%d failed); "
+      "one direct caller: %.0f calls/s\n",
+      kClients, kEach, seconds, kClients * kEach / seconds, failed.load(), 1e6 / direct.median);
 
   kill(pid, SIGTERM);
   waitpid(pid, &status, 0);

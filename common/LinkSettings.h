@@ -8,8 +8,8 @@
 #include <QString>
 
 struct LinkSettings {
-  int port = 0;     // 0 = USB HID, n >= 1 = serial port /dev/ttyS(n-1)
-  char bp = 0;      // BP channel letter, 0 for none
+  int port = 0;  // 0 = USB HID, n >= 1 = serial port /dev/ttyS(n-1)
+  char bp = 0;   // BP channel letter, 0 for none
   int baud = 9600;
 };
 

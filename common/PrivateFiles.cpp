@@ -2,10 +2,10 @@
 
 #include <QDir>
 
-#include <cstdlib>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdlib>
 
 namespace {
 

@@ -48,7 +48,8 @@ bool TLX_SDK::Init(const char* path) {
   // Only a complete set is ever stored, so a failed Init leaves no usable
   // entry point behind.
   size_t next = 0;
-#define TLX_SDK_BIND(name, line) tlx_binding::Bind<decltype(&::TLX_##name)>(p##name, symbols[next++]);
+#define TLX_SDK_BIND(name, line) \
+  tlx_binding::Bind<decltype(&::TLX_##name)>(p##name, symbols[next++]);
   TLX_SDK_ENTRY_POINTS(TLX_SDK_BIND)
 #undef TLX_SDK_BIND
   tlx_binding::Bind<decltype(&::TLX_StrError)>(pStrError, dlsym(m_handle, "TLX_StrError"));

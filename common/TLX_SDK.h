@@ -11,28 +11,28 @@
 
 // The bound entry points, in binding order: X(name of TLX_name, the line the
 // loop tool writes when this is the first one missing from the library).
-#define TLX_SDK_ENTRY_POINTS(X)                       \
-  X(GetVer, "load TLX_GetVer error")                  \
-  X(SetVolume, "load pSetVolume error")               \
-  X(RestartSys, "load pRestartSys error")             \
-  X(CheckOnline, "load pCheckOnline error")           \
-  X(CancelRead, "load pCancelRead error")             \
-  X(SetShowDISP, "load pSetShowDISP error")           \
-  X(SetPinLen, "load pSetPinLen error")               \
-  X(UpdateMKey, "load pUpdateMKey error")             \
-  X(ResetKey, "load pResetKey error")                 \
-  X(DownLoadWKey, "load pDownLoadWKey error")         \
-  X(ActiveWKey, "load pActiveWKey error")             \
-  X(ReadPin, "load pReadPin error")                   \
-  X(ReadPinDES, "load pReadPinDES error")             \
-  X(ReadPinAnsi, "load pReadPinAnsi error")           \
-  X(StartInfo, "load pStartInfo error")               \
-  X(StartEvaluator, "load pStartEvaluator error")     \
-  X(StartKeyboard, "load pStartKeyboard error")       \
-  X(StartSign, "load pStartSign error")               \
-  X(DownLoadFile, "load pDownLoadFile error")         \
-  X(DeleteFile, "load pDeleteFile error")             \
-  X(FindFileInfo, "load pFindFileInfo error")         \
+#define TLX_SDK_ENTRY_POINTS(X)                   \
+  X(GetVer, "load TLX_GetVer error")              \
+  X(SetVolume, "load pSetVolume error")           \
+  X(RestartSys, "load pRestartSys error")         \
+  X(CheckOnline, "load pCheckOnline error")       \
+  X(CancelRead, "load pCancelRead error")         \
+  X(SetShowDISP, "load pSetShowDISP error")       \
+  X(SetPinLen, "load pSetPinLen error")           \
+  X(UpdateMKey, "load pUpdateMKey error")         \
+  X(ResetKey, "load pResetKey error")             \
+  X(DownLoadWKey, "load pDownLoadWKey error")     \
+  X(ActiveWKey, "load pActiveWKey error")         \
+  X(ReadPin, "load pReadPin error")               \
+  X(ReadPinDES, "load pReadPinDES error")         \
+  X(ReadPinAnsi, "load pReadPinAnsi error")       \
+  X(StartInfo, "load pStartInfo error")           \
+  X(StartEvaluator, "load pStartEvaluator error") \
+  X(StartKeyboard, "load pStartKeyboard error")   \
+  X(StartSign, "load pStartSign error")           \
+  X(DownLoadFile, "load pDownLoadFile error")     \
+  X(DeleteFile, "load pDeleteFile error")         \
+  X(FindFileInfo, "load pFindFileInfo error")     \
   X(GetFileList, "load pGetFileList error")
 
 namespace tlx_binding {

@@ -56,7 +56,8 @@ int ParseInt(const std::string& text, const char* what) {
   errno = 0;
   char* end = nullptr;
   long v = std::strtol(text.c_str(), &end, 10);
-  if (*end != '\0' || errno != 0 || v < INT_MIN || v > INT_MAX || std::isspace(static_cast<unsigned char>(text[0])))
+  if (*end != '\0' || errno != 0 || v < INT_MIN || v > INT_MAX ||
+      std::isspace(static_cast<unsigned char>(text[0])))
     throw UsageError(std::string(what) + " must be a whole number, not '" + text + "'");
   return static_cast<int>(v);
 }
@@ -184,7 +185,8 @@ std::vector<std::pair<std::string, bool>> OptionList(const Subcommand& sub) {
   size_t pos = 0;
   while (pos < all.size()) {
     size_t comma = all.find(',', pos);
-    std::string item = all.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+    std::string item =
+        all.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
     if (!item.empty()) {
       bool takesValue = item.back() == '=';
       if (takesValue) item.pop_back();

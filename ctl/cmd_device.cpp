@@ -66,8 +66,8 @@ int Volume(Context& ctx) {
   const int kind = ParseChoice(p[0], "KIND", kVolumeKinds);
   if (kind < 1 || kind > 3)
     throw UsageError("KIND takes system (1), key (2) or media (3), not '" + p[0] + "'");
-  const int level = ParseRange(p[1], kind == 1 ? "LEVEL of the system volume" : "LEVEL", 0,
-                               kind == 1 ? 5 : 15);
+  const int level =
+      ParseRange(p[1], kind == 1 ? "LEVEL of the system volume" : "LEVEL", 0, kind == 1 ? 5 : 15);
   Report r(ctx);
   const int rc = TLX_SetVolume(ctx.link.port, ctx.link.bp, ctx.link.baud, kind, level);
   if (rc == TLX_OK) {
@@ -138,8 +138,7 @@ const Subcommand kCommands[] = {
      "Sends the online check (TLX_CheckOnline): the probe of model R40, then of k60.\n"
      "Exit status 0 when the terminal answers.",
      "", 0, 0, Online},
-    {"version", "Device control", "", "application version of the terminal", "", "", 0, 0,
-     Version},
+    {"version", "Device control", "", "application version of the terminal", "", "", 0, 0, Version},
     {"update-status", "Device control", "", "result of the last firmware update",
      "Prints the update result and, when it is \"Fail\", the terminal's detail.", "", 0, 0,
      UpdateStatus},
@@ -154,8 +153,8 @@ const Subcommand kCommands[] = {
      "", 2, 2, Display},
     {"config", "Device control", "FIRST SECOND", "sends the global configuration",
      "FIRST 1..5, SECOND 1..2; their meaning is the terminal's.", "", 2, 2, Config},
-    {"pqc", "Device control", "", "puts the terminal into its production check mode", "", "", 0,
-     0, Pqc},
+    {"pqc", "Device control", "", "puts the terminal into its production check mode", "", "", 0, 0,
+     Pqc},
 };
 
 }  // namespace

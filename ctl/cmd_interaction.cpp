@@ -58,8 +58,8 @@ int Info(Context& ctx) {
   const int timeout = Timeout(ctx, kDefaultTimeout);
   Report r(ctx);
   int result = -1;
-  const int rc = TLX_StartInfo(ctx.link.port, ctx.link.bp, ctx.link.baud, timeout, &shown[0],
-                               &result);
+  const int rc =
+      TLX_StartInfo(ctx.link.port, ctx.link.bp, ctx.link.baud, timeout, &shown[0], &result);
   if (rc == TLX_OK) {
     static const char* const kAnswers[] = {"confirmed", "cancelled", "other", "terminal timeout",
                                            "other"};
@@ -78,7 +78,8 @@ int Evaluate(Context& ctx) {
   std::string number = TerminalText(ctx, ctx.args.Value("--number"), "the teller's number");
   const bool withPhoto = ctx.args.Has("--photo");
   std::string photo = withPhoto ? TerminalText(ctx, ctx.args.Value("--photo"), "the photo") : "";
-  const int stars = ctx.args.Has("--stars") ? ParseRange(ctx.args.Value("--stars"), "--stars", 0, 6) : 5;
+  const int stars =
+      ctx.args.Has("--stars") ? ParseRange(ctx.args.Value("--stars"), "--stars", 0, 6) : 5;
   const int timeout = Timeout(ctx, kDefaultTimeout);
   Report r(ctx);
   int result = 0;
@@ -102,9 +103,11 @@ int Evaluate(Context& ctx) {
 
 int Keypad(Context& ctx) {
   static const std::vector<std::pair<std::string, int>> kModes = {{"amount", 0}, {"phone", 1}};
-  const int mode = ctx.args.Has("--mode") ? ParseChoice(ctx.args.Value("--mode"), "--mode", kModes) : 0;
+  const int mode =
+      ctx.args.Has("--mode") ? ParseChoice(ctx.args.Value("--mode"), "--mode", kModes) : 0;
   if (mode < 0 || mode > 1)
-    throw UsageError("--mode takes amount (0) or phone (1), not '" + ctx.args.Value("--mode") + "'");
+    throw UsageError("--mode takes amount (0) or phone (1), not '" + ctx.args.Value("--mode") +
+                     "'");
   const int timeout = Timeout(ctx, kDefaultTimeout);
   char input[TLX_KEYPAD_INPUT_SIZE] = {0};
   Report r(ctx);
@@ -150,8 +153,7 @@ const Subcommand kCommands[] = {
      "defaults to NUMBER.jpg on the terminal; --stars defaults to 5.",
      "name=,number=,stars=,photo=,timeout=,raw", 0, 0, Evaluate},
     {"keypad", "Customer interaction", "[--mode amount|phone] [--timeout S]",
-     "asks the customer to enter an amount or a phone number", "", "mode=,timeout=", 0, 0,
-     Keypad},
+     "asks the customer to enter an amount or a phone number", "", "mode=,timeout=", 0, 0, Keypad},
     {"sign", "Customer interaction", "[--timeout S] DOCUMENT IMAGE DATA",
      "has the customer sign DOCUMENT; saves the image and the trajectory",
      "DOCUMENT (.pdf, .jpg or .html) is downloaded to the terminal; the signature\n"

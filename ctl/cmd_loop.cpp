@@ -29,17 +29,30 @@ using Clock = std::chrono::steady_clock;
 
 // "90", "90s", "30m", "72h", "2d": seconds.
 long ParseDuration(const std::string& text, const char* what) {
-  const std::string bad = std::string(what) + " takes a duration such as 90s, 30m, 72h or 2d, not '" +
-                          text + "'";
+  const std::string bad =
+      std::string(what) + " takes a duration such as 90s, 30m, 72h or 2d, not '" + text + "'";
   if (text.empty()) throw UsageError(bad);
   long unit = 1;
   std::string number = text;
   switch (text.back()) {
-    case 's': unit = 1; number.pop_back(); break;
-    case 'm': unit = 60; number.pop_back(); break;
-    case 'h': unit = 3600; number.pop_back(); break;
-    case 'd': unit = 86400; number.pop_back(); break;
-    default: break;
+    case 's':
+      unit = 1;
+      number.pop_back();
+      break;
+    case 'm':
+      unit = 60;
+      number.pop_back();
+      break;
+    case 'h':
+      unit = 3600;
+      number.pop_back();
+      break;
+    case 'd':
+      unit = 86400;
+      number.pop_back();
+      break;
+    default:
+      break;
   }
   long value = 0;
   try {
@@ -81,7 +94,8 @@ class CallWriter {
       cJSON_AddStringToObject(o, "function", c.function.c_str());
       cJSON_AddNumberToObject(o, "code", c.code);
       cJSON_AddStringToObject(o, "text", TLX_StrError(c.code));
-      cJSON_AddNumberToObject(o, "latency_ms", static_cast<double>(static_cast<long>(c.latencyMs * 10)) / 10);
+      cJSON_AddNumberToObject(o, "latency_ms",
+                              static_cast<double>(static_cast<long>(c.latencyMs * 10)) / 10);
       if (c.outcome != Outcome::None) cJSON_AddStringToObject(o, "result", OutcomeName(c.outcome));
       Print(o);
     } else {
@@ -123,16 +137,19 @@ int Loop(Context& ctx) {
                              : (hasFor ? 0 : 100);
   const long forSeconds = hasFor ? ParseDuration(ctx.args.Value("--for"), "--for") : 0;
   if (hasFor && forSeconds == 0) throw UsageError("--for takes a duration above 0");
-  const int interval =
-      ctx.args.Has("--interval") ? ParseRange(ctx.args.Value("--interval"), "--interval", 0, 86400) : 1;
-  const long summaryEvery = ParseDuration(ctx.args.Value("--summary-every", "1h"), "--summary-every");
+  const int interval = ctx.args.Has("--interval")
+                           ? ParseRange(ctx.args.Value("--interval"), "--interval", 0, 86400)
+                           : 1;
+  const long summaryEvery =
+      ParseDuration(ctx.args.Value("--summary-every", "1h"), "--summary-every");
   const std::string format = ctx.args.Value("--format", ctx.json ? "json" : "csv");
   if (format != "csv" && format != "json")
     throw UsageError("--format takes csv or json, not '" + format + "'");
 
   LoopSettings s;
   s.link = ctx.link;
-  s.timeout = ctx.args.Has("--timeout") ? ParseRange(ctx.args.Value("--timeout"), "--timeout", 1, 999) : 3;
+  s.timeout =
+      ctx.args.Has("--timeout") ? ParseRange(ctx.args.Value("--timeout"), "--timeout", 1, 999) : 3;
   s.infoFile = ctx.args.Value("--info", s.infoFile);
   s.photo = ctx.args.Value("--photo", s.photo);
   s.document = ctx.args.Value("--document", s.document);
@@ -141,9 +158,11 @@ int Loop(Context& ctx) {
   s.downloadFile = ctx.args.Value("--file");
   static const std::vector<std::pair<std::string, int>> kTypes = {
       {"ad", 0}, {"video", 1}, {"photo", 2}};
-  s.mediaType = ctx.args.Has("--type") ? ParseChoice(ctx.args.Value("--type"), "--type", kTypes) : 0;
+  s.mediaType =
+      ctx.args.Has("--type") ? ParseChoice(ctx.args.Value("--type"), "--type", kTypes) : 0;
   if (s.mediaType < 0 || s.mediaType > 2)
-    throw UsageError("--type takes ad (0), video (1) or photo (2), not '" + ctx.args.Value("--type") + "'");
+    throw UsageError("--type takes ad (0), video (1) or photo (2), not '" +
+                     ctx.args.Value("--type") + "'");
 
   Report r(ctx);
   bool download = false, info = false;

@@ -15,12 +15,18 @@ namespace {
 
 const char* TypeName(int type) {
   switch (type) {
-    case 0: return "ad";
-    case 1: return "video";
-    case 2: return "photo";
-    case 4: return "upgrade";
-    case 255: return "named";
-    default: return "";
+    case 0:
+      return "ad";
+    case 1:
+      return "video";
+    case 2:
+      return "photo";
+    case 4:
+      return "upgrade";
+    case 255:
+      return "named";
+    default:
+      return "";
   }
 }
 
@@ -99,8 +105,10 @@ int Query(Context& ctx) {
     SplitInfo(info, &file, &bytes);
     cJSON* o = cJSON_AddObjectToObject(r.Object(), "info");
     cJSON_AddStringToObject(o, "name", file.c_str());
-    if (bytes >= 0) cJSON_AddNumberToObject(o, "size", static_cast<double>(bytes));
-    else cJSON_AddNullToObject(o, "size");
+    if (bytes >= 0)
+      cJSON_AddNumberToObject(o, "size", static_cast<double>(bytes));
+    else
+      cJSON_AddNullToObject(o, "size");
     cJSON_AddStringToObject(o, "text", info);
     r.Line(info);
   }
@@ -113,7 +121,8 @@ int List(Context& ctx) {
   if (size < 0 || size > (1 << 24)) throw UsageError("--size takes 0..16777216");
   std::vector<char> list(static_cast<size_t>(size) + 1, '\0');
   Report r(ctx);
-  const int rc = TLX_GetFileList(ctx.link.port, ctx.link.bp, ctx.link.baud, type, list.data(), size);
+  const int rc =
+      TLX_GetFileList(ctx.link.port, ctx.link.bp, ctx.link.baud, type, list.data(), size);
   if (rc == TLX_OK) {
     const std::vector<std::string> names = SplitNames(list.data());
     r.Field("type", type);
@@ -125,7 +134,8 @@ int List(Context& ctx) {
     r.Field("count", static_cast<long>(names.size()));
     if (names.empty()) {
       const std::string kind = TypeName(type);
-      r.Line("no files of type " + (kind.empty() ? std::to_string(type) : kind + " (" + std::to_string(type) + ")") +
+      r.Line("no files of type " +
+             (kind.empty() ? std::to_string(type) : kind + " (" + std::to_string(type) + ")") +
              " on the terminal");
     }
   } else if (rc == TLX_ERR_BUFFER) {

@@ -68,7 +68,8 @@ int MasterKey(Context& ctx) {
       TLX_UpdateMKey(ctx.link.port, ctx.link.bp, ctx.link.baud, index, keys.text[0], keys.text[1]);
   if (rc == TLX_OK) {
     r.Field("index", index);
-    r.Field("key_bytes", static_cast<long>((std::strlen(keys.text[0]) + std::strlen(keys.text[1])) / 2));
+    r.Field("key_bytes",
+            static_cast<long>((std::strlen(keys.text[0]) + std::strlen(keys.text[1])) / 2));
     r.Line("master key " + std::to_string(index) + " loaded");
   }
   return r.Finish(rc);
@@ -122,28 +123,33 @@ void ReportSecret(Report& r, const Context& ctx, const char* key, const char* wh
     r.Field(key, text);
     r.Line(text);
   } else {
-    r.Line(std::string(what) + ": " + std::to_string(n) + " characters (not shown; --show prints it)");
+    r.Line(std::string(what) + ": " + std::to_string(n) +
+           " characters (not shown; --show prints it)");
   }
 }
 
 int ReadPin(Context& ctx) {
-  const int mode = ctx.args.Has("--mode") ? ParseRange(ctx.args.Value("--mode"), "--mode", 0, 1) : 0;
-  const int prompt = ctx.args.Has("--prompt") ? ParseRange(ctx.args.Value("--prompt"), "--prompt", 0, 1) : 0;
+  const int mode =
+      ctx.args.Has("--mode") ? ParseRange(ctx.args.Value("--mode"), "--mode", 0, 1) : 0;
+  const int prompt =
+      ctx.args.Has("--prompt") ? ParseRange(ctx.args.Value("--prompt"), "--prompt", 0, 1) : 0;
   const int timeout = Timeout(ctx);
   enum { kPinSize = 2048 };
   static char pin[kPinSize + 1];
   std::memset(pin, 0, sizeof pin);
   Report r(ctx);
-  const int rc = TLX_ReadPin(ctx.link.port, ctx.link.bp, ctx.link.baud, mode, prompt, timeout, pin,
-                             kPinSize);
+  const int rc =
+      TLX_ReadPin(ctx.link.port, ctx.link.bp, ctx.link.baud, mode, prompt, timeout, pin, kPinSize);
   if (rc == TLX_OK) ReportSecret(r, ctx, "pin", "PIN entered", pin);
   Wipe(pin, sizeof pin);
   return r.Finish(rc);
 }
 
 int PinBlock(Context& ctx) {
-  const int prompt = ctx.args.Has("--prompt") ? ParseRange(ctx.args.Value("--prompt"), "--prompt", 0, 1) : 0;
-  const int option = ctx.args.Has("--option") ? ParseRange(ctx.args.Value("--option"), "--option", 0, 3) : 0;
+  const int prompt =
+      ctx.args.Has("--prompt") ? ParseRange(ctx.args.Value("--prompt"), "--prompt", 0, 1) : 0;
+  const int option =
+      ctx.args.Has("--option") ? ParseRange(ctx.args.Value("--option"), "--option", 0, 3) : 0;
   const int timeout = Timeout(ctx);
   std::string account;
   const bool withAccount = ctx.args.Has("--account");
@@ -156,12 +162,10 @@ int PinBlock(Context& ctx) {
   }
   char block[TLX_PIN_BLOCK_SIZE] = {0};
   Report r(ctx);
-  const int rc =
-      withAccount
-          ? TLX_ReadPinAnsi(ctx.link.port, ctx.link.bp, ctx.link.baud, prompt, option, timeout,
-                            &account[0], block)
-          : TLX_ReadPinDES(ctx.link.port, ctx.link.bp, ctx.link.baud, prompt, option, timeout,
-                           block);
+  const int rc = withAccount ? TLX_ReadPinAnsi(ctx.link.port, ctx.link.bp, ctx.link.baud, prompt,
+                                               option, timeout, &account[0], block)
+                             : TLX_ReadPinDES(ctx.link.port, ctx.link.bp, ctx.link.baud, prompt,
+                                              option, timeout, block);
   if (!account.empty()) Wipe(&account[0], account.size());
   if (rc == TLX_OK) ReportSecret(r, ctx, "pin_block", "PIN block", block);
   Wipe(block, sizeof block);
@@ -182,8 +186,8 @@ const Subcommand kCommands[] = {
      "Reads one hexadecimal key text (the work key encrypted under the master key)\n"
      "from FILE or from standard input (\"-\", the default).",
      "", 2, 3, WorkKey},
-    {"activate", "PIN pad", "MASTER INDEX", "activates work key INDEX of master key MASTER", "",
-     "", 2, 2, Activate},
+    {"activate", "PIN pad", "MASTER INDEX", "activates work key INDEX of master key MASTER", "", "",
+     2, 2, Activate},
     {"read-pin", "PIN pad", "[--mode 0|1] [--prompt 0|1] [--timeout S] [--show]",
      "reads a plain PIN",
      "--mode: plain entry mode (0 or 1), --prompt: 0 asks for the PIN, 1 asks once\n"

@@ -59,8 +59,8 @@ std::vector<char> Letters(const Context& ctx) {
 std::string Address(const SerialCandidate& c, const Attempt& a) {
   std::string s;
   if (c.pattern != kDefaultSerialPattern) s += "TLX_SERIAL_PATH='" + c.pattern + "' ";
-  s += "tlxctl --port " + std::to_string(c.port) + " --baud " + std::to_string(a.baud) +
-       " --bp " + LetterName(a.bp);
+  s += "tlxctl --port " + std::to_string(c.port) + " --baud " + std::to_string(a.baud) + " --bp " +
+       LetterName(a.bp);
   return s;
 }
 
@@ -76,8 +76,7 @@ cJSON* AttemptJson(const Attempt& a) {
   cJSON_AddStringToObject(o, "bp", LetterName(a.bp).c_str());
   cJSON_AddNumberToObject(o, "result", a.result);
   cJSON_AddStringToObject(o, "text", TLX_StrError(a.result));
-  if (a.result == TLX_OK && !a.model.empty())
-    cJSON_AddStringToObject(o, "model", a.model.c_str());
+  if (a.result == TLX_OK && !a.model.empty()) cJSON_AddStringToObject(o, "model", a.model.c_str());
   return o;
 }
 
@@ -157,14 +156,14 @@ void DescribeUsb(Report& r, const UsbFinding& u, int* found) {
     if (u.state == "answers") {
       ++*found;
       if (!u.model.empty()) cJSON_AddStringToObject(o, "model", u.model.c_str());
-      r.Line("  answers: " + (u.model.empty() ? std::string("model not recognised")
-                                              : "model " + u.model) +
+      r.Line("  answers: " +
+             (u.model.empty() ? std::string("model not recognised") : "model " + u.model) +
              "; address: tlxctl --port 0");
     } else {
-      r.Line("  present but no answer: " + std::to_string(u.result) + " " +
-             TLX_StrError(u.result));
+      r.Line("  present but no answer: " + std::to_string(u.result) + " " + TLX_StrError(u.result));
       if (u.result == TLX_ERR_OPEN)
-        r.Line("  (no access to the device? the udev rule of libtlxdev1 gives it to the seat's user)");
+        r.Line(
+            "  (no access to the device? the udev rule of libtlxdev1 gives it to the seat's user)");
     }
   }
 }
@@ -180,8 +179,8 @@ ProbeProgress Progress(const Context& ctx) {
 }
 
 int Probe(Context& ctx) {
-  const int count = ctx.args.Has("--count") ? ParseInt(ctx.args.Value("--count"), "--count")
-                                            : kDefaultCount;
+  const int count =
+      ctx.args.Has("--count") ? ParseInt(ctx.args.Value("--count"), "--count") : kDefaultCount;
   if (count < 1 || count > 64) throw UsageError("--count takes 1..64");
   std::vector<SerialCandidate> candidates;
   if (ctx.args.Has("--ports")) {

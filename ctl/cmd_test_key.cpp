@@ -69,16 +69,19 @@ void WriteNewFile(const std::string& path, const std::string& text) {
     }
     done += static_cast<size_t>(n);
   }
-  if (::close(fd) != 0) throw InputError("cannot write " + path + ": " + std::strerror(errno), kExitLocal);
+  if (::close(fd) != 0)
+    throw InputError("cannot write " + path + ": " + std::strerror(errno), kExitLocal);
 }
 
 int New(Context& ctx, Report& r) {
   const auto& p = ctx.args.Positionals();
   if (p.size() != 2) throw UsageError("'test-key new' takes one FILE");
   const bool master = ctx.args.Has("--master");
-  const int length = ctx.args.Has("--length") ? ParseInt(ctx.args.Value("--length"), "--length") : 16;
+  const int length =
+      ctx.args.Has("--length") ? ParseInt(ctx.args.Value("--length"), "--length") : 16;
   if (length != 8 && length != 16 && length != 24)
-    throw UsageError("--length takes 8, 16 or 24 (bytes), not '" + ctx.args.Value("--length") + "'");
+    throw UsageError("--length takes 8, 16 or 24 (bytes), not '" + ctx.args.Value("--length") +
+                     "'");
   SecretString key;
   if (!RandomKey(static_cast<size_t>(length), &key.s))
     return r.Fail("the random source failed", kExitLocal);
@@ -89,8 +92,9 @@ int New(Context& ctx, Report& r) {
     const size_t half = key.s.size() / 2;
     text.s += "# master key, " + std::to_string(length) + " bytes, check value " + check +
               "; master-key takes key1 then key2, the key is key2 || key1\n"
-              "# key1 (right half)\n" + HexOf(key.s.substr(half)) + "\n" +
-              "# key2 (left half)\n" + HexOf(key.s.substr(0, half)) + "\n";
+              "# key1 (right half)\n" +
+              HexOf(key.s.substr(half)) + "\n" + "# key2 (left half)\n" +
+              HexOf(key.s.substr(0, half)) + "\n";
   } else {
     text.s += "# clear key, " + std::to_string(length) + " bytes, check value " + check +
               "; test-key encrypt puts it under a master key for work-key\n" + HexOf(key.s) + "\n";
@@ -108,7 +112,8 @@ int New(Context& ctx, Report& r) {
 int Encrypt(Context& ctx, Report& r) {
   const auto& p = ctx.args.Positionals();
   if (p.size() != 3) throw UsageError("'test-key encrypt' takes MASTER_FILE and KEY_FILE");
-  if (p[1] == "-" && p[2] == "-") throw UsageError("only one of the key files can be standard input");
+  if (p[1] == "-" && p[2] == "-")
+    throw UsageError("only one of the key files can be standard input");
   SecretString master, work, encrypted;
   ReadKey(p[1], true, &master);
   ReadKey(p[2], false, &work);

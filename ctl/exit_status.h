@@ -7,9 +7,9 @@ namespace tlxctl {
 
 enum {
   kExitOk = 0,
-  kExitLocal = 1,     // tlxctl's own failure: a file to read or write, the trace file
-  kExitUsage = 2,     // a mistake in the command line
-  kExitNotFound = 3,  // probe: no terminal answered
+  kExitLocal = 1,         // tlxctl's own failure: a file to read or write, the trace file
+  kExitUsage = 2,         // a mistake in the command line
+  kExitNotFound = 3,      // probe: no terminal answered
   kExitLoopFailures = 4,  // loop: a test failed
   kExitResultBase = 10,
   kExitUnknownResult = 21,  // a result code the library does not document

@@ -92,9 +92,8 @@ std::string LoopStats::Text(const std::vector<LoopTest>& tests, double elapsedS,
     }
   }
   const Latency l = Latencies();
-  std::snprintf(line, sizeof line,
-                "  latency ms: min %.1f  median %.1f  p95 %.1f  max %.1f\n", l.min, l.median,
-                l.p95, l.max);
+  std::snprintf(line, sizeof line, "  latency ms: min %.1f  median %.1f  p95 %.1f  max %.1f\n",
+                l.min, l.median, l.p95, l.max);
   return s + line;
 }
 

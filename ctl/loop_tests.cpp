@@ -74,10 +74,14 @@ const char* LoopTestName(LoopTest t) { return kNames[static_cast<int>(t)]; }
 
 const char* OutcomeName(Outcome o) {
   switch (o) {
-    case Outcome::Pass: return "pass";
-    case Outcome::Fail: return "fail";
-    case Outcome::Stopped: return "stopped";
-    default: return "";
+    case Outcome::Pass:
+      return "pass";
+    case Outcome::Fail:
+      return "fail";
+    case Outcome::Stopped:
+      return "stopped";
+    default:
+      return "";
   }
 }
 
@@ -96,8 +100,10 @@ std::vector<LoopTest> ParseLoopTests(const std::string& text) {
         known = any = true;
       }
     if (!known)
-      throw UsageError("--tests takes pin, info, eva, numpad, sign, download (comma separated) "
-                       "or all, not '" + item + "'");
+      throw UsageError(
+          "--tests takes pin, info, eva, numpad, sign, download (comma separated) "
+          "or all, not '" +
+          item + "'");
   }
   if (!any) throw UsageError("--tests names no test");
   // Always the tool's order, whatever the order given.

@@ -48,15 +48,15 @@ struct LoopCall {
   std::string function;
   int code = 0;
   double latencyMs = 0;
-  long long wallMs = 0;  // when the call ended, ms since the epoch
+  long long wallMs = 0;             // when the call ended, ms since the epoch
   Outcome outcome = Outcome::None;  // set on the call that decides its test
 };
 
 // Runs one test, reporting every call. Gives the test's outcome; Fail with
 // *problem set when the test could not run at all (its text file cannot be
 // read), which ends the run.
-Outcome RunLoopTest(LoopTest t, const LoopSettings& s, const std::function<void(const LoopCall&)>& report,
-                    std::string* problem);
+Outcome RunLoopTest(LoopTest t, const LoopSettings& s,
+                    const std::function<void(const LoopCall&)>& report, std::string* problem);
 
 // The text of the information test, as sent (GBK); false with *problem
 // when the file cannot be read or is not UTF-8.

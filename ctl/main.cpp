@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
       return g.help ? kExitOk : kExitUsage;
     }
     sub = FindCommand(g.rest[0]);
-    if (sub == nullptr) throw UsageError("no command '" + g.rest[0] + "' (tlxctl --help lists them)");
+    if (sub == nullptr)
+      throw UsageError("no command '" + g.rest[0] + "' (tlxctl --help lists them)");
     if (g.help) {
       std::fputs(CommandHelp(*sub).c_str(), stdout);
       return kExitOk;

@@ -58,8 +58,8 @@ void TakeLine(const std::string& line, SerialFinding* f, const ProbeProgress& pr
   f->attempts.push_back(a);
   if (a.result == TLX_OK) f->state = "answers";
   progress(f->candidate.path + " at " + std::to_string(a.baud) + "/" + LetterName(a.bp) + ": " +
-           (a.result == TLX_OK ? std::string("answers") : std::to_string(a.result) + " " +
-                                                             TLX_StrError(a.result)));
+           (a.result == TLX_OK ? std::string("answers")
+                               : std::to_string(a.result) + " " + TLX_StrError(a.result)));
 }
 
 }  // namespace
@@ -72,7 +72,8 @@ std::vector<SerialFinding> ProbeSerialAll(const std::vector<SerialCandidate>& ca
   std::vector<Running> running;
   std::string plan;
   for (int b : rates)
-    for (char l : letters) plan += (plan.empty() ? "" : " ") + std::to_string(b) + "/" + LetterName(l);
+    for (char l : letters)
+      plan += (plan.empty() ? "" : " ") + std::to_string(b) + "/" + LetterName(l);
   for (const SerialCandidate& c : candidates) {
     // The checks that write nothing (is it there, a terminal line, one the
     // library can name) run here; they take no time.
@@ -134,8 +135,8 @@ std::vector<SerialFinding> ProbeSerialAll(const std::vector<SerialCandidate>& ca
       }
       SerialFinding& f = findings[r.index];
       if (f.state != "answers")
-        progress(f.candidate.path + ": " + (f.attempts.empty() ? "not tried to the end"
-                                                                : "no answer"));
+        progress(f.candidate.path + ": " +
+                 (f.attempts.empty() ? "not tried to the end" : "no answer"));
       running.erase(running.begin() + static_cast<long>(k));
     }
   }

@@ -2,8 +2,8 @@
 // then the online check on port 0 when one of them is there.
 #include <libusb-1.0/libusb.h>
 
-#include "probe.h"
 #include "compat/session.h"
+#include "probe.h"
 #include "tlxdev.h"
 
 namespace tlxctl {

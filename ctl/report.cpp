@@ -72,8 +72,7 @@ int Report::Finish(int result) {
   if (!cause.empty()) Field("cause", cause);
   Field("exit", status);
   if (ctx_.json) PrintObject();
-  std::fprintf(stderr, "tlxctl: %s: error %d: %s\n", ctx_.sub->name, result,
-               TLX_StrError(result));
+  std::fprintf(stderr, "tlxctl: %s: error %d: %s\n", ctx_.sub->name, result, TLX_StrError(result));
   if (!cause.empty()) std::fprintf(stderr, "tlxctl: %s: %s\n", ctx_.sub->name, cause.c_str());
   std::fputs(hints_.c_str(), stderr);
   return status;

@@ -39,7 +39,7 @@ bool EncryptUnderKey(const std::string& key, const std::string& data, std::strin
   std::string k = key.size() == 8 ? key + key : key;
   const EVP_CIPHER* cipher = k.size() == 16 ? EVP_des_ede_ecb() : EVP_des_ede3_ecb();
   std::unique_ptr<EVP_CIPHER_CTX, void (*)(EVP_CIPHER_CTX*)> ctx(EVP_CIPHER_CTX_new(),
-                                                                  EVP_CIPHER_CTX_free);
+                                                                 EVP_CIPHER_CTX_free);
   bool ok = ctx != nullptr &&
             EVP_EncryptInit_ex(ctx.get(), cipher, nullptr,
                                reinterpret_cast<const unsigned char*>(k.data()), nullptr) == 1;

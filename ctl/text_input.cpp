@@ -65,12 +65,12 @@ void Tokenise(const char* in, size_t len, int count, const std::string& source, 
                        kExitLocal);
     const int k = out->count;
     size_t n = 0;
-    while (i < len && !(in[i] == ' ' || in[i] == '\t' || in[i] == '\r' || in[i] == '\n' ||
-                        in[i] == '#')) {
+    while (i < len &&
+           !(in[i] == ' ' || in[i] == '\t' || in[i] == '\r' || in[i] == '\n' || in[i] == '#')) {
       if (!IsHexDigit(in[i]))
-        throw InputError("key text " + std::to_string(k + 1) + " in " + source +
-                             " is not hexadecimal",
-                         kExitLocal);
+        throw InputError(
+            "key text " + std::to_string(k + 1) + " in " + source + " is not hexadecimal",
+            kExitLocal);
       if (n == TLX_MAX_KEY_TEXT)
         throw InputError("key text " + std::to_string(k + 1) + " in " + source +
                              " is longer than " + std::to_string(TLX_MAX_KEY_TEXT) + " digits",
@@ -78,9 +78,9 @@ void Tokenise(const char* in, size_t len, int count, const std::string& source, 
       out->text[k][n++] = in[i++];
     }
     if (n % 2 != 0)
-      throw InputError("key text " + std::to_string(k + 1) + " in " + source +
-                           " has an odd number of digits",
-                       kExitLocal);
+      throw InputError(
+          "key text " + std::to_string(k + 1) + " in " + source + " has an odd number of digits",
+          kExitLocal);
     out->text[k][n] = '\0';
     ++out->count;
   }
@@ -128,7 +128,8 @@ void AskOnTerminal(int fd, int count, const char* const prompts[], KeyTexts* out
     std::fputc('\n', stderr);
     Wipe(&c, 1);
     if (!ended && n == 0) error = "no key text given";
-    if (overflow) error = "the key typed is longer than " + std::to_string(TLX_MAX_KEY_TEXT) + " digits";
+    if (overflow)
+      error = "the key typed is longer than " + std::to_string(TLX_MAX_KEY_TEXT) + " digits";
     if (!error.empty()) break;
     KeyTexts one;
     try {
@@ -181,7 +182,8 @@ void ReadKeys(const std::string& source, int count, const char* const prompts[],
     if (n == kTooLong)
       throw InputError(name + " is longer than " + std::to_string(kKeyInputMax) + " bytes",
                        kExitLocal);
-    if (n < 0) throw InputError("cannot read " + name + ": " + std::strerror(readErrno), kExitLocal);
+    if (n < 0)
+      throw InputError("cannot read " + name + ": " + std::strerror(readErrno), kExitLocal);
     Tokenise(input, static_cast<size_t>(n), count, name, out);
   } catch (...) {
     Wipe(input, sizeof input);
@@ -216,9 +218,10 @@ std::string ReadAccountNumber(const std::string& source) {
   struct stat st;
   if (::stat(source.c_str(), &st) != 0 && !source.empty() &&
       source.find_first_not_of("0123456789") == std::string::npos)
-    throw InputError("--account takes a file or '-' (standard input), not the number itself: "
-                     "every user sees the command line",
-                     kExitUsage);
+    throw InputError(
+        "--account takes a file or '-' (standard input), not the number itself: "
+        "every user sees the command line",
+        kExitUsage);
   std::string text = ReadWholeFile(source, 4 * kMaxAccount);
   const size_t end = text.find_first_of("\r\n");
   std::string line = text.substr(0, end);

@@ -73,7 +73,8 @@ std::string IndexText(const std::string& payload, size_t at) {
 
 unsigned long Le32(const std::string& b, size_t at) {
   unsigned long v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[at + static_cast<size_t>(i)]);
+  for (int i = 3; i >= 0; --i)
+    v = (v << 8) | static_cast<unsigned char>(b[at + static_cast<size_t>(i)]);
   return v;
 }
 
@@ -83,7 +84,9 @@ unsigned char Xor(const std::string& b, size_t from, size_t to) {
   return x;
 }
 
-std::string Quoted(const std::string& text, size_t max = 80) { return "\"" + Printable(text, max) + "\""; }
+std::string Quoted(const std::string& text, size_t max = 80) {
+  return "\"" + Printable(text, max) + "\"";
+}
 
 // A terminal text (GBK) in quotes, as UTF-8.
 std::string QuotedGbk(const std::string& gbk, size_t max = 80) {
@@ -123,9 +126,10 @@ Described SerialBlock(const std::vector<std::string>& f) {
   const unsigned long total = Le32(record, 0), remaining = Le32(record, 4);
   const size_t data = record.size() - 9;
   const bool xorOk = Xor(record, 0, record.size() - 1) == static_cast<unsigned char>(record.back());
-  d.name += " " + Num(static_cast<long>(total - remaining)) + " of " + Num(static_cast<long>(total));
-  d.detail += ", " + Num(static_cast<long>(data)) + " data bytes, " + Num(static_cast<long>(remaining)) +
-              " to come, XOR " + (xorOk ? "ok" : "WRONG");
+  d.name +=
+      " " + Num(static_cast<long>(total - remaining)) + " of " + Num(static_cast<long>(total));
+  d.detail += ", " + Num(static_cast<long>(data)) + " data bytes, " +
+              Num(static_cast<long>(remaining)) + " to come, XOR " + (xorOk ? "ok" : "WRONG");
   return d;
 }
 
@@ -141,7 +145,8 @@ Described PacketText(const std::string& b, const char* direction) {
   d.name = std::string(type <= 3 ? kTypes[type] : "unknown") + " packet " + direction;
   d.detail = "payload " + Num(n) + " bytes, XOR " + Hex2(x);
   const long inHere = static_cast<long>(b.size()) - 6;
-  if (n <= inHere) d.detail += Xor(b, 6, static_cast<size_t>(6 + n)) == x ? " (matches)" : " (does NOT match)";
+  if (n <= inHere)
+    d.detail += Xor(b, 6, static_cast<size_t>(6 + n)) == x ? " (matches)" : " (does NOT match)";
   if (type == 3 && n >= 1 && inHere >= 1) {
     const int media = static_cast<unsigned char>(b[6]);
     d.detail += ", media type " + Num(media) + " (" + MediaTypeName(media) + "), name " +
@@ -161,11 +166,21 @@ std::string Printable(const std::string& bytes, size_t max, bool utf8) {
     }
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
     switch (c) {
-      case 0x1b: out += "<ESC>"; break;
-      case 0x02: out += "<STX>"; break;
-      case 0x03: out += "<ETX>"; break;
-      case '\r': out += "<CR>"; break;
-      case '\n': out += "<LF>"; break;
+      case 0x1b:
+        out += "<ESC>";
+        break;
+      case 0x02:
+        out += "<STX>";
+        break;
+      case 0x03:
+        out += "<ETX>";
+        break;
+      case '\r':
+        out += "<CR>";
+        break;
+      case '\n':
+        out += "<LF>";
+        break;
       default:
         if (utf8 && c == 0xC2 && i + 1 < bytes.size() &&
             (static_cast<unsigned char>(bytes[i + 1]) & 0xE0) == 0x80) {
@@ -203,8 +218,8 @@ Described WireDecoder::Command(const std::string& b) {
   expect_ = c.reply;
   const std::string name = c.name;
   // ESC [ commands: the keyword and the fields; line commands: the payload.
-  const std::string head = b.substr(static_cast<size_t>(c.headFrom),
-                                    static_cast<size_t>(c.headTo - c.headFrom));
+  const std::string head =
+      b.substr(static_cast<size_t>(c.headFrom), static_cast<size_t>(c.headTo - c.headFrom));
   const std::string payload = b.substr(static_cast<size_t>(c.payloadFrom),
                                        static_cast<size_t>(c.payloadTo - c.payloadFrom));
   const long secret = c.secretTo - c.secretFrom;
@@ -220,13 +235,13 @@ Described WireDecoder::Command(const std::string& b) {
       return PacketText(b, "to the terminal");
     case CommandId::Channel: {
       const std::string letter(1, c.letter);
-      return {name + " " + letter,
-              letter == "A" ? "selects channel A (also the channel reset before a close)"
-                            : "selects channel " + letter + " of the port-sharing unit"};
+      return {name + " " + letter, letter == "A"
+                                       ? "selects channel A (also the channel reset before a close)"
+                                       : "selects channel " + letter + " of the port-sharing unit"};
     }
     case CommandId::DisplaySwitch: {
-      static const char* const kModules[] = {"", "PIN pad", "information screen", "", "evaluator",
-                                             "keypad"};
+      static const char* const kModules[] = {"", "PIN pad",   "information screen",
+                                             "", "evaluator", "keypad"};
       const int m = c.module - '0';
       return {name, std::string(m >= 0 && m <= 5 ? kModules[m] : "?") + ": " +
                         (Field(f, 0) == "1" ? "on" : "off")};
@@ -236,8 +251,8 @@ Described WireDecoder::Command(const std::string& b) {
     case CommandId::Volume: {
       static const char* const kKinds[] = {"?", "system", "key tone", "multimedia"};
       const int k = std::atoi(Field(f, 0).c_str());
-      return {name, std::string(k >= 1 && k <= 3 ? kKinds[k] : "kind " + Field(f, 0)) +
-                        " volume " + Field(f, 1)};
+      return {name, std::string(k >= 1 && k <= 3 ? kKinds[k] : "kind " + Field(f, 0)) + " volume " +
+                        Field(f, 1)};
     }
     case CommandId::GlobalConfig:
       return {name, Field(f, 0) + "|" + Field(f, 1)};
@@ -273,8 +288,8 @@ Described WireDecoder::Command(const std::string& b) {
     case CommandId::StartSigning: {
       static const char* const kKinds[] = {"?", "html", "jpg", "pdf"};
       const int k = std::atoi(Field(f, 0).c_str());
-      return {name, std::string("document ") + (k >= 1 && k <= 3 ? kKinds[k] : "?") +
-                        ", timeout " + Field(f, 1) + " s"};
+      return {name, std::string("document ") + (k >= 1 && k <= 3 ? kKinds[k] : "?") + ", timeout " +
+                        Field(f, 1) + " s"};
     }
     case CommandId::EvaluatorHeader:
       return {name, "teller " + QuotedGbk(Field(f, 0)) + " number " + Quoted(Field(f, 1)) + ", " +
@@ -293,8 +308,8 @@ Described WireDecoder::Command(const std::string& b) {
       return {name, "voice prompt " + payload.substr(0, 1) + ", option " + payload.substr(1, 1)};
     case CommandId::PinBlockWithAccount:
       return {name, "voice prompt " + (payload.empty() ? "?" : payload.substr(0, 1)) + ", option " +
-                        (payload.size() < 2 ? "?" : payload.substr(1, 1)) + ", account: " +
-                        Num(secret > 0 ? secret : 0) + " characters (not shown)"};
+                        (payload.size() < 2 ? "?" : payload.substr(1, 1)) +
+                        ", account: " + Num(secret > 0 ? secret : 0) + " characters (not shown)"};
     case CommandId::LineOther:
       return {name + " " + std::string(1, c.letter), ""};
     default:
@@ -304,9 +319,11 @@ Described WireDecoder::Command(const std::string& b) {
 
 Described WireDecoder::Pulled(const std::string& b) {
   if (pullRemaining_ > 0) {
-    const long here = static_cast<long>(b.size()) < pullRemaining_ ? static_cast<long>(b.size()) : pullRemaining_;
+    const long here =
+        static_cast<long>(b.size()) < pullRemaining_ ? static_cast<long>(b.size()) : pullRemaining_;
     pullRemaining_ -= here;
-    return {"data packet continued", Num(here) + " payload bytes, " + Num(pullRemaining_) + " to come"};
+    return {"data packet continued",
+            Num(here) + " payload bytes, " + Num(pullRemaining_) + " to come"};
   }
   if (b.compare(0, 3, kRefusal) == 0) return {"refused", "the terminal has no such file"};
   if (b.size() < 6 || b[0] != kStx) return {"not a packet", Printable(b, 40)};
@@ -332,13 +349,14 @@ Described WireDecoder::Reply(const std::string& b) {
   const long hidden = to > from ? to - from : 0;
   switch (expect_) {
     case ReplyKind::PlainPin:
-      return {"plain PIN", Num(hidden) + " bytes" + (b.back() == '\r' ? " and CR" : ", no CR") +
-                               " (not shown)"};
+      return {"plain PIN",
+              Num(hidden) + " bytes" + (b.back() == '\r' ? " and CR" : ", no CR") + " (not shown)"};
     case ReplyKind::PinBlock:
       if (b == kRefusal) return {"refused", ""};
       if (b.size() >= 5 && from == 3) {
         const int tag = HexAsc1Byte(b, 1);
-        return {"PIN block", "tag " + (tag < 0 ? std::string("?") : Hex2(static_cast<unsigned>(tag))) +
+        return {"PIN block", "tag " +
+                                 (tag < 0 ? std::string("?") : Hex2(static_cast<unsigned>(tag))) +
                                  ", " + Num(hidden / 2) + " bytes (not shown)"};
       }
       return {"not a PIN block", Num(static_cast<long>(b.size())) + " bytes (not shown)"};
@@ -357,8 +375,10 @@ Described WireDecoder::Reply(const std::string& b) {
     case ReplyKind::Info:
     case ReplyKind::Evaluator:
       if (b.size() == 3 && b[0] == 'B' && b[2] == 'F') {
-        static const char* const kInfo[] = {"confirmed", "cancelled", "other", "timeout on the terminal"};
-        static const char* const kEval[] = {"timeout on the terminal", "satisfied", "average", "dissatisfied"};
+        static const char* const kInfo[] = {"confirmed", "cancelled", "other",
+                                            "timeout on the terminal"};
+        static const char* const kEval[] = {"timeout on the terminal", "satisfied", "average",
+                                            "dissatisfied"};
         const int digit = b[1] - '0';
         if (digit >= 0 && digit <= 3)
           return {"customer's answer", expect_ == ReplyKind::Info ? kInfo[digit] : kEval[digit]};
@@ -370,7 +390,8 @@ Described WireDecoder::Reply(const std::string& b) {
         if (value.empty()) return {"keypad entry", "no value"};
         // The library records the customer's entry by its length only.
         if (value.find_first_not_of(tlx::kMaskByte) == std::string::npos)
-          return {"keypad entry", Num(static_cast<long>(value.size())) + " characters (not recorded)"};
+          return {"keypad entry",
+                  Num(static_cast<long>(value.size())) + " characters (not recorded)"};
         return {"keypad entry", Quoted(value)};
       }
       return {"keypad entry", "not an answer: " + Printable(b, 40)};

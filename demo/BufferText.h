@@ -11,23 +11,20 @@
 #include <cstddef>
 #include <cstring>
 
-inline QByteArray BufferBytes(const char *buffer, std::size_t size)
-{
-    const void *nul = std::memchr(buffer, '\0', size);
-    const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - buffer)
-                                   : size;
-    return QByteArray(buffer, static_cast<int>(length));
+inline QByteArray BufferBytes(const char* buffer, std::size_t size) {
+  const void* nul = std::memchr(buffer, '\0', size);
+  const std::size_t length =
+      nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer) : size;
+  return QByteArray(buffer, static_cast<int>(length));
 }
 
-inline QString BufferText(const char *buffer, std::size_t size)
-{
-    return QString::fromUtf8(BufferBytes(buffer, size));
+inline QString BufferText(const char* buffer, std::size_t size) {
+  return QString::fromUtf8(BufferBytes(buffer, size));
 }
 
 template <std::size_t N>
-QString BufferText(const char (&buffer)[N])
-{
-    return BufferText(buffer, N);
+QString BufferText(const char (&buffer)[N]) {
+  return BufferText(buffer, N);
 }
 
 #endif

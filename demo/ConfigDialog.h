@@ -10,24 +10,23 @@ namespace Ui {
 class ConfigDialog;
 }
 
-class ConfigDialog : public CustomTopBarDialog
-{
-    Q_OBJECT
+class ConfigDialog : public CustomTopBarDialog {
+  Q_OBJECT
 
-public:
-    explicit ConfigDialog(QWidget *parent = nullptr);
-    ~ConfigDialog() override;
+ public:
+  explicit ConfigDialog(QWidget* parent = nullptr);
+  ~ConfigDialog() override;
 
-    int getCom() const;
-    int getBP() const;
-    int getBaud() const;
+  int getCom() const;
+  int getBP() const;
+  int getBaud() const;
 
-private slots:
-    void on_EditCom_textChanged(const QString &arg1);
-    void on_BtnComSave_clicked();
+ private slots:
+  void on_EditCom_textChanged(const QString& arg1);
+  void on_BtnComSave_clicked();
 
-private:
-    Ui::ConfigDialog *ui;
+ private:
+  Ui::ConfigDialog* ui;
 };
 
 #endif

@@ -20,47 +20,44 @@ class MainDialog;
 
 class TabEvaNum;
 
-struct TabPage
-{
-    QWidget *page;
-    QString title;
+struct TabPage {
+  QWidget* page;
+  QString title;
 };
 
-class MainDialog : public CustomTopBarDialog
-{
-    Q_OBJECT
+class MainDialog : public CustomTopBarDialog {
+  Q_OBJECT
 
-public:
-    // libraryPath: the library to bind once all pages exist.
-    explicit MainDialog(QWidget *parent = nullptr,
-                        const char *libraryPath = "./libtlxdev.so");
-    ~MainDialog() override;
+ public:
+  // libraryPath: the library to bind once all pages exist.
+  explicit MainDialog(QWidget* parent = nullptr, const char* libraryPath = "./libtlxdev.so");
+  ~MainDialog() override;
 
-    void Log(const QString &text);
-    int getCom();
-    int getBP();
-    int getBaud();
-    // The three together, read on the calling (GUI) thread.
-    LinkSettings getLink();
+  void Log(const QString& text);
+  int getCom();
+  int getBP();
+  int getBaud();
+  // The three together, read on the calling (GUI) thread.
+  LinkSettings getLink();
 
-    TLX_SDK &sdk() { return m_sdk; }
-    ConfigDialog &configDialog() { return m_config; }
-    TabEvaNum *evaNumPage() const { return m_evaNum; }
+  TLX_SDK& sdk() { return m_sdk; }
+  ConfigDialog& configDialog() { return m_config; }
+  TabEvaNum* evaNumPage() const { return m_evaNum; }
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
-private slots:
-    void on_pushButton_2_clicked();
-    void on_listWidget_clicked(const QModelIndex &index);
-    void on_pushButton_clicked();
+ private slots:
+  void on_pushButton_2_clicked();
+  void on_listWidget_clicked(const QModelIndex& index);
+  void on_pushButton_clicked();
 
-private:
-    TLX_SDK m_sdk;
-    Ui::MainDialog *ui;
-    ConfigDialog m_config;
-    std::vector<TabPage *> m_pages;
-    TabEvaNum *m_evaNum = nullptr;
+ private:
+  TLX_SDK m_sdk;
+  Ui::MainDialog* ui;
+  ConfigDialog m_config;
+  std::vector<TabPage*> m_pages;
+  TabEvaNum* m_evaNum = nullptr;
 };
 
 #endif

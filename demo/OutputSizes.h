@@ -8,9 +8,8 @@
 
 #include <cstddef>
 
-constexpr std::size_t AtLeast(std::size_t wanted, std::size_t promised)
-{
-    return wanted > promised ? wanted : promised;
+constexpr std::size_t AtLeast(std::size_t wanted, std::size_t promised) {
+  return wanted > promised ? wanted : promised;
 }
 
 #ifdef TLX_VERSION_SIZE

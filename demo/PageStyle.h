@@ -4,6 +4,6 @@
 
 class QWidget;
 
-void ApplyPageStyle(QWidget *page);
+void ApplyPageStyle(QWidget* page);
 
 #endif

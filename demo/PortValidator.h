@@ -7,20 +7,19 @@
 
 #include <QIntValidator>
 
-class PortValidator : public QIntValidator
-{
-    Q_OBJECT
+class PortValidator : public QIntValidator {
+  Q_OBJECT
 
-public:
-    enum { LowestPort = 0, HighestPort = 100 };
+ public:
+  enum { LowestPort = 0, HighestPort = 100 };
 
-    explicit PortValidator(QObject *parent = nullptr);
+  explicit PortValidator(QObject* parent = nullptr);
 
-    // An empty field is intermediate (the dialog turns it into 0); digits
-    // within the range are acceptable; everything else is invalid.
-    State validate(QString &input, int &pos) const override;
+  // An empty field is intermediate (the dialog turns it into 0); digits
+  // within the range are acceptable; everything else is invalid.
+  State validate(QString& input, int& pos) const override;
 
-    static bool inRange(int port) { return port >= LowestPort && port <= HighestPort; }
+  static bool inRange(int port) { return port >= LowestPort && port <= HighestPort; }
 };
 
 #endif

@@ -6,16 +6,14 @@
 
 #include <QString>
 
-class RWIni
-{
-public:
-    static void save(const QString &file, const QString &group, const QString &key,
-                     const QString &value);
-    static void save(const QString &file, const QString &group, const QString &key, int value);
-    static int load(const QString &file, const QString &group, const QString &key,
-                    int defaultValue);
-    static QString load(const QString &file, const QString &group, const QString &key,
-                        const QString &defaultValue);
+class RWIni {
+ public:
+  static void save(const QString& file, const QString& group, const QString& key,
+                   const QString& value);
+  static void save(const QString& file, const QString& group, const QString& key, int value);
+  static int load(const QString& file, const QString& group, const QString& key, int defaultValue);
+  static QString load(const QString& file, const QString& group, const QString& key,
+                      const QString& defaultValue);
 };
 
 #endif

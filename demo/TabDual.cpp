@@ -3,15 +3,9 @@
 
 #include "MainDialog.h"
 
-TabDual::TabDual(MainDialog *parent)
-    : QDialog(parent)
-    , MainWindowPxy(parent, &parent->sdk())
-    , ui(new Ui::TabDual)
-{
-    ui->setupUi(this);
+TabDual::TabDual(MainDialog* parent)
+    : QDialog(parent), MainWindowPxy(parent, &parent->sdk()), ui(new Ui::TabDual) {
+  ui->setupUi(this);
 }
 
-TabDual::~TabDual()
-{
-    delete ui;
-}
+TabDual::~TabDual() { delete ui; }

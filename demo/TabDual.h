@@ -14,16 +14,15 @@ class TabDual;
 
 class MainDialog;
 
-class TabDual : public QDialog, public MainWindowPxy
-{
-    Q_OBJECT
+class TabDual : public QDialog, public MainWindowPxy {
+  Q_OBJECT
 
-public:
-    explicit TabDual(MainDialog *parent);
-    ~TabDual() override;
+ public:
+  explicit TabDual(MainDialog* parent);
+  ~TabDual() override;
 
-private:
-    Ui::TabDual *ui;
+ private:
+  Ui::TabDual* ui;
 };
 
 #endif

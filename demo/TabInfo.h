@@ -14,27 +14,26 @@ class TabInfo;
 
 class MainDialog;
 
-class TabInfo : public QDialog, public MainWindowPxy
-{
-    Q_OBJECT
+class TabInfo : public QDialog, public MainWindowPxy {
+  Q_OBJECT
 
-public:
-    explicit TabInfo(MainDialog *parent);
-    ~TabInfo() override;
+ public:
+  explicit TabInfo(MainDialog* parent);
+  ~TabInfo() override;
 
-    // Names of the pulled signature picture and trajectory data, in the
-    // user's private folder (PrivateOutputDir).
-    static const char kSignImageName[];
-    static const char kSignDataName[];
+  // Names of the pulled signature picture and trajectory data, in the
+  // user's private folder (PrivateOutputDir).
+  static const char kSignImageName[];
+  static const char kSignDataName[];
 
-private slots:
-    void on_pushButton_40_clicked();
-    void on_BtnSign_clicked();
+ private slots:
+  void on_pushButton_40_clicked();
+  void on_BtnSign_clicked();
 
-private:
-    void ShowSignature();
+ private:
+  void ShowSignature();
 
-    Ui::TabInfo *ui;
+  Ui::TabInfo* ui;
 };
 
 #endif

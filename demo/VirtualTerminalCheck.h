@@ -12,6 +12,6 @@
 
 // True when port leads to the virtual terminal; otherwise *why says in one
 // line what is missing.
-bool OnVirtualTerminal(int port, QString *why);
+bool OnVirtualTerminal(int port, QString* why);
 
 #endif

@@ -19,43 +19,41 @@
 #include <cstdio>
 #include <memory>
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    // The forms ask for PingFangSC; where it is missing, a CJK font that
-    // Linux distributions ship stands in so that Chinese text renders.
-    QFont::insertSubstitutions(QStringLiteral("PingFangSC"),
-                               {QStringLiteral("WenQuanYi Micro Hei"),
-                                QStringLiteral("Noto Sans CJK SC"),
-                                QStringLiteral("Droid Sans Fallback")});
-    app.setFont(QFont(QStringLiteral("PingFangSC"), 10));
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  // The forms ask for PingFangSC; where it is missing, a CJK font that
+  // Linux distributions ship stands in so that Chinese text renders.
+  QFont::insertSubstitutions(QStringLiteral("PingFangSC"), {QStringLiteral("WenQuanYi Micro Hei"),
+                                                            QStringLiteral("Noto Sans CJK SC"),
+                                                            QStringLiteral("Droid Sans Fallback")});
+  app.setFont(QFont(QStringLiteral("PingFangSC"), 10));
 
-    QString tourDir;
-    const QStringList args = app.arguments();
-    const int tourAt = args.indexOf(QStringLiteral("--tour"));
-    if (tourAt >= 0) {
-        if (tourAt + 1 >= args.size()) {
-            std::fprintf(stderr, "usage: TLX_Demo [--beside] [--tour DIR]\n");
-            return 2;
-        }
-        tourDir = args.at(tourAt + 1);
+  QString tourDir;
+  const QStringList args = app.arguments();
+  const int tourAt = args.indexOf(QStringLiteral("--tour"));
+  if (tourAt >= 0) {
+    if (tourAt + 1 >= args.size()) {
+      std::fprintf(stderr, "usage: TLX_Demo [--beside] [--tour DIR]\n");
+      return 2;
     }
+    tourDir = args.at(tourAt + 1);
+  }
 
-    MainDialog w;
-    if (args.contains(QStringLiteral("--beside"))) {
-        if (QScreen *screen = QGuiApplication::primaryScreen())
-            w.move(screen->availableGeometry().topLeft());
-    }
-    w.show();
+  MainDialog w;
+  if (args.contains(QStringLiteral("--beside"))) {
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+      w.move(screen->availableGeometry().topLeft());
+  }
+  w.show();
 
-    std::unique_ptr<Tour> tour;
-    if (!tourDir.isEmpty()) {
-        tour.reset(new Tour(&w, tourDir));
-        QObject::connect(tour.get(), &Tour::finished, &app, [&w](int code) {
-            w.close();
-            QCoreApplication::exit(code);
-        });
-        QTimer::singleShot(0, tour.get(), &Tour::start);
-    }
-    return app.exec();
+  std::unique_ptr<Tour> tour;
+  if (!tourDir.isEmpty()) {
+    tour.reset(new Tour(&w, tourDir));
+    QObject::connect(tour.get(), &Tour::finished, &app, [&w](int code) {
+      w.close();
+      QCoreApplication::exit(code);
+    });
+    QTimer::singleShot(0, tour.get(), &Tour::start);
+  }
+  return app.exec();
 }

@@ -21,19 +21,17 @@ int __real_close(int fd);
 
 namespace {
 
-std::string g_devicePath;    // the path of port kFakeSerialPort
-std::string g_backingFile;   // what its descriptors really are
-std::set<int> g_fds;         // descriptors of the double now open
+std::string g_devicePath;   // the path of port kFakeSerialPort
+std::string g_backingFile;  // what its descriptors really are
+std::set<int> g_fds;        // descriptors of the double now open
 std::vector<std::string> g_replies;
 size_t g_next = 0;
-std::string g_readable;      // released, not yet read
+std::string g_readable;  // released, not yet read
 size_t g_piece = 0;
 size_t g_written = 0;
 bool g_wroteSinceOpen = false;
 
-bool IsChannelSequence(const char* p, size_t n) {
-  return n == 3 && p[0] == 0x1b && p[1] == '%';
-}
+bool IsChannelSequence(const char* p, size_t n) { return n == 3 && p[0] == 0x1b && p[1] == '%'; }
 
 }  // namespace
 

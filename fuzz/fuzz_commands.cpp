@@ -1,9 +1,9 @@
 // Every TLX_ command over the HID link or the serial line (the argument
-// byte 7's bit 2), with the terminal's replies taken from the input: JSON of the version and update status, acknowledgements,
-// key answers, status answers, PIN replies and blocks, file information and
-// lists, download acknowledgements and pulled packets. Output buffers have
-// exactly the sizes the header promises, so a byte written past one is
-// caught; every result must be one the header documents.
+// byte 7's bit 2), with the terminal's replies taken from the input: JSON of the version and update
+// status, acknowledgements, key answers, status answers, PIN replies and blocks, file information
+// and lists, download acknowledgements and pulled packets. Output buffers have exactly the sizes
+// the header promises, so a byte written past one is caught; every result must be one the header
+// documents.
 //
 // Input: a command selector, eight argument bytes, then framed chunks (see
 // fuzz::Replies): the first is the caller's text (key, information, name,
@@ -67,8 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int rc = 0;
   bool files = false;  // may give -6 / -8
   switch (which) {
-    case 0: rc = TLX_SetGlobalConfig(link, 0, kBaud, Arg(a, 0, 1, 5), Arg(a, 1, 1, 2)); break;
-    case 1: rc = TLX_StartPQC(link, 0, kBaud); break;
+    case 0:
+      rc = TLX_SetGlobalConfig(link, 0, kBaud, Arg(a, 0, 1, 5), Arg(a, 1, 1, 2));
+      break;
+    case 1:
+      rc = TLX_StartPQC(link, 0, kBaud);
+      break;
     case 2: {
       auto v = fuzz::Exact(TLX_VERSION_SIZE);
       rc = TLX_GetVer(link, 0, kBaud, v.get());
@@ -81,26 +85,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (rc == 0) fuzz::Check(Terminated(r.get(), TLX_UPDATE_TEXT_SIZE), "result terminated");
       break;
     }
-    case 4: rc = TLX_SetVolume(link, 0, kBaud, Arg(a, 0, 1, 3), Arg(a, 1, 0, 15)); break;
-    case 5: rc = TLX_RestartSys(link, 0, kBaud); break;
+    case 4:
+      rc = TLX_SetVolume(link, 0, kBaud, Arg(a, 0, 1, 3), Arg(a, 1, 0, 15));
+      break;
+    case 5:
+      rc = TLX_RestartSys(link, 0, kBaud);
+      break;
     case 6: {
       auto m = fuzz::Exact(TLX_MODEL_SIZE);
       rc = TLX_CheckOnline(link, 0, kBaud, a[0] & 1 ? m.get() : nullptr);
       break;
     }
-    case 7: rc = TLX_SetShowDISP(link, 0, kBaud, Arg(a, 0, 1, 4), Arg(a, 1, 0, 1)); break;
-    case 8: rc = TLX_SetPinLen(link, 0, kBaud, Arg(a, 0, 4, 14)); break;
+    case 7:
+      rc = TLX_SetShowDISP(link, 0, kBaud, Arg(a, 0, 1, 4), Arg(a, 1, 0, 1));
+      break;
+    case 8:
+      rc = TLX_SetPinLen(link, 0, kBaud, Arg(a, 0, 4, 14));
+      break;
     case 9: {
       std::string half = text.substr(0, text.size() / 2);
       auto k1 = fuzz::Text(half.data(), half.size());
       rc = TLX_UpdateMKey(link, 0, kBaud, Arg(a, 0, 0, 15), txt ? k1.get() : nullptr, t.get());
       break;
     }
-    case 10: rc = TLX_ResetKey(link, 0, kBaud); break;
+    case 10:
+      rc = TLX_ResetKey(link, 0, kBaud);
+      break;
     case 11:
       rc = TLX_DownLoadWKey(link, 0, kBaud, Arg(a, 0, 0, 15), Arg(a, 1, 0, 15), txt);
       break;
-    case 12: rc = TLX_ActiveWKey(link, 0, kBaud, Arg(a, 0, 0, 15), Arg(a, 1, 0, 15)); break;
+    case 12:
+      rc = TLX_ActiveWKey(link, 0, kBaud, Arg(a, 0, 0, 15), Arg(a, 1, 0, 15));
+      break;
     case 13: {
       const int pinSize = (a[3] << 8 | a[4]) % 2050 - 1;  // -1..2048
       auto pin = fuzz::Exact(pinSize > 0 ? static_cast<size_t>(pinSize) : 0);
@@ -117,8 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     case 15: {
       auto block = fuzz::Exact(TLX_PIN_BLOCK_SIZE);
-      rc = TLX_ReadPinAnsi(link, 0, kBaud, Arg(a, 0, 0, 1), Arg(a, 1, 0, 3), Arg(a, 2, 1, 3),
-                           txt, block.get());
+      rc = TLX_ReadPinAnsi(link, 0, kBaud, Arg(a, 0, 0, 1), Arg(a, 1, 0, 3), Arg(a, 2, 1, 3), txt,
+                           block.get());
       if (rc == 0) fuzz::Check(Terminated(block.get(), TLX_PIN_BLOCK_SIZE), "block terminated");
       break;
     }
@@ -165,7 +181,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       rc = TLX_DownLoadFile(link, 0, kBaud, a[0] % 6 == 5 ? 255 : a[0] % 6, p.get());
       break;
     }
-    case 21: rc = TLX_DeleteFile(link, 0, kBaud, a[0], txt); break;
+    case 21:
+      rc = TLX_DeleteFile(link, 0, kBaud, a[0], txt);
+      break;
     case 22: {
       auto info = fuzz::Exact(TLX_FILE_INFO_SIZE);
       rc = TLX_FindFileInfo(link, 0, kBaud, a[0], txt, a[1] & 1 ? info.get() : nullptr);
@@ -179,7 +197,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       rc = TLX_GetFileList(link, 0, kBaud, a[0], list.get(), listSize);
       break;
     }
-    case 24: rc = TLX_CancelRead(link, 0, kBaud); fuzz::Check(rc == -7, "idle cancel", rc); break;
+    case 24:
+      rc = TLX_CancelRead(link, 0, kBaud);
+      fuzz::Check(rc == -7, "idle cancel", rc);
+      break;
   }
   fuzz::Check(rc <= 0 && rc >= -10, "result in the documented set", rc);
   if (!files) fuzz::Check(rc != -6 && rc != -8, "file result from a command without files", rc);

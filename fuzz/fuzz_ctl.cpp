@@ -129,11 +129,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* rest = data + 1;
   const size_t n = size - 1;
   switch (data[0] % 5) {
-    case 0: CommandLine(rest, n); break;
-    case 1: if (n > 0) Keys(rest, n); break;
-    case 2: Account(rest, n); break;
-    case 3: Trace(rest, n); break;
-    case 4: Text(rest, n); break;
+    case 0:
+      CommandLine(rest, n);
+      break;
+    case 1:
+      if (n > 0) Keys(rest, n);
+      break;
+    case 2:
+      Account(rest, n);
+      break;
+    case 3:
+      Trace(rest, n);
+      break;
+    case 4:
+      Text(rest, n);
+      break;
   }
   return 0;
 }

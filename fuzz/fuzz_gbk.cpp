@@ -2,8 +2,8 @@
 // names (odd sizes included): never more units than fit.
 #include <cstdint>
 
-#include "fuzz_support.h"
 #include "compat/util.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2 || size > 8192) return 0;

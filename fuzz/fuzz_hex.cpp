@@ -3,13 +3,12 @@
 // written past the capacity given.
 #include <cstdint>
 
-#include "fuzz_support.h"
 #include "compat/util.h"
+#include "fuzz_support.h"
 
 namespace {
 
 typedef int (*Conversion)(char*, int, char*, int);
-
 
 // Bytes a conversion writes for n input bytes when the area is big enough.
 long NeedOf(Conversion fn, long n) {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
-#include "compat/transfer_steps.h"
 #include "compat/CDevice.h"
+#include "compat/transfer_steps.h"
 #include "compat/util.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2 || size > 4096) return 0;

@@ -9,10 +9,10 @@
 
 #include <cstdint>
 
+#include "compat/transfer_steps.h"
 #include "fake_libusb.h"
 #include "fuzz_support.h"
 #include "tlxdev.h"
-#include "compat/transfer_steps.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 64 * 1024) return 0;

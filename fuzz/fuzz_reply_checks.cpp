@@ -3,8 +3,8 @@
 // give it, and the end conditions.
 #include <cstdint>
 
-#include "fuzz_support.h"
 #include "compat/session.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 8192) return 0;

@@ -21,11 +21,16 @@ int Waiting(int kind, int port) {
   char out[TLX_PIN_BLOCK_SIZE] = {0};
   int result = 0;
   switch (kind) {
-    case 0: return TLX_ReadPin(port, 0, 9600, 0, 0, 60, out, 32);
-    case 1: return TLX_ReadPinDES(port, 0, 9600, 0, 0, 60, out);
-    case 2: return TLX_StartInfo(port, 0, 9600, 60, info, &result);
-    case 3: return TLX_StartEvaluator(port, 0, 9600, name, no, 3, nullptr, 60, &result);
-    default: return TLX_StartKeyboard(port, 0, 9600, 60, kind % 2, out);
+    case 0:
+      return TLX_ReadPin(port, 0, 9600, 0, 0, 60, out, 32);
+    case 1:
+      return TLX_ReadPinDES(port, 0, 9600, 0, 0, 60, out);
+    case 2:
+      return TLX_StartInfo(port, 0, 9600, 60, info, &result);
+    case 3:
+      return TLX_StartEvaluator(port, 0, 9600, name, no, 3, nullptr, 60, &result);
+    default:
+      return TLX_StartKeyboard(port, 0, 9600, 60, kind % 2, out);
   }
 }
 
@@ -33,8 +38,10 @@ int Waiting(int kind, int port) {
 
 int CancelStorm(const Options& o) {
   const int cancels = o.shortRun ? 60 : 1000;
-  std::printf("cancel storm: %d cancels at random moments of waiting commands, both links, "
-              "seed %u\n", cancels, o.seed);
+  std::printf(
+      "cancel storm: %d cancels at random moments of waiting commands, both links, "
+      "seed %u\n",
+      cancels, o.seed);
   std::fflush(stdout);
   tlxsim::VirtualTerminal vt;
   vt.Start();
@@ -74,8 +81,8 @@ int CancelStorm(const Options& o) {
     if (tries > 1) ++early;
     worker.join();
     const std::string where = std::string(hid ? "USB" : "serial") + " command " +
-                              std::to_string(kind) + " cancelled after " +
-                              std::to_string(delayMs) + " ms";
+                              std::to_string(kind) + " cancelled after " + std::to_string(delayMs) +
+                              " ms";
     if (crc != 0) {
       v.Add(where + ": the command returned " + std::to_string(rc.load()) +
             " before any cancel landed");
@@ -89,8 +96,7 @@ int CancelStorm(const Options& o) {
     const int next = TLX_GetVer(port, 0, 9600, version);
     if (next != 0) v.Add(where + ": the next command gave " + std::to_string(next));
     if ((i + 1) % 100 == 0) {
-      std::printf("  %d cancels, %.0f s, %d violations\n", i + 1, MsSince(start) / 1000,
-                  v.Count());
+      std::printf("  %d cancels, %.0f s, %d violations\n", i + 1, MsSince(start) / 1000, v.Count());
       std::fflush(stdout);
     }
   }
@@ -102,10 +108,11 @@ int CancelStorm(const Options& o) {
   }
   std::vector<double> all = latency[0];
   all.insert(all.end(), latency[1].begin(), latency[1].end());
-  std::printf("  both   %4zu cancels, latency ms: min %.1f, median %.1f, p95 %.1f, max %.1f; "
-              "%d landed at the command's entry\n",
-              all.size(), Percentile(all, 0), Percentile(all, 50), Percentile(all, 95),
-              Percentile(all, 100), early);
+  std::printf(
+      "  both   %4zu cancels, latency ms: min %.1f, median %.1f, p95 %.1f, max %.1f; "
+      "%d landed at the command's entry\n",
+      all.size(), Percentile(all, 0), Percentile(all, 50), Percentile(all, 95),
+      Percentile(all, 100), early);
   std::printf("cancel storm: %d cancels, %d violations (limit %.0f ms)\n", cancels, v.Count(),
               kLimitMs);
   vt.Stop();

@@ -27,8 +27,8 @@ enum { kFunctions = 25 };
 
 struct CallResult {
   int rc = 0;
-  bool outputsIntact = true;   // canaries and, on failure, untouched outputs
-  std::string what;            // function name
+  bool outputsIntact = true;  // canaries and, on failure, untouched outputs
+  std::string what;           // function name
 };
 
 const std::set<int> kCommon = {0, -2, -3, -4, -5, -7};
@@ -61,30 +61,51 @@ Fault PickFault(std::mt19937& rng, bool hid) {
   const int roll = std::uniform_int_distribution<int>(0, 999)(rng);
   if (roll >= 300) return f;  // 70 % of the calls: a well-behaved terminal
   const int k = roll % 100;
-  if (k < 16) f.kind = FaultKind::Garbage;
-  else if (k < 20) f.kind = FaultKind::Truncate;
-  else if (k < 36) f.kind = FaultKind::ExtraBytes;
-  else if (k < 54) { f.kind = FaultKind::Late; f.lateMs = 20 + (roll * 7) % 480; }
-  else if (k < 70) { f.kind = FaultKind::Trickle; f.lateMs = 3 + roll % 30; }
-  else if (k < 85) f.kind = FaultKind::Refuse;
-  else if (k < 88) f.kind = FaultKind::Silence;
-  else f.kind = hid ? FaultKind::Vanish : FaultKind::Hangup;
+  if (k < 16)
+    f.kind = FaultKind::Garbage;
+  else if (k < 20)
+    f.kind = FaultKind::Truncate;
+  else if (k < 36)
+    f.kind = FaultKind::ExtraBytes;
+  else if (k < 54) {
+    f.kind = FaultKind::Late;
+    f.lateMs = 20 + (roll * 7) % 480;
+  } else if (k < 70) {
+    f.kind = FaultKind::Trickle;
+    f.lateMs = 3 + roll % 30;
+  } else if (k < 85)
+    f.kind = FaultKind::Refuse;
+  else if (k < 88)
+    f.kind = FaultKind::Silence;
+  else
+    f.kind = hid ? FaultKind::Vanish : FaultKind::Hangup;
   return f;
 }
 
 const char* KindName(FaultKind k) {
   switch (k) {
-    case FaultKind::None: return "none";
-    case FaultKind::Silence: return "silence";
-    case FaultKind::Refuse: return "refuse";
-    case FaultKind::Garbage: return "garbage";
-    case FaultKind::Truncate: return "truncate";
-    case FaultKind::ExtraBytes: return "extra";
-    case FaultKind::Late: return "late";
-    case FaultKind::BadPullChecksum: return "badsum";
-    case FaultKind::Vanish: return "vanish";
-    case FaultKind::Hangup: return "hangup";
-    case FaultKind::Trickle: return "trickle";
+    case FaultKind::None:
+      return "none";
+    case FaultKind::Silence:
+      return "silence";
+    case FaultKind::Refuse:
+      return "refuse";
+    case FaultKind::Garbage:
+      return "garbage";
+    case FaultKind::Truncate:
+      return "truncate";
+    case FaultKind::ExtraBytes:
+      return "extra";
+    case FaultKind::Late:
+      return "late";
+    case FaultKind::BadPullChecksum:
+      return "badsum";
+    case FaultKind::Vanish:
+      return "vanish";
+    case FaultKind::Hangup:
+      return "hangup";
+    case FaultKind::Trickle:
+      return "trickle";
   }
   return "?";
 }
@@ -138,47 +159,70 @@ CallResult Hostility::Call(int fn, int port, bool bad, double* limitS) {
       r.what = "TLX_SetGlobalConfig";
       r.rc = TLX_SetGlobalConfig(port, bp, baud, bad ? 6 : 1 + fn % 5, 1);
       break;
-    case 1: r.what = "TLX_StartPQC"; r.rc = TLX_StartPQC(port, bp, baud); break;
+    case 1:
+      r.what = "TLX_StartPQC";
+      r.rc = TLX_StartPQC(port, bp, baud);
+      break;
     case 2:
       r.what = "TLX_GetVer";
-      if (bad) r.rc = TLX_GetVer(port, bp, baud, nullptr);
-      else guardedText(TLX_VERSION_SIZE, [&](char* v) { return TLX_GetVer(port, bp, baud, v); });
+      if (bad)
+        r.rc = TLX_GetVer(port, bp, baud, nullptr);
+      else
+        guardedText(TLX_VERSION_SIZE, [&](char* v) { return TLX_GetVer(port, bp, baud, v); });
       break;
     case 3: {
       r.what = "TLX_GetUpdateStatus";
       Guarded res(TLX_UPDATE_TEXT_SIZE), det(TLX_UPDATE_TEXT_SIZE);
       r.rc = TLX_GetUpdateStatus(port, bp, baud, res.data(), bad ? nullptr : det.data());
-      r.outputsIntact = res.Intact() && det.Intact() &&
-                        (r.rc == 0 || (AllZero(res.data(), res.size()) &&
-                                       AllZero(det.data(), det.size())));
+      r.outputsIntact =
+          res.Intact() && det.Intact() &&
+          (r.rc == 0 || (AllZero(res.data(), res.size()) && AllZero(det.data(), det.size())));
       break;
     }
-    case 4: r.what = "TLX_SetVolume"; r.rc = TLX_SetVolume(port, bp, baud, 1, bad ? 6 : 3); break;
-    case 5: r.what = "TLX_RestartSys"; r.rc = TLX_RestartSys(port, bp, baud); break;
+    case 4:
+      r.what = "TLX_SetVolume";
+      r.rc = TLX_SetVolume(port, bp, baud, 1, bad ? 6 : 3);
+      break;
+    case 5:
+      r.what = "TLX_RestartSys";
+      r.rc = TLX_RestartSys(port, bp, baud);
+      break;
     case 6:
       r.what = "TLX_CheckOnline";
       guardedText(TLX_MODEL_SIZE, [&](char* m) { return TLX_CheckOnline(port, bp, baud, m); });
       break;
-    case 7: r.what = "TLX_CancelRead"; r.rc = TLX_CancelRead(port, bp, baud); break;
+    case 7:
+      r.what = "TLX_CancelRead";
+      r.rc = TLX_CancelRead(port, bp, baud);
+      break;
     case 8:
       r.what = "TLX_SetShowDISP";
       r.rc = TLX_SetShowDISP(port, bp, baud, bad ? 5 : 1, 1);
       break;
-    case 9: r.what = "TLX_SetPinLen"; r.rc = TLX_SetPinLen(port, bp, baud, bad ? 3 : 6); break;
+    case 9:
+      r.what = "TLX_SetPinLen";
+      r.rc = TLX_SetPinLen(port, bp, baud, bad ? 3 : 6);
+      break;
     case 10: {
       r.what = "TLX_UpdateMKey";
       char k1[] = "0123456789ABCDEF", k2[] = "FEDCBA9876543210";
       r.rc = TLX_UpdateMKey(port, bp, baud, bad ? 16 : 3, k1, k2);
       break;
     }
-    case 11: r.what = "TLX_ResetKey"; r.rc = TLX_ResetKey(port, bp, baud); break;
+    case 11:
+      r.what = "TLX_ResetKey";
+      r.rc = TLX_ResetKey(port, bp, baud);
+      break;
     case 12: {
       r.what = "TLX_DownLoadWKey";
       char wk[] = "00112233445566778899AABBCCDDEEFF";
       r.rc = TLX_DownLoadWKey(port, bp, baud, 3, bad ? 16 : 4, wk);
       break;
     }
-    case 13: r.what = "TLX_ActiveWKey"; r.rc = TLX_ActiveWKey(port, bp, baud, 1, bad ? 16 : 2); break;
+    case 13:
+      r.what = "TLX_ActiveWKey";
+      r.rc = TLX_ActiveWKey(port, bp, baud, 1, bad ? 16 : 2);
+      break;
     case 14:
       r.what = "TLX_ReadPin";
       *limitS = 16;
@@ -190,9 +234,8 @@ CallResult Hostility::Call(int fn, int port, bool bad, double* limitS) {
       r.what = "TLX_ReadPinDES";
       *limitS = 16;
       EnsureKeys();
-      guardedText(TLX_PIN_BLOCK_SIZE, [&](char* b) {
-        return TLX_ReadPinDES(port, bp, baud, 0, bad ? 4 : 2, t, b);
-      });
+      guardedText(TLX_PIN_BLOCK_SIZE,
+                  [&](char* b) { return TLX_ReadPinDES(port, bp, baud, 0, bad ? 4 : 2, t, b); });
       break;
     case 16: {
       r.what = "TLX_ReadPinAnsi";
@@ -275,10 +318,31 @@ CallResult Hostility::Call(int fn, int port, bool bad, double* limitS) {
 
 // Keyword of the call's main exchange on the terminal.
 std::string Keyword(int fn, bool hid, std::mt19937& rng) {
-  static const char* const kKeys[kFunctions] = {
-      "SETGLOBALCONFIG", "PQC", "GETDEVICEINFO", "GETUPDATESTATUS", "SETVOLUME", "RESTART",
-      "CHECKR40", "", "SETDISP", "1L", "M", "R", "S", "A", "PIN", "F", "I", "2A", "4R", "",
-      "", "", "DELETE", "QUERYFILE", "GETFILELIST"};
+  static const char* const kKeys[kFunctions] = {"SETGLOBALCONFIG",
+                                                "PQC",
+                                                "GETDEVICEINFO",
+                                                "GETUPDATESTATUS",
+                                                "SETVOLUME",
+                                                "RESTART",
+                                                "CHECKR40",
+                                                "",
+                                                "SETDISP",
+                                                "1L",
+                                                "M",
+                                                "R",
+                                                "S",
+                                                "A",
+                                                "PIN",
+                                                "F",
+                                                "I",
+                                                "2A",
+                                                "4R",
+                                                "",
+                                                "",
+                                                "",
+                                                "DELETE",
+                                                "QUERYFILE",
+                                                "GETFILELIST"};
   if (fn == 19) return std::uniform_int_distribution<int>(0, 1)(rng) ? "GM" : "FA";
   if (fn == 20) {
     static const char* const sign[] = {"HANDSIGN", "PULLFILE", "PACKET", "2C"};
@@ -301,14 +365,14 @@ bool Oversize(tlxsim::VirtualTerminal& vt, int fn, bool on) {
                                   : kDefaults.versionJson;
       return true;
     case 3:
-      impl.state.updateStatusJson =
-          on ? "{\"UpdateResult\":\"Fail\",\"UpdateDetail\":\"" +
-                   std::string(TLX_UPDATE_TEXT_SIZE, 'd') + "\"}"
-             : kDefaults.updateStatusJson;
+      impl.state.updateStatusJson = on ? "{\"UpdateResult\":\"Fail\",\"UpdateDetail\":\"" +
+                                             std::string(TLX_UPDATE_TEXT_SIZE, 'd') + "\"}"
+                                       : kDefaults.updateStatusJson;
       return true;
     case 19:
       impl.customer.keypadAmount.value = on ? std::string(TLX_KEYPAD_INPUT_SIZE, '9') : "100.00";
-      impl.customer.keypadPhone.value = on ? std::string(TLX_KEYPAD_INPUT_SIZE, '1') : "13800138000";
+      impl.customer.keypadPhone.value =
+          on ? std::string(TLX_KEYPAD_INPUT_SIZE, '1') : "13800138000";
       return true;
     default:
       return false;
@@ -319,8 +383,8 @@ bool Oversize(tlxsim::VirtualTerminal& vt, int fn, bool on) {
 
 int Hostile(const Options& o) {
   const int calls = o.shortRun ? 400 : 10000;
-  std::printf("hostile terminal: %d calls over the 25 TLX_ functions, both links, seed %u\n",
-              calls, o.seed);
+  std::printf("hostile terminal: %d calls over the 25 TLX_ functions, both links, seed %u\n", calls,
+              o.seed);
   std::fflush(stdout);
   tlxsim::VirtualTerminal vt;
   vt.Start();

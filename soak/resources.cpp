@@ -65,17 +65,18 @@ int Resources(const Options& o) {
   const Usage last = Now();
   std::printf("  after 1000: %d descriptors, %ld KiB resident, %d threads\n", first.fds,
               first.rssKiB, first.threads);
-  std::printf("  at the end: %d descriptors, %ld KiB resident, %d threads (%.0f s, %d failed "
-              "exchanges)\n",
-              last.fds, last.rssKiB, last.threads, MsSince(start) / 1000, failures);
+  std::printf(
+      "  at the end: %d descriptors, %ld KiB resident, %d threads (%.0f s, %d failed "
+      "exchanges)\n",
+      last.fds, last.rssKiB, last.threads, MsSince(start) / 1000, failures);
   if (failures != 0) v.Add(std::to_string(failures) + " exchanges failed");
-  if (last.fds != first.fds) v.Add("descriptors " + std::to_string(first.fds) + " -> " +
-                                   std::to_string(last.fds));
+  if (last.fds != first.fds)
+    v.Add("descriptors " + std::to_string(first.fds) + " -> " + std::to_string(last.fds));
   if (last.threads != first.threads)
     v.Add("threads " + std::to_string(first.threads) + " -> " + std::to_string(last.threads));
   if (last.rssKiB > first.rssKiB + rssSlackKiB)
-    v.Add("resident memory " + std::to_string(first.rssKiB) + " -> " +
-          std::to_string(last.rssKiB) + " KiB");
+    v.Add("resident memory " + std::to_string(first.rssKiB) + " -> " + std::to_string(last.rssKiB) +
+          " KiB");
   std::printf("resources: %d exchanges, %d violations\n", exchanges, v.Count());
   vt.Stop();
   return v.Count();

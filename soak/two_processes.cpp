@@ -43,11 +43,14 @@ Counts RunCalls(int port, int calls) {
     const int rc = i % 2 ? TLX_CheckOnline(port, 0, 9600, out) : TLX_GetVer(port, 0, 9600, out);
     // The online check gives 0 without a model when its first probe found
     // the link taken and the second got the other model's refusal.
-    const bool right = std::strcmp(out, i % 2 ? "R40" : "TLX-1.4.2") == 0 ||
-                       (i % 2 == 1 && out[0] == '\0');
-    if (rc == 0 && right) ++c.ok;
-    else if (rc == -3) ++c.busy;
-    else ++c.other;
+    const bool right =
+        std::strcmp(out, i % 2 ? "R40" : "TLX-1.4.2") == 0 || (i % 2 == 1 && out[0] == '\0');
+    if (rc == 0 && right)
+      ++c.ok;
+    else if (rc == -3)
+      ++c.busy;
+    else
+      ++c.other;
     // Both processes pace their calls a little, so that they overlap.
     usleep(static_cast<useconds_t>(1000 * (i * 7 % 20)));
   }
@@ -64,8 +67,10 @@ int TwoProcessesChild(int port, int calls) {
 
 int TwoProcesses(const Options& o, const std::string& self) {
   const int calls = o.shortRun ? 60 : 400;
-  std::printf("two processes: %d calls each at once on one serial port, then on one USB "
-              "terminal\n", calls);
+  std::printf(
+      "two processes: %d calls each at once on one serial port, then on one USB "
+      "terminal\n",
+      calls);
   std::fflush(stdout);
   tlxsim::VirtualTerminal vt;
   vt.Start();
@@ -75,7 +80,7 @@ int TwoProcesses(const Options& o, const std::string& self) {
     if (line.find(" ignored ") != std::string::npos) ++ignored;
   });
   const std::set<std::string> expected = {"\x1b[0GETDEVICEINFO", "\x1b[0CHECKR40", "\x1b[0CHECKk60",
-                                           "\x1b%A"};
+                                          "\x1b%A"};
   for (int port : {vt.serialPort(), 0}) {
     const char* link = port == 0 ? "USB" : "serial";
     vt.ClearHistory();
@@ -87,7 +92,8 @@ int TwoProcesses(const Options& o, const std::string& self) {
       dup2(fds[1], 1);
       close(fds[0]);
       const std::string p = std::to_string(port), n = std::to_string(calls);
-      execl(self.c_str(), self.c_str(), "--child", p.c_str(), n.c_str(), static_cast<char*>(nullptr));
+      execl(self.c_str(), self.c_str(), "--child", p.c_str(), n.c_str(),
+            static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
@@ -104,11 +110,13 @@ int TwoProcesses(const Options& o, const std::string& self) {
     const size_t at = out.find("ok ");
     if (at == std::string::npos ||
         std::sscanf(out.c_str() + at, "ok %d busy %d other %d", &theirs.ok, &theirs.busy,
-                    &theirs.other) != 3 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+                    &theirs.other) != 3 ||
+        !WIFEXITED(status) || WEXITSTATUS(status) != 0)
       v.Add(std::string(link) + ": the second process failed: " + out);
-    std::printf("  %-6s this process: %d ok, %d refused (-3), %d other; the other: %d ok, %d "
-                "refused, %d other\n",
-                link, mine.ok, mine.busy, mine.other, theirs.ok, theirs.busy, theirs.other);
+    std::printf(
+        "  %-6s this process: %d ok, %d refused (-3), %d other; the other: %d ok, %d "
+        "refused, %d other\n",
+        link, mine.ok, mine.busy, mine.other, theirs.ok, theirs.busy, theirs.other);
     if (mine.busy + theirs.busy == 0) v.Add(std::string(link) + ": nobody was refused with -3");
     if (mine.other + theirs.other != 0)
       v.Add(std::string(link) + ": calls with a wrong answer or another failure");
@@ -116,7 +124,8 @@ int TwoProcesses(const Options& o, const std::string& self) {
     for (const tlxsim::Received& r : vt.History()) {
       if (expected.count(r.bytes) == 0)
         v.Add(std::string(link) + ": the terminal heard a mixed command: " + Printable(r.bytes));
-      else if (r.bytes != "\x1b%A") ++heard;
+      else if (r.bytes != "\x1b%A")
+        ++heard;
     }
     if (heard < mine.ok + theirs.ok)
       v.Add(std::string(link) + ": fewer commands heard than answered");

@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include "EngineState.h"
+#include "compat/transfer.h"
 #include "soak.h"
 #include "tlxdev.h"
-#include "compat/transfer.h"
 
 namespace tlxsoak {
 namespace {
@@ -34,8 +34,9 @@ bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 int Unplug(const Options& o) {
   (void)o;
-  std::printf("unplug: at every packet of a HID download and of a pull, a hang-up at every "
-              "block of a serial download\n");
+  std::printf(
+      "unplug: at every packet of a HID download and of a pull, a hang-up at every "
+      "block of a serial download\n");
   std::fflush(stdout);
   tlxsim::VirtualTerminal vt;
   vt.Start();
@@ -62,8 +63,10 @@ int Unplug(const Options& o) {
   WriteLocal(media, std::string(450000, 'f'));
   const int hidSteps = 6;
   for (int k = 1; k <= hidSteps; ++k) {
-    if (k == 1) vt.SetFault("HIDCHANGE", At(FaultKind::Vanish, 1));
-    else vt.SetFault("PACKET", At(FaultKind::Vanish, k - 1));
+    if (k == 1)
+      vt.SetFault("HIDCHANGE", At(FaultKind::Vanish, 1));
+    else
+      vt.SetFault("PACKET", At(FaultKind::Vanish, k - 1));
     const std::string where = "HID download, vanish at step " + std::to_string(k);
     const SoakClock::time_point t0 = SoakClock::now();
     const int rc = TLX_DownLoadFile(0, 0, 9600, 1, &media[0]);
@@ -97,7 +100,8 @@ int Unplug(const Options& o) {
     nextWorks(0, where);
   }
   if (PullFile(0, 0, 9600, 3000, static_cast<int>(sizeof pull - 1), pull,
-               const_cast<char*>(local.c_str())) != 0 || !Exists(local))
+               const_cast<char*>(local.c_str())) != 0 ||
+      !Exists(local))
     v.Add("pull after the unplugs");
   unlink(local.c_str());
 
@@ -119,15 +123,16 @@ int Unplug(const Options& o) {
       v.Add(where + ": the terminal stored a partial file");
     nextWorks(port, where);
   }
-  if (TLX_DownLoadFile(port, 0, 9600, 2, &photo[0]) != 0) v.Add("serial download after the hang-ups");
+  if (TLX_DownLoadFile(port, 0, 9600, 2, &photo[0]) != 0)
+    v.Add("serial download after the hang-ups");
 
   unlink(media.c_str());
   unlink(photo.c_str());
   rmdir(dir.c_str());
-  std::printf("  %zu unplugs (HID download %d, pull %d, serial download %d); time to the error "
-              "ms: median %.0f, max %.0f\n",
-              times.size(), hidSteps, pullPackets, blocks, Percentile(times, 50),
-              Percentile(times, 100));
+  std::printf(
+      "  %zu unplugs (HID download %d, pull %d, serial download %d); time to the error "
+      "ms: median %.0f, max %.0f\n",
+      times.size(), hidSteps, pullPackets, blocks, Percentile(times, 50), Percentile(times, 100));
   std::printf("unplug: %zu unplugs, %d violations (limit %.0f ms)\n", times.size(), v.Count(),
               kLimitMs);
   vt.Stop();

@@ -19,7 +19,8 @@ class RateLimit {
   RateLimit(double rate, double burst) : rate_(rate), burst_(burst), tokens_(burst) {}
   bool Take() {
     const auto now = std::chrono::steady_clock::now();
-    tokens_ = std::min(burst_, tokens_ + rate_ * std::chrono::duration<double>(now - last_).count());
+    tokens_ =
+        std::min(burst_, tokens_ + rate_ * std::chrono::duration<double>(now - last_).count());
     last_ = now;
     if (tokens_ < 1) return false;
     tokens_ -= 1;

@@ -41,8 +41,8 @@ bool ParseDouble(const std::string& text, double low, double high, double* out) 
 
 // One "key = value" of a section; false when the key (why stays empty) or
 // its value (why says what it takes) is not understood.
-bool Apply(const std::string& section, const std::string& key, const std::string& value,
-           Config* c, OriginRule* origin, std::string* why) {
+bool Apply(const std::string& section, const std::string& key, const std::string& value, Config* c,
+           OriginRule* origin, std::string* why) {
   long n = 0;
   if (section == "service") {
     if (key == "port") {
@@ -55,7 +55,8 @@ bool Apply(const std::string& section, const std::string& key, const std::string
     } else if (key == "web_root") {
       c->webRoot = value;
     } else if (key == "max_message") {
-      if (!ParseLong(value, 1024, 256L * 1024 * 1024, &n)) return *why = "1024..268435456 bytes", false;
+      if (!ParseLong(value, 1024, 256L * 1024 * 1024, &n))
+        return *why = "1024..268435456 bytes", false;
       c->maxMessage = n;
     } else if (key == "rate") {
       if (!ParseDouble(value, 0.1, 100000, &c->rate)) return *why = "0.1..100000 a second", false;
@@ -99,9 +100,12 @@ bool Apply(const std::string& section, const std::string& key, const std::string
       std::string item;
       while (std::getline(list, item, ',')) {
         item = Trim(item);
-        if (item == "plain-pin") origin->allowPlainPin = true;
-        else if (item == "keys") origin->allowKeys = true;
-        else if (!item.empty() && item != "none") return *why = "plain-pin, keys or none", false;
+        if (item == "plain-pin")
+          origin->allowPlainPin = true;
+        else if (item == "keys")
+          origin->allowKeys = true;
+        else if (!item.empty() && item != "none")
+          return *why = "plain-pin, keys or none", false;
       }
     } else {
       return false;
@@ -116,9 +120,9 @@ bool Apply(const std::string& section, const std::string& key, const std::string
 
 const OriginRule* Config::RuleFor(const std::string& origin, int servedPort) const {
   const std::string p = std::to_string(servedPort);
-  const bool self = !webRoot.empty() && (origin == "http://127.0.0.1:" + p ||
-                                         origin == "http://[::1]:" + p ||
-                                         origin == "http://localhost:" + p);
+  const bool self =
+      !webRoot.empty() && (origin == "http://127.0.0.1:" + p || origin == "http://[::1]:" + p ||
+                           origin == "http://localhost:" + p);
   for (const OriginRule& r : origins) {
     if (r.origin == origin || (self && r.origin == "self")) return &r;
   }
@@ -167,7 +171,8 @@ bool ReadConfigFile(const std::string& path, bool mustExist, Config* config, std
     const std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
     std::string why;
     if (!Apply(section, key, value, config, origin, &why))
-      return *error = where + (why.empty() ? "unknown key '" + key + "'" : "'" + key + "' needs " + why),
+      return *error =
+                 where + (why.empty() ? "unknown key '" + key + "'" : "'" + key + "' needs " + why),
              false;
   }
   for (const OriginRule& r : config->origins) {
@@ -180,8 +185,10 @@ std::vector<std::string> StandardConfigFiles() {
   std::vector<std::string> files{"/etc/tlx/tlxd.conf"};
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   const char* home = std::getenv("HOME");
-  if (xdg != nullptr && xdg[0] == '/') files.push_back(std::string(xdg) + "/tlx/tlxd.conf");
-  else if (home != nullptr && home[0] != '\0') files.push_back(std::string(home) + "/.config/tlx/tlxd.conf");
+  if (xdg != nullptr && xdg[0] == '/')
+    files.push_back(std::string(xdg) + "/tlx/tlxd.conf");
+  else if (home != nullptr && home[0] != '\0')
+    files.push_back(std::string(home) + "/.config/tlx/tlxd.conf");
   return files;
 }
 

@@ -33,14 +33,14 @@ struct Config {
   char linkBp = 0;
   int linkBaud = 9600;
 
-  int port = 47215;          // WebSocket (and page) port on 127.0.0.1 and ::1; 0: any free one
-  std::string unixSocket;    // empty: $XDG_RUNTIME_DIR/tlxd.sock
-  std::string unixGroup;     // empty: the user's own socket (0600), else 0660 for this group
-  std::string webRoot;       // directory of the pages served on the port; empty: none
+  int port = 47215;        // WebSocket (and page) port on 127.0.0.1 and ::1; 0: any free one
+  std::string unixSocket;  // empty: $XDG_RUNTIME_DIR/tlxd.sock
+  std::string unixGroup;   // empty: the user's own socket (0600), else 0660 for this group
+  std::string webRoot;     // directory of the pages served on the port; empty: none
   long maxMessage = 8L * 1024 * 1024;  // bytes of one request (JSON text)
-  double rate = 20;          // requests a second per client, sustained
-  double burst = 40;         // requests a client may send at once
-  int queue = 64;            // commands waiting behind the running one
+  double rate = 20;                    // requests a second per client, sustained
+  double burst = 40;                   // requests a client may send at once
+  int queue = 64;                      // commands waiting behind the running one
 
   std::vector<OriginRule> origins;
 

@@ -35,7 +35,8 @@ bool IdKey(const QJsonValue& id, QString* key) {
 bool SameToken(const QString& given, const QString& expected) {
   const QByteArray a = given.toUtf8(), b = expected.toUtf8();
   unsigned diff = a.size() == b.size() ? 0 : 1;
-  for (int i = 0; i < a.size() && i < b.size(); ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+  for (int i = 0; i < a.size() && i < b.size(); ++i)
+    diff |= static_cast<unsigned char>(a[i] ^ b[i]);
   return diff == 0 && !expected.isEmpty();
 }
 
@@ -54,7 +55,8 @@ Dispatcher::Dispatcher(const Config& config, const std::string& privateDir)
   // command has ended.
   cancelRetry_.setInterval(10);
   connect(&cancelRetry_, &QTimer::timeout, this, [this] {
-    if (!running_ || TLX_CancelRead(link_.port, link_.bp, link_.baud) == TLX_OK) cancelRetry_.stop();
+    if (!running_ || TLX_CancelRead(link_.port, link_.bp, link_.baud) == TLX_OK)
+      cancelRetry_.stop();
   });
   endedFd_.fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   ended_ = std::make_unique<QSocketNotifier>(endedFd_.fd, QSocketNotifier::Read);
@@ -116,8 +118,7 @@ void Dispatcher::Reply(Client* client, const QJsonValue& id, int code, const QSt
 }
 
 void Dispatcher::Oversize(Client* client) {
-  Reply(client, QJsonValue(), kErrSize,
-        QString("the limit is %1 bytes").arg(config_.maxMessage));
+  Reply(client, QJsonValue(), kErrSize, QString("the limit is %1 bytes").arg(config_.maxMessage));
   Log(QString("client %1 sent a message over the limit; closed").arg(client->id));
   client->Close("message too big", false);
 }
@@ -196,12 +197,13 @@ void Dispatcher::Handle(Client* client, const QByteArray& text) {
   if (!p.run) {
     QDir(QString::fromStdString(callDir)).removeRecursively();
     Reply(client, id, p.code, p.text);
-    if (p.code == kErrForbidden) Log(QString("client %1 refused %2: not allowed").arg(client->id).arg(fn));
+    if (p.code == kErrForbidden)
+      Log(QString("client %1 refused %2: not allowed").arg(client->id).arg(fn));
     return;
   }
   pending_[client->id].insert(key);
-  queue_.push_back(Job{client->id, id, key, fn, std::move(p.run), callDir,
-                       std::chrono::steady_clock::now()});
+  queue_.push_back(
+      Job{client->id, id, key, fn, std::move(p.run), callDir, std::chrono::steady_clock::now()});
   Pump();
 }
 

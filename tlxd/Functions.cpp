@@ -146,9 +146,7 @@ std::string Store(const InputFile& f, const std::string& dir) {
 
 Outcome Result(int code, QJsonObject outputs = {}) { return Outcome{code, std::move(outputs)}; }
 
-Outcome FileFailure() {
-  return Result(kErrFile);
-}
+Outcome FileFailure() { return Result(kErrFile); }
 
 using Builder = Prepared (*)(Args&, const Caller&, const Link&, const std::string&);
 
@@ -258,7 +256,8 @@ Prepared ReadPin(Args& a, const Caller&, const Link& link, const std::string&) {
     std::vector<char> pin(static_cast<size_t>(pinSize) + 1, 0);
     const int rc = TLX_ReadPin(LINK, mode, prompt, timeout, pin.data(), pinSize);
     QJsonObject o;
-    if (rc == TLX_OK) o["pin"] = QString::fromLatin1(pin.data(), static_cast<int>(strnlen(pin.data(), pinSize)));
+    if (rc == TLX_OK)
+      o["pin"] = QString::fromLatin1(pin.data(), static_cast<int>(strnlen(pin.data(), pinSize)));
     Wipe(pin);
     return Result(rc, o);
   });
@@ -435,7 +434,8 @@ Prepared GetFileList(Args& a, const Caller&, const Link& link, const std::string
     const int rc = TLX_GetFileList(LINK, type, list.data(), size);
     QJsonObject o;
     if (rc == TLX_OK) {
-      const QString text = QString::fromUtf8(list.data(), static_cast<int>(strnlen(list.data(), size)));
+      const QString text =
+          QString::fromUtf8(list.data(), static_cast<int>(strnlen(list.data(), size)));
       QJsonArray files;
       for (const QString& f : text.split('|', Qt::SkipEmptyParts)) files.append(f);
       o["files"] = files;
@@ -484,13 +484,13 @@ const std::map<QString, Entry>& Table() {
 
 }  // namespace
 
-Prepared Prepare(const QString& fn, const QJsonObject& args, const Caller& caller,
-                 const Link& link, const std::string& callDir) {
+Prepared Prepare(const QString& fn, const QJsonObject& args, const Caller& caller, const Link& link,
+                 const std::string& callDir) {
   const auto it = Table().find(fn);
   if (it == Table().end()) return Prepared{nullptr, kErrFunction, fn};
   const Group g = it->second.group;
-  if (caller.webSocket && ((g == Group::PlainPin && !caller.allowPlainPin) ||
-                           (g == Group::Keys && !caller.allowKeys)))
+  if (caller.webSocket &&
+      ((g == Group::PlainPin && !caller.allowPlainPin) || (g == Group::Keys && !caller.allowKeys)))
     return Prepared{nullptr, kErrForbidden,
                     g == Group::PlainPin ? "the plain PIN entry is not allowed for this origin"
                                          : "key loading is not allowed for this origin"};

@@ -22,7 +22,7 @@ struct Link {
 
 // Who asks, and what that caller may do.
 struct Caller {
-  bool webSocket = true;     // false: the Unix socket
+  bool webSocket = true;  // false: the Unix socket
   bool allowPlainPin = false;
   bool allowKeys = false;
   // Unix socket only: files are named by path, and the signature's files
@@ -45,8 +45,8 @@ struct Prepared {
 // fn is the C name ("TLX_ReadPinDES"); callDir a private directory, not yet
 // made, that the call may make and use for its files (the caller removes it
 // afterwards).
-Prepared Prepare(const QString& fn, const QJsonObject& args, const Caller& caller,
-                 const Link& link, const std::string& callDir);
+Prepared Prepare(const QString& fn, const QJsonObject& args, const Caller& caller, const Link& link,
+                 const std::string& callDir);
 
 // Every function offered, by C name.
 QStringList FunctionNames();

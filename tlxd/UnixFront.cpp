@@ -61,7 +61,8 @@ bool UnixFront::Listen(QString* error) {
   }
   const QByteArray file = QFile::encodeName(path_);
   if (gid != static_cast<gid_t>(-1) && chown(file.constData(), static_cast<uid_t>(-1), gid) != 0) {
-    *error = path_ + ": cannot give the socket to group " + QString::fromStdString(config_.unixGroup);
+    *error =
+        path_ + ": cannot give the socket to group " + QString::fromStdString(config_.unixGroup);
     server_.close();
     return false;
   }
@@ -107,7 +108,8 @@ void UnixFront::OnConnection() {
     connections_.emplace(s, std::move(c));
     dispatcher_.AddClient(client);
     connect(s, &QLocalSocket::readyRead, this, [this, s] { OnReadable(s); });
-    connect(s, &QLocalSocket::disconnected, this, [this, s] { OnGone(s); }, Qt::QueuedConnection);
+    connect(
+        s, &QLocalSocket::disconnected, this, [this, s] { OnGone(s); }, Qt::QueuedConnection);
     if (s->bytesAvailable() > 0) OnReadable(s);
   }
 }

@@ -53,7 +53,8 @@ QByteArray ContentType(const QString& name) {
 }  // namespace
 
 WebFront::WebFront(Dispatcher& dispatcher, const Config& config)
-    : dispatcher_(dispatcher), config_(config),
+    : dispatcher_(dispatcher),
+      config_(config),
       ws_(QStringLiteral("tlxd"), QWebSocketServer::NonSecureMode) {
   connect(&v4_, &QTcpServer::newConnection, this, [this] { OnConnection(&v4_); });
   connect(&v6_, &QTcpServer::newConnection, this, [this] { OnConnection(&v6_); });
@@ -115,8 +116,8 @@ void WebFront::Respond(QTcpSocket* s, int status, const char* reason, const QByt
   r += "Referrer-Policy: no-referrer\r\nX-Frame-Options: DENY\r\n";
   const QByteArray p = QByteArray::number(port_);
   r += "Content-Security-Policy: default-src 'self'; img-src 'self' data:; connect-src 'self' "
-       "ws://127.0.0.1:" + p + " ws://[::1]:" + p + " ws://localhost:" + p +
-       "; frame-ancestors 'none'\r\n";
+       "ws://127.0.0.1:" +
+       p + " ws://[::1]:" + p + " ws://localhost:" + p + "; frame-ancestors 'none'\r\n";
   r += "Connection: close\r\n\r\n";
   if (!head) r += body;
   s->write(r);
@@ -128,7 +129,8 @@ void WebFront::OnRequestHead(QTcpSocket* s) {
   const QByteArray seen = s->peek(kMaxHead + 1);
   const int end = seen.indexOf("\r\n\r\n");
   if (end < 0) {
-    if (seen.size() > kMaxHead) Respond(s, 431, "Request Header Fields Too Large", "text/plain", "request head too large\n");
+    if (seen.size() > kMaxHead)
+      Respond(s, 431, "Request Header Fields Too Large", "text/plain", "request head too large\n");
     return;
   }
   Head head;
@@ -178,7 +180,8 @@ void WebFront::ServeFile(QTcpSocket* s, const QByteArray& target, bool head) {
   const QString root = QDir(QString::fromStdString(config_.webRoot)).canonicalPath();
   const QFileInfo info(root + QString::fromLatin1(path));
   // Only regular files that lie in the root itself.
-  if (root.isEmpty() || !info.isFile() || info.canonicalFilePath() != root + QString::fromLatin1(path)) {
+  if (root.isEmpty() || !info.isFile() ||
+      info.canonicalFilePath() != root + QString::fromLatin1(path)) {
     Respond(s, 404, "Not Found", "text/plain", "not found\n", head);
     return;
   }
@@ -215,15 +218,18 @@ void WebFront::OnWebSocket() {
     connect(w, &QWebSocket::binaryMessageReceived, this, [this, w, c](const QByteArray&) {
       if (clients_.count(w)) dispatcher_.Handle(c, "binary message");
     });
-    connect(w, &QWebSocket::disconnected, this, [this, w] {
-      auto it = clients_.find(w);
-      if (it == clients_.end()) return;
-      if (w->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData)
-        Log(QString("client %1 sent a message over the limit; closed").arg(it->second->id));
-      dispatcher_.RemoveClient(it->second.get());
-      clients_.erase(it);
-      w->deleteLater();
-    }, Qt::QueuedConnection);
+    connect(
+        w, &QWebSocket::disconnected, this,
+        [this, w] {
+          auto it = clients_.find(w);
+          if (it == clients_.end()) return;
+          if (w->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData)
+            Log(QString("client %1 sent a message over the limit; closed").arg(it->second->id));
+          dispatcher_.RemoveClient(it->second.get());
+          clients_.erase(it);
+          w->deleteLater();
+        },
+        Qt::QueuedConnection);
   }
 }
 

@@ -9,10 +9,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QFile>
 
 #include <cstdio>
 #include <cstdlib>

@@ -33,19 +33,16 @@ void FailureLog::add(const QString& test, const char* function, int code, const 
   append(test, function, code, QString::fromUtf8(text ? text : ""));
 }
 
-void FailureLog::addStopped(const QString& test, const char* function, int code,
-                            const char* text) {
+void FailureLog::addStopped(const QString& test, const char* function, int code, const char* text) {
   ++m_stopped;
-  append(test, function, code,
-         QStringLiteral("stopped: ") + QString::fromUtf8(text ? text : ""));
+  append(test, function, code, QStringLiteral("stopped: ") + QString::fromUtf8(text ? text : ""));
 }
 
-void FailureLog::append(const QString& test, const char* function, int code,
-                        const QString& text) {
-  const QString line = QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
-                           .arg(QDateTime::currentDateTime().toString(
-                                    QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")),
-                                test, QString::fromLatin1(function), QString::number(code), text);
+void FailureLog::append(const QString& test, const char* function, int code, const QString& text) {
+  const QString line =
+      QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
+          .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")),
+               test, QString::fromLatin1(function), QString::number(code), text);
   m_lines.push_back(line.toUtf8());
   if (int(m_lines.size()) > m_cap) {
     trim();

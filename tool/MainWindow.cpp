@@ -63,9 +63,7 @@ QString MainWindow::currentInfoText() const {
   return infoText;
 }
 
-bool MainWindow::workerBusy() const {
-  return m_worker->isRunning() && !m_worker->isFinished();
-}
+bool MainWindow::workerBusy() const { return m_worker->isRunning() && !m_worker->isFinished(); }
 
 void MainWindow::stopWorker() {
   if (!workerBusy()) return;
@@ -160,7 +158,9 @@ void MainWindow::showFailureNote() {
   const QString where = QFileInfo(log.path()).absoluteFilePath();
   QString note;
   if (failed == 0)
-    note = QStringLiteral("本次测试已停止，%1 次调用被停止（不算失败），详见 %2").arg(stopped).arg(where);
+    note = QStringLiteral("本次测试已停止，%1 次调用被停止（不算失败），详见 %2")
+               .arg(stopped)
+               .arg(where);
   else if (stopped == 0)
     note = QStringLiteral("本次测试有 %1 次调用失败，详见 %2").arg(failed).arg(where);
   else
@@ -187,9 +187,8 @@ void MainWindow::slotLog() {
   // below them while the worker goes on counting.
   const TestRecords& r = g_Records;
   const int counts[6][2] = {
-      {r.keypadPassed, r.keypadTried}, {r.infoPassed, r.infoTried},
-      {r.evaPassed, r.evaTried},       {r.numpadPassed, r.numpadTried},
-      {r.signPassed, r.signTried},     {r.dwnPassed, r.dwnTried},
+      {r.keypadPassed, r.keypadTried}, {r.infoPassed, r.infoTried}, {r.evaPassed, r.evaTried},
+      {r.numpadPassed, r.numpadTried}, {r.signPassed, r.signTried}, {r.dwnPassed, r.dwnTried},
   };
   int passed = 0;
   int tried = 0;

@@ -57,7 +57,7 @@ class MainWindow : public QMainWindow {
 
   Ui_MainWindow* ui;
   QString infoText;
-  mutable std::mutex m_infoLock;        // guards infoText across threads
+  mutable std::mutex m_infoLock;           // guards infoText across threads
   std::atomic<bool> m_infoPending{false};  // a sigInfo() is on its way
   TestThread* m_worker;
 };

@@ -14,9 +14,9 @@ struct TestParams {
   int testNumpad = 0;
   int testSign = 0;
   int testDwn = 0;
-  int interval = 0;   // pause after every loop, seconds
-  int timeout = 0;    // command timeout, seconds
-  int mediaType = 0;  // media type of the downloaded file
+  int interval = 0;         // pause after every loop, seconds
+  int timeout = 0;          // command timeout, seconds
+  int mediaType = 0;        // media type of the downloaded file
   char filePath[256] = {};  // NUL-terminated path of the file to download
 };
 

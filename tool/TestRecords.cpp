@@ -6,9 +6,8 @@ TestRecords g_Records;
 
 void TestRecords::Clear() {
   for (std::atomic<int>* counter :
-       {&keypadTried, &keypadPassed, &infoTried, &infoPassed, &evaTried, &evaPassed,
-        &numpadTried, &numpadPassed, &signTried, &signPassed, &dwnTried, &dwnPassed,
-        &loopsDone}) {
+       {&keypadTried, &keypadPassed, &infoTried, &infoPassed, &evaTried, &evaPassed, &numpadTried,
+        &numpadPassed, &signTried, &signPassed, &dwnTried, &dwnPassed, &loopsDone}) {
     counter->store(0);
   }
 }

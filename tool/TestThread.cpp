@@ -34,14 +34,14 @@ struct TestThread::Step {
 
 // The fixed order in which a loop runs the tests.
 const TestThread::Step TestThread::kSteps[] = {
-    {&TestParams::testKeypad, "密码键盘", &TestRecords::keypadTried,
-     &TestRecords::keypadPassed, &TestThread::TestKeypad},
+    {&TestParams::testKeypad, "密码键盘", &TestRecords::keypadTried, &TestRecords::keypadPassed,
+     &TestThread::TestKeypad},
     {&TestParams::testInfo, "信息交互", &TestRecords::infoTried, &TestRecords::infoPassed,
      &TestThread::TestInfo},
     {&TestParams::testEva, "评价器", &TestRecords::evaTried, &TestRecords::evaPassed,
      &TestThread::TestEvaluator},
-    {&TestParams::testNumpad, "数字键盘", &TestRecords::numpadTried,
-     &TestRecords::numpadPassed, &TestThread::TestNumpad},
+    {&TestParams::testNumpad, "数字键盘", &TestRecords::numpadTried, &TestRecords::numpadPassed,
+     &TestThread::TestNumpad},
     {&TestParams::testSign, "电子签名", &TestRecords::signTried, &TestRecords::signPassed,
      &TestThread::TestSign},
     {&TestParams::testDwn, "文件下载", &TestRecords::dwnTried, &TestRecords::dwnPassed,
@@ -119,8 +119,8 @@ TestThread::Outcome TestThread::TestEvaluator() {
   char photo[] = "photo.jpg";
   const TestParams& p = m_params;
   int result = 0;
-  const int rc = sdk.pStartEvaluator(p.port, p.bp, p.baud, tellerName.data(), tellerNo, 5,
-                                     photo, p.timeout, &result);
+  const int rc = sdk.pStartEvaluator(p.port, p.bp, p.baud, tellerName.data(), tellerNo, 5, photo,
+                                     p.timeout, &result);
   return rc == 0 ? Outcome::Passed : Failed("TLX_StartEvaluator", rc);
 }
 

@@ -99,8 +99,7 @@ int StartSignature(const Link& link, int timeout, int kind) {
   Format(cmd, sizeof cmd, "\x1b[2HANDSIGN\x02%d|%d\x03", kind, timeout);
   char reply[kSignReplyArea];
   int len = 0;
-  int rc = Exchange(link, cmd, 0, reply, sizeof reply, &len, EndAtEtx,
-                    SecondsToMs(timeout));
+  int rc = Exchange(link, cmd, 0, reply, sizeof reply, &len, EndAtEtx, SecondsToMs(timeout));
   if (rc == TLX_OK) {
     rc = CheckFramedReply(reply, len);
     if (rc == TLX_OK) return TLX_OK;
@@ -168,8 +167,8 @@ TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName,
                                   int stars, char* photo, int timeout, int* result) {
   const Link link{port, bp, baud};
   Command command;
-  if (tellerName == nullptr || tellerNo == nullptr || result == nullptr || stars < 0 ||
-      stars > 6 || timeout < 1 || timeout > 999)
+  if (tellerName == nullptr || tellerNo == nullptr || result == nullptr || stars < 0 || stars > 6 ||
+      timeout < 1 || timeout > 999)
     return TLX_ERR_ARG;
   char photoName[kPhotoNameSize] = {0};
   if (photo != nullptr)
@@ -197,12 +196,10 @@ TLX_EXPORT int TLX_StartEvaluator(int port, char bp, int baud, char* tellerName,
   return rc;
 }
 
-TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int mode,
-                                 char* input) {
+TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int mode, char* input) {
   const Link link{port, bp, baud};
   Command command;
-  if (mode < 0 || mode > 1 || input == nullptr || timeout < 1 || timeout > 999)
-    return TLX_ERR_ARG;
+  if (mode < 0 || mode > 1 || input == nullptr || timeout < 1 || timeout > 999) return TLX_ERR_ARG;
   if (!command.Start(link)) return TLX_ERR_OPEN;
   char cmd[64] = {0};
   Format(cmd, sizeof cmd, "\x1b[5;%dT", timeout);
@@ -212,8 +209,7 @@ TLX_EXPORT int TLX_StartKeyboard(int port, char bp, int baud, int timeout, int m
   char reply[kWorkSize];
   // \033 is ESC: a hex escape would take the F of "FA" as a digit.
   const char* entry = mode == 0 ? "\x1bGM\r\n" : "\033FA\r\n";
-  rc = Exchange(link, entry, 0, reply, sizeof reply, nullptr, EndAtF,
-                SecondsToMs(timeout));
+  rc = Exchange(link, entry, 0, reply, sizeof reply, nullptr, EndAtF, SecondsToMs(timeout));
   size_t n = 0;
   if (rc == TLX_OK) {
     n = std::strlen(reply);

@@ -45,8 +45,8 @@ int DownloadMedia(const Link& link, int mediaType, const char* path) {
   }
   if (rc != TLX_OK || mediaType != 4) return rc;
   char reply[kWorkSize];
-  rc = MediaExchange(link, "\x1b[0UPDATE\x02/mnt/sdcard/media/data/update.dat\x03",
-                     reply, sizeof reply, nullptr);
+  rc = MediaExchange(link, "\x1b[0UPDATE\x02/mnt/sdcard/media/data/update.dat\x03", reply,
+                     sizeof reply, nullptr);
   if (rc != TLX_OK) return rc;
   return IsRefusal(reply) ? TLX_ERR_REPLY : TLX_OK;
 }
@@ -89,8 +89,7 @@ int QueryMediaFile(Command* command, const Link& link, int mediaType, const char
   return rc;
 }
 
-int ListMediaFiles(Command* command, const Link& link, int mediaType, char* list,
-                   int listSize) {
+int ListMediaFiles(Command* command, const Link& link, int mediaType, char* list, int listSize) {
   if (list == nullptr || listSize < 0) return Done(command, TLX_ERR_ARG);
   char cmd[kWorkSize] = {0};
   Format(cmd, sizeof cmd, "\x1b[0GETFILELIST\x02%d\x03", mediaType);

@@ -74,8 +74,7 @@ int KeyCommand(const Link& link, char letter, const char* payload, int payloadLe
   cmd[3 + chars] = '\n';
 
   char reply[kWorkSize];
-  int rc = Exchange(link, cmd, 4 + chars, reply, sizeof reply, nullptr, EndAtAny,
-                    kReplyMs);
+  int rc = Exchange(link, cmd, 4 + chars, reply, sizeof reply, nullptr, EndAtAny, kReplyMs);
   if (rc != TLX_OK) return rc;
   return IsKeyAck(reply) ? TLX_OK : TLX_ERR_REPLY;
 }
@@ -101,8 +100,7 @@ int EndEntry(Command& command, const Link& link, int rc) {
 
 // The block commands: entry timeout, the line command, the framed block
 // reply written as upper-case hex text with a terminator, then 0x83.
-int ReadBlock(Command& command, const Link& link, int timeout, const char* cmd,
-              char* pinBlock) {
+int ReadBlock(Command& command, const Link& link, int timeout, const char* cmd, char* pinBlock) {
   int rc = PrepareEntry(link, -1, timeout);
   if (rc != TLX_OK) return EndEntry(command, link, rc);
 
@@ -164,14 +162,12 @@ TLX_EXPORT int TLX_ResetKey(int port, char bp, int baud) {
   Command command;
   if (!command.Start(link)) return TLX_ERR_OPEN;
   char reply[kResetReplyArea];
-  int rc = Exchange(link, "\x1bR\r\n", 4, reply, sizeof reply, nullptr,
-                    EndAtAny, kReplyMs);
+  int rc = Exchange(link, "\x1bR\r\n", 4, reply, sizeof reply, nullptr, EndAtAny, kReplyMs);
   if (rc == TLX_OK && !IsKeyAck(reply)) rc = TLX_ERR_REPLY;
   return command.Finish(rc);
 }
 
-TLX_EXPORT int TLX_DownLoadWKey(int port, char bp, int baud, int mkIndex, int wkIndex,
-                                char* wkey) {
+TLX_EXPORT int TLX_DownLoadWKey(int port, char bp, int baud, int mkIndex, int wkIndex, char* wkey) {
   const Link link{port, bp, baud};
   Command command;
   if (mkIndex < 0 || mkIndex > 15 || wkIndex < 0 || wkIndex > 15 || wkey == nullptr)

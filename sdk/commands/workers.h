@@ -16,10 +16,8 @@ int DeleteMedia(const Link& link, int mediaType, const char* name);
 // The query and the list check their own arguments (a TLX_ command refuses
 // some of them only after its flush); command (may be null) is finished
 // before the outputs are written. info may be null.
-int QueryMediaFile(Command* command, const Link& link, int mediaType, const char* name,
-                   char* info);
-int ListMediaFiles(Command* command, const Link& link, int mediaType, char* list,
-                   int listSize);
+int QueryMediaFile(Command* command, const Link& link, int mediaType, const char* name, char* info);
+int ListMediaFiles(Command* command, const Link& link, int mediaType, char* list, int listSize);
 
 // The signing exchange for document kind 1 (html), 2 (jpg) or 3 (pdf).
 int StartSignature(const Link& link, int timeout, int kind);

@@ -29,7 +29,9 @@ bool CDevice::Open(DEVICEPARAM param) {
   }
 }
 
-bool CDevice::OpenCom(int port, int baud, int, int, int) { return device_->serial.Open(port, baud); }
+bool CDevice::OpenCom(int port, int baud, int, int, int) {
+  return device_->serial.Open(port, baud);
+}
 
 bool CDevice::SetComParam(int baud, int, int, int) { return device_->serial.SetLine(baud); }
 

@@ -32,9 +32,7 @@ bool EndOfCondition3(const char* data, int count) { return tlx::EndAtF(data, cou
 
 bool EndOfCondition4(const char* data, int count) { return tlx::EndAtAny(data, count); }
 
-bool MediaEndCondition(const char* data, int count) {
-  return tlx::EndOfPacketAnswer(data, count);
-}
+bool MediaEndCondition(const char* data, int count) { return tlx::EndOfPacketAnswer(data, count); }
 
 int OpenDevice(int port, char bp, int baud) { return tlx::OpenLink(tlx::Link{port, bp, baud}); }
 

@@ -37,10 +37,10 @@ TLX_EXPORT int TransProc(int port, char bp, int baud, char* cmd, int cmdLen, cha
                          int* replyLen, EndConditionFn cond, int timeoutMs);
 
 // End conditions.
-TLX_EXPORT bool EndOfCondition1(const char* data, int count);  // last byte ETX
-TLX_EXPORT bool EndOfCondition2(const char* data, int count);  // last byte CR
-TLX_EXPORT bool EndOfCondition3(const char* data, int count);  // last byte 'F'
-TLX_EXPORT bool EndOfCondition4(const char* data, int count);  // any byte
+TLX_EXPORT bool EndOfCondition1(const char* data, int count);    // last byte ETX
+TLX_EXPORT bool EndOfCondition2(const char* data, int count);    // last byte CR
+TLX_EXPORT bool EndOfCondition3(const char* data, int count);    // last byte 'F'
+TLX_EXPORT bool EndOfCondition4(const char* data, int count);    // any byte
 TLX_EXPORT bool MediaEndCondition(const char* data, int count);  // last byte ETX
 
 // STX ... ETX with a second byte other than 'U': 0; no data: -2; else -7.

@@ -29,10 +29,8 @@ int DownLoadFile(int port, char bp, int baud, int mediaType, char* path, char* d
   return tlx::DownloadFile(Link{port, bp, baud}, mediaType, path, name);
 }
 
-int DownLoadData(int port, char bp, int baud, int mediaType, char* data, int len,
-                 char* destName) {
-  if (data == nullptr || len <= 0 || !NonEmpty(destName) || !NameFits(destName))
-    return TLX_ERR_ARG;
+int DownLoadData(int port, char bp, int baud, int mediaType, char* data, int len, char* destName) {
+  if (data == nullptr || len <= 0 || !NonEmpty(destName) || !NameFits(destName)) return TLX_ERR_ARG;
   tlx::TransferGuard guard;
   if (guard.Busy()) return TLX_ERR_OPEN;
   // Serial blocks refuse data that starts with a NUL byte.
@@ -84,8 +82,8 @@ int SendNamePacket(int port, char bp, int baud, int mediaType, const char* name)
 }
 
 int HidDownLoadFile(int port, char bp, int baud, int mediaType, char* path, char* destName) {
-  const char* name = path != nullptr ? tlx::DestinationName(false, mediaType, path, destName)
-                                     : nullptr;
+  const char* name =
+      path != nullptr ? tlx::DestinationName(false, mediaType, path, destName) : nullptr;
   if (name == nullptr) return TLX_ERR_ARG;
   return tlx::PacketDownload(Link{port, bp, baud}, mediaType, name, path, nullptr, 0);
 }
@@ -97,16 +95,15 @@ int HidDownLoadData(int port, char bp, int baud, int mediaType, char* data, int 
 }
 
 int ComDownLoadFile(int port, char bp, int baud, int mediaType, char* path, char* destName) {
-  const char* name = path != nullptr ? tlx::DestinationName(true, mediaType, path, destName)
-                                     : nullptr;
+  const char* name =
+      path != nullptr ? tlx::DestinationName(true, mediaType, path, destName) : nullptr;
   if (name == nullptr) return TLX_ERR_ARG;
   return tlx::BlockDownloadFile(Link{port, bp, baud}, mediaType, path, name);
 }
 
 int ComDownLoadData(int port, char bp, int baud, int mediaType, char* data, int len,
                     char* destName) {
-  if (data == nullptr || data[0] == '\0' || len <= 0 || !NonEmpty(destName) ||
-      !NameFits(destName))
+  if (data == nullptr || data[0] == '\0' || len <= 0 || !NonEmpty(destName) || !NameFits(destName))
     return TLX_ERR_ARG;
   return tlx::BlockDownloadData(Link{port, bp, baud}, mediaType, data, len, destName);
 }

@@ -5,8 +5,7 @@
 
 #include "tlx_export.h"
 
-TLX_EXPORT int DownLoadFile(int port, char bp, int baud, int mediaType, char* path,
-                            char* destName);
+TLX_EXPORT int DownLoadFile(int port, char bp, int baud, int mediaType, char* path, char* destName);
 TLX_EXPORT int DownLoadData(int port, char bp, int baud, int mediaType, char* data, int len,
                             char* destName);
 TLX_EXPORT int PullFile(int port, char bp, int baud, int timeoutMs, int cmdLen, char* cmd,

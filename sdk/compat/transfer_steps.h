@@ -60,8 +60,7 @@ inline bool SerialDestName(int mediaType, const char* path, const char* destName
   *out = DestinationName(true, mediaType, path, destName);
   return *out != nullptr;
 }
-inline bool HidDestName(int mediaType, const char* path, const char* destName,
-                        const char** out) {
+inline bool HidDestName(int mediaType, const char* path, const char* destName, const char** out) {
   *out = DestinationName(false, mediaType, path, destName);
   return *out != nullptr;
 }

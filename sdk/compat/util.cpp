@@ -2,8 +2,8 @@
 #include "compat/util.h"
 #include "util/gbk_text.h"
 
-#include "util/convert.h"
 #include "core/tlx_internal.h"
+#include "util/convert.h"
 #include "util/files.h"
 
 int HexAsc1Split(char* src, int srcLen, char* dst, int dstCap) {

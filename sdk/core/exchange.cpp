@@ -33,9 +33,10 @@ void SetExchangeError(bool written, int portResult, int timeoutMs) {
   }
   switch (portResult) {
     case kPortTimeout:
-      SetLastError("%s: no complete reply within %d ms (is a terminal on this port, at this "
-                   "rate and channel? tlxctl probe finds it)",
-                   g_linkName, timeoutMs);
+      SetLastError(
+          "%s: no complete reply within %d ms (is a terminal on this port, at this "
+          "rate and channel? tlxctl probe finds it)",
+          g_linkName, timeoutMs);
       break;
     case kPortGone:
       SetLastError("%s: the device went away (unplugged, or the line hung up)", g_linkName);
@@ -152,8 +153,7 @@ int Device::Read(char* buf, int capacity, EndCondition until, int timeoutMs) {
   if (capacity < 0) return kPortBadArg;
   // A negative timeout counts as 0 rather than as an enormous unsigned value.
   const Deadline deadline(timeoutMs < 0 ? 0UL : static_cast<unsigned long>(timeoutMs));
-  return Active().Read(buf, static_cast<unsigned long>(capacity), until, deadline,
-                       CommandCancel());
+  return Active().Read(buf, static_cast<unsigned long>(capacity), until, deadline, CommandCancel());
 }
 
 long Device::Write(const char* data, int length) {
@@ -226,8 +226,9 @@ int OpenUsbByTable(bool* busy = nullptr) {
   }
   // A device that was found but not taken has said why; else none is there.
   if (!HasLastError())
-    SetLastError("USB: no terminal found: none of the USB identities 2fb0:0101, "
-                 "2fb0:0102, 0483:5750 is present (lsusb lists the devices)");
+    SetLastError(
+        "USB: no terminal found: none of the USB identities 2fb0:0101, "
+        "2fb0:0102, 0483:5750 is present (lsusb lists the devices)");
   return TLX_ERR_OPEN;
 }
 
@@ -380,8 +381,10 @@ int Transact(const Link& link, const char* cmd, int cmdLen, char* reply, int* re
     const int n = device.Read(reply, *replyLen, trace.Condition(), timeoutMs);
     trace.Read(reply, n);
     result = PortReadCode(n);
-    if (result == TLX_OK) *replyLen = n;
-    else SetExchangeError(true, n, timeoutMs);
+    if (result == TLX_OK)
+      *replyLen = n;
+    else
+      SetExchangeError(true, n, timeoutMs);
   }
 
   CloseLink(link);

@@ -22,9 +22,9 @@ namespace tlx {
 
 // The link parameters every TLX_ function starts with.
 struct Link {
-  int port;   // 0 USB, n >= 1 serial port n
-  char bp;    // channel letter of a port-sharing unit ('A', 'B', 'C', 'K'), else none
-  int baud;   // serial only
+  int port;  // 0 USB, n >= 1 serial port n
+  char bp;   // channel letter of a port-sharing unit ('A', 'B', 'C', 'K'), else none
+  int baud;  // serial only
 
   bool IsUsb() const { return port == 0; }
   bool IsSerial() const { return port > 0; }
@@ -275,8 +275,8 @@ void WireTraceNoteOpen(const Link& link, const char* dev, int identity);
 // nothing.
 class TracedExchange {
  public:
-  TracedExchange(const Link& link, const char* dev, const char* cmd, int cmdLen,
-                 EndCondition until, int timeoutMs)
+  TracedExchange(const Link& link, const char* dev, const char* cmd, int cmdLen, EndCondition until,
+                 int timeoutMs)
       : on_(WireTraceOn()), until_(until) {
     if (on_) Begin(link, dev, cmd, cmdLen, timeoutMs);
   }
@@ -285,9 +285,7 @@ class TracedExchange {
 
   // The end condition to read with: `until` itself when tracing is off, else
   // a stand-in that notes how many bytes have come and asks `until`.
-  EndCondition Condition() {
-    return on_ ? Watch() : until_;
-  }
+  EndCondition Condition() { return on_ ? Watch() : until_; }
   // After the write: whether it went out in full.
   void Written(bool complete) {
     if (on_) written_ = complete ? 1 : 0;
@@ -315,7 +313,7 @@ class TracedExchange {
   int cmdLen_ = 0;
   EndCondition until_;
   int timeoutMs_ = 0;
-  int written_ = -1;        // -1 not tried (open failed), 0 short, 1 in full
+  int written_ = -1;  // -1 not tried (open failed), 0 short, 1 in full
   const char* reply_ = nullptr;
   int portResult_ = 0;
   bool readTried_ = false;
@@ -360,8 +358,7 @@ void NoteLink(const char* name);
 
 // Formats a command into buf; false when the text does not fit (buf is
 // then cleared, and nothing is sent).
-__attribute__((format(printf, 3, 4))) inline bool Format(char* buf, int cap, const char* fmt,
-                                                         ...) {
+__attribute__((format(printf, 3, 4))) inline bool Format(char* buf, int cap, const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);
   const int n = vsnprintf(buf, static_cast<size_t>(cap), fmt, args);

@@ -60,19 +60,20 @@
 #define TLX_ERR_BUFFER (-10)   /* caller's buffer too small */
 
 /* Output buffer sizes (bytes, terminator included). */
-#define TLX_VERSION_SIZE 128       /* version text: at most 127 characters */
-#define TLX_UPDATE_TEXT_SIZE 256   /* update result and detail: 255 each */
-#define TLX_MODEL_SIZE 4           /* "R40" or "k60" */
-#define TLX_FILE_INFO_SIZE 64      /* file information: at most 62 characters */
-#define TLX_KEYPAD_INPUT_SIZE 64   /* keypad entry: at most 63 characters */
-#define TLX_PIN_BLOCK_SIZE 64      /* PIN block hex text: at most 62 characters
-                                      (a block of up to 31 bytes) */
+#define TLX_VERSION_SIZE 128     /* version text: at most 127 characters */
+#define TLX_UPDATE_TEXT_SIZE 256 /* update result and detail: 255 each */
+#define TLX_MODEL_SIZE 4         /* "R40" or "k60" */
+#define TLX_FILE_INFO_SIZE 64    /* file information: at most 62 characters */
+#define TLX_KEYPAD_INPUT_SIZE 64 /* keypad entry: at most 63 characters */
+#define TLX_PIN_BLOCK_SIZE                        \
+  64 /* PIN block hex text: at most 62 characters \
+        (a block of up to 31 bytes) */
 
 /* Input limits (longer inputs give -1, nothing sent). */
-#define TLX_MAX_INFO_TEXT 51200    /* information text, bytes */
-#define TLX_MAX_DEST_NAME 249      /* destination name on the terminal */
-#define TLX_MAX_KEY_TEXT 1024      /* hexadecimal characters per key text */
-#define TLX_MAX_FILE_NAME 1024     /* file name of a delete or query */
+#define TLX_MAX_INFO_TEXT 51200 /* information text, bytes */
+#define TLX_MAX_DEST_NAME 249   /* destination name on the terminal */
+#define TLX_MAX_KEY_TEXT 1024   /* hexadecimal characters per key text */
+#define TLX_MAX_FILE_NAME 1024  /* file name of a delete or query */
 
 /* Limits of a file pulled from the terminal (signature picture and data): a
  * pull that would write more bytes, or that takes more reports from the
@@ -247,7 +248,8 @@ TLX_EXPORT int TLX_FindFileInfo(int port, char bp, int baud, int mediaType, char
 /* Stored files of mediaType as the terminal lists them: at most listSize
  * bytes, NUL-terminated when shorter; -10 (list untouched) when longer, -7
  * refused. */
-TLX_EXPORT int TLX_GetFileList(int port, char bp, int baud, int mediaType, char* list, int listSize);
+TLX_EXPORT int TLX_GetFileList(int port, char bp, int baud, int mediaType, char* list,
+                               int listSize);
 
 /* ---- Trace files -----------------------------------------------------------
  * The two writers below append an application's own lines to "debug.ini" in

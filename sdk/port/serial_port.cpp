@@ -40,7 +40,7 @@ struct RateCode {
 };
 
 const RateCode kRates[] = {
-    {300, B300},     {1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
+    {300, B300},     {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},
     {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
 };
 
@@ -124,11 +124,25 @@ struct ErrnoName {
 };
 
 const ErrnoName kNames[] = {
-    {EACCES, "EACCES"}, {EPERM, "EPERM"},   {ENOENT, "ENOENT"},     {ENXIO, "ENXIO"},
-    {ENODEV, "ENODEV"}, {EBUSY, "EBUSY"},   {EAGAIN, "EAGAIN"},     {ENOTTY, "ENOTTY"},
-    {EIO, "EIO"},       {EINVAL, "EINVAL"}, {EISDIR, "EISDIR"},     {ENOTDIR, "ENOTDIR"},
-    {ELOOP, "ELOOP"},   {EMFILE, "EMFILE"}, {ENFILE, "ENFILE"},     {EROFS, "EROFS"},
-    {EPIPE, "EPIPE"},   {EINTR, "EINTR"},   {ENAMETOOLONG, "ENAMETOOLONG"},
+    {EACCES, "EACCES"},
+    {EPERM, "EPERM"},
+    {ENOENT, "ENOENT"},
+    {ENXIO, "ENXIO"},
+    {ENODEV, "ENODEV"},
+    {EBUSY, "EBUSY"},
+    {EAGAIN, "EAGAIN"},
+    {ENOTTY, "ENOTTY"},
+    {EIO, "EIO"},
+    {EINVAL, "EINVAL"},
+    {EISDIR, "EISDIR"},
+    {ENOTDIR, "ENOTDIR"},
+    {ELOOP, "ELOOP"},
+    {EMFILE, "EMFILE"},
+    {ENFILE, "ENFILE"},
+    {EROFS, "EROFS"},
+    {EPIPE, "EPIPE"},
+    {EINTR, "EINTR"},
+    {ENAMETOOLONG, "ENAMETOOLONG"},
 };
 
 // "EACCES (Permission denied)"; "errno N (...)" for names not in the table.
@@ -165,13 +179,15 @@ void SetOpenError(const char* path, int err) {
   if (err == EACCES || err == EPERM) {
     char group[64];
     GroupOf(path, group, sizeof group);
-    SetLastError("%s: %s; the user needs to be in the group '%s' (sudo adduser $USER %s, "
-                 "then log in again)",
-                 path, e, group, group);
+    SetLastError(
+        "%s: %s; the user needs to be in the group '%s' (sudo adduser $USER %s, "
+        "then log in again)",
+        path, e, group, group);
   } else if (err == ENOENT || err == ENXIO || err == ENODEV) {
-    SetLastError("%s: %s; no such serial device (port n is /dev/ttyS<n-1>, or "
-                 "TLX_SERIAL_PATH's pattern; tlxctl probe lists the ports that answer)",
-                 path, e);
+    SetLastError(
+        "%s: %s; no such serial device (port n is /dev/ttyS<n-1>, or "
+        "TLX_SERIAL_PATH's pattern; tlxctl probe lists the ports that answer)",
+        path, e);
   } else if (err == ENOTTY || err == EINVAL) {
     SetLastError("%s: %s; not a serial line", path, e);
   } else {
@@ -182,9 +198,10 @@ void SetOpenError(const char* path, int err) {
 }  // namespace
 
 void SetSerialBusyError(const char* path) {
-  SetLastError("%s: EWOULDBLOCK (locked); held by another process using the terminal on this "
-               "port (lsof %s or fuser %s names it)",
-               path, path, path);
+  SetLastError(
+      "%s: EWOULDBLOCK (locked); held by another process using the terminal on this "
+      "port (lsof %s or fuser %s names it)",
+      path, path, path);
 }
 
 bool SerialDevicePath(int port, char* buf, int capacity) {
@@ -272,8 +289,10 @@ bool SerialPort::Open(int portNo, int baud) {
   const int locked = flock(newFd, LOCK_EX | LOCK_NB);
   const int lockErr = errno;
   if (locked != 0 && !LockHeldFor(newFd)) {
-    if (lockErr == EWOULDBLOCK) SetSerialBusyError(path);
-    else SetOpenError(path, lockErr);
+    if (lockErr == EWOULDBLOCK)
+      SetSerialBusyError(path);
+    else
+      SetOpenError(path, lockErr);
     ::close(newFd);
     return false;
   }
@@ -320,8 +339,8 @@ bool SerialPort::SetRate(unsigned long baud) {
   if (cur == -1) return false;
   termio line;
   if (IoctlRetry(cur, TCGETA, &line) != 0) return false;
-  line.c_cflag = static_cast<unsigned short>((line.c_cflag & ~CBAUD) |
-                                             RateToCode(static_cast<long>(baud)));
+  line.c_cflag =
+      static_cast<unsigned short>((line.c_cflag & ~CBAUD) | RateToCode(static_cast<long>(baud)));
   return IoctlRetry(cur, TCSETAF, &line) == 0;
 }
 

@@ -115,8 +115,9 @@ void SetClaimError(libusb_device* device, const char* step, int rc) {
                 static_cast<unsigned>(libusb_get_device_address(device)));
   const char* hint = "";
   if (rc == LIBUSB_ERROR_ACCESS)
-    hint = "; no access to the USB node: install the udev rule 70-tlxdev.rules (package "
-           "libtlxdev1), then plug the terminal in again";
+    hint =
+        "; no access to the USB node: install the udev rule 70-tlxdev.rules (package "
+        "libtlxdev1), then plug the terminal in again";
   else if (rc == LIBUSB_ERROR_BUSY)
     hint = "; held by another process using the terminal";
   else if (rc == LIBUSB_ERROR_NO_DEVICE)
@@ -221,9 +222,12 @@ int UsbPort::Read(char* buf, unsigned long capacity, EndCondition until, const D
         libusb_bulk_transfer(handle, kEndpointIn, report, kReportSize, &transferred, kInTimeoutMs);
     // A device that is gone ends the wait at once; so does one whose
     // transfers keep failing. A timeout is the normal empty transfer.
-    if (rc == LIBUSB_ERROR_NO_DEVICE) failures = kFailuresGone;
-    else if (rc < 0 && rc != LIBUSB_ERROR_TIMEOUT) ++failures;
-    else failures = 0;
+    if (rc == LIBUSB_ERROR_NO_DEVICE)
+      failures = kFailuresGone;
+    else if (rc < 0 && rc != LIBUSB_ERROR_TIMEOUT)
+      ++failures;
+    else
+      failures = 0;
     if (failures >= kFailuresGone) {
       Libusb().MarkGone();
       return kPortGone;
@@ -278,8 +282,7 @@ void UsbPort::Flush(const CancelToken& cancel) {
   const Deadline deadline(2000);
   for (;;) {
     int transferred = 0;
-    libusb_bulk_transfer(handle, kEndpointIn, report, kReportSize, &transferred,
-                         kFlushTimeoutMs);
+    libusb_bulk_transfer(handle, kEndpointIn, report, kReportSize, &transferred, kFlushTimeoutMs);
     if (transferred <= 0) break;
     if (deadline.Passed() || cancel.Requested()) break;
   }

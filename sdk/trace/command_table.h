@@ -61,13 +61,13 @@ enum class CommandId {
 // What the reply to a command is.
 enum class ReplyKind {
   Generic,
-  Ack,         // the acknowledgement frame
-  KeyAck,      // the key acknowledgement byte
-  Info,        // customer's answer to an information text
-  Evaluator,   // customer's answer to the evaluator
-  Keypad,      // a keypad entry: secret
-  PlainPin,    // the PIN itself: secret
-  PinBlock,    // a PIN block: secret
+  Ack,        // the acknowledgement frame
+  KeyAck,     // the key acknowledgement byte
+  Info,       // customer's answer to an information text
+  Evaluator,  // customer's answer to the evaluator
+  Keypad,     // a keypad entry: secret
+  PlainPin,   // the PIN itself: secret
+  PinBlock,   // a PIN block: secret
   Json,
   FileInfo,
   FileList,

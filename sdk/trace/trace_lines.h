@@ -72,13 +72,13 @@ struct TracePart {
 
 struct TraceRecord {
   std::string stamp;
-  std::string kind;      // exchange, write, read; kNote for any other line
-  std::string linkKind;  // serial, usb, none, port
+  std::string kind;                           // exchange, write, read; kNote for any other line
+  std::string linkKind;                       // serial, usb, none, port
   std::map<std::string, std::string> fields;  // port, dev, bp, baud, id, until, limit, ...
   TracePart tx, rx;
   bool ended = false;
   std::map<std::string, std::string> end;  // end, result, time, masked, count
-  TraceLine line;  // notes: the line itself
+  TraceLine line;                          // notes: the line itself
 };
 
 // Every record and note of a trace, in file order; *bad counts lines that

@@ -98,7 +98,8 @@ bool ParseTraceLine(const std::string& raw, TraceLine* out) {
     if (ok) {
       out->hex = true;
       out->title = len == 0 ? std::string() : rest.substr(0, len - 2);
-      out->declaredLength = std::atoi(rest.c_str() + len + std::char_traits<char>::length(kLenWord));
+      out->declaredLength =
+          std::atoi(rest.c_str() + len + std::char_traits<char>::length(kLenWord));
       out->bytes = bytes;
       return true;
     }

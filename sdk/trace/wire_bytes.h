@@ -17,7 +17,7 @@ constexpr char kFieldSeparator = '|';
 constexpr char kAck[] = "\x02\xaa\x03";   // acknowledgement
 constexpr char kRefusal[] = "\x02U\x03";  // negative reply
 constexpr char kRefusedMark = 'U';        // second byte of a refused frame
-constexpr unsigned char kKeyAck = 0xAA;    // key command acknowledgement
+constexpr unsigned char kKeyAck = 0xAA;   // key command acknowledgement
 
 // Channel selector ESC '%' letter, sent after a serial open; the reset
 // ESC '%' 'A' before the close.

@@ -68,9 +68,8 @@ void SecretSpan(ReplySecret kind, const char* r, int len, bool packetHead, int* 
       // A refusal carries nothing; a packet keeps its header (STX, type,
       // checksum, length), which says how long the payload is.
       if (len == 3 && std::memcmp(r, wire::kRefusal, 3) == 0) break;
-      f = packetHead && len >= wire::kPacketHeadSize && r[0] == wire::kStx
-              ? wire::kPacketHeadSize
-              : 0;
+      f = packetHead && len >= wire::kPacketHeadSize && r[0] == wire::kStx ? wire::kPacketHeadSize
+                                                                           : 0;
       t = len;
       break;
     case ReplySecret::None:

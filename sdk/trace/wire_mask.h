@@ -30,8 +30,7 @@ ReplySecret SecretOfReply(ReplyKind kind);
 // `packetHead` says the bytes start a packet (otherwise all of them are
 // payload); a refusal of the pull is shown. A reply that is not framed as
 // its kind expects is hidden whole.
-void SecretSpan(ReplySecret kind, const char* reply, int len, bool packetHead, int* from,
-                int* to);
+void SecretSpan(ReplySecret kind, const char* reply, int len, bool packetHead, int* from, int* to);
 
 // Copy of a command with its secret part masked; *reply receives what its
 // reply carries, *masked (added to) the number of bytes hidden.

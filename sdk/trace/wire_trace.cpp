@@ -89,8 +89,8 @@ std::string LinkText(const Link& link, const char* dev, int identity) {
   char buf[512];
   if (port == 0) {
     if (identity >= 0 && identity < kUsbIdentityCount)
-      std::snprintf(buf, sizeof buf, "usb port=0 id=%04lx:%04lx",
-                    kUsbIdentities[identity].vendorId, kUsbIdentities[identity].productId);
+      std::snprintf(buf, sizeof buf, "usb port=0 id=%04lx:%04lx", kUsbIdentities[identity].vendorId,
+                    kUsbIdentities[identity].productId);
     else
       std::snprintf(buf, sizeof buf, "usb port=0");
     return buf;
@@ -255,7 +255,7 @@ void TracedExchange::Write(int result) {
   if (readTried_)
     rx = MaskedReply(secret, reply_, ReceivedCount(portResult_, until_ != nullptr), &masked);
 
-  const char* outcome = written_ < 0   ? "not-opened"
+  const char* outcome = written_ < 0    ? "not-opened"
                         : written_ == 0 ? "write-failed"
                         : !readTried_   ? "write-only"
                                         : ReadOutcome(until_, reply_, portResult_);
@@ -288,8 +288,8 @@ void WireTraceRawWrite(const char* data, int len, int result) {
   if (f == nullptr) return;
   WriteTraceMessage(f, head);
   WriteTraceHex(f, result == TLX_OK ? "TX" : "TX-SHORT", tx.data(), static_cast<int>(tx.size()));
-  WriteTraceMessage(f, EndText(result == TLX_OK ? "written" : "write-failed", result, -1.0, masked)
-                           .c_str());
+  WriteTraceMessage(
+      f, EndText(result == TLX_OK ? "written" : "write-failed", result, -1.0, masked).c_str());
   CloseTraceFile(f);
 }
 
@@ -299,7 +299,9 @@ TracedRawRead::TracedRawRead(EndCondition until, int timeoutMs)
   t_until = until;
 }
 
-EndCondition TracedRawRead::Condition() const { return until_ != nullptr ? SeenCondition : nullptr; }
+EndCondition TracedRawRead::Condition() const {
+  return until_ != nullptr ? SeenCondition : nullptr;
+}
 
 int TracedRawRead::Done(const char* buf, int n) {
   const EndCondition until = until_;
@@ -307,10 +309,10 @@ int TracedRawRead::Done(const char* buf, int n) {
   const double ms = MsSince(start_);
 
   int masked = 0;
-  const std::string rx = buf != nullptr ? MaskedReply(t_lastSecret, buf,
-                                                     ReceivedCount(n, until != nullptr), &masked,
-                                                     t_pullPacketHead)
-                                         : std::string();
+  const std::string rx = buf != nullptr
+                             ? MaskedReply(t_lastSecret, buf, ReceivedCount(n, until != nullptr),
+                                           &masked, t_pullPacketHead)
+                             : std::string();
   t_pullPacketHead = true;
   const std::string link = RawLink();
   char head[640];

@@ -26,9 +26,12 @@ const char* BaseName(const char* path) {
 // could store, on either link.
 const char* DestinationName(bool serial, int mediaType, const char* path, const char* destName) {
   const char* name;
-  if (mediaType == 255 && NonEmpty(destName)) name = destName;
-  else if (serial && mediaType == 4) name = "update.dat";
-  else name = BaseName(path);
+  if (mediaType == 255 && NonEmpty(destName))
+    name = destName;
+  else if (serial && mediaType == 4)
+    name = "update.dat";
+  else
+    name = BaseName(path);
   if (!NonEmpty(name) || strnlen(name, kMaxDestName + 1) > kMaxDestName) return nullptr;
   return name;
 }

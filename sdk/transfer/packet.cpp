@@ -23,8 +23,7 @@ int PacketExchange(const Link& link, const char* packet, int len, int timeoutMs)
   int replyLen = 260;
   int rc = Transact(link, packet, len, reply, &replyLen, EndOfPacketAnswer, timeoutMs);
   if (rc != TLX_OK) return rc;
-  if (replyLen >= 2 && reply[0] == kStx && reply[replyLen - 1] == kEtx &&
-      reply[1] == kRefusedMark)
+  if (replyLen >= 2 && reply[0] == kStx && reply[replyLen - 1] == kEtx && reply[1] == kRefusedMark)
     return TLX_ERR_REPLY;
   return TLX_OK;
 }

@@ -18,8 +18,12 @@ namespace tlx {
 
 namespace {
 
-const char kAccept[] = "\x1b[0RESPONSE\x02" "0\x03";
-const char kRefuse[] = "\x1b[0RESPONSE\x02" "1\x03";
+const char kAccept[] =
+    "\x1b[0RESPONSE\x02"
+    "0\x03";
+const char kRefuse[] =
+    "\x1b[0RESPONSE\x02"
+    "1\x03";
 enum { kResponseLen = 14, kReportArea = 2048 };
 // The pull runs on the USB link, without a channel.
 const Link kPullLink{0, '9', 9600};

@@ -77,8 +77,7 @@ int BuildBlockRecord(int total, int remaining, const unsigned char* data, int le
 int SendBlock(int mediaType, int totalBlocks, int blockNo, const char* data, int len,
               const char* name);
 int BlockDownloadFile(const Link& link, int mediaType, const char* path, const char* name);
-int BlockDownloadData(const Link& link, int mediaType, const char* data, int len,
-                      const char* name);
+int BlockDownloadData(const Link& link, int mediaType, const char* data, int len, const char* name);
 
 // ---- Pull (pull.cpp) ----
 

@@ -7,8 +7,8 @@ namespace tlx {
 bool IsLettersAndDigits(const char* s) {
   if (s == nullptr) return false;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p != 0; ++p) {
-    const bool alnum = (*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') ||
-                       (*p >= 'a' && *p <= 'z');
+    const bool alnum =
+        (*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z');
     if (!alnum) return false;
   }
   return true;

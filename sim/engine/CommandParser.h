@@ -27,7 +27,7 @@ struct ParsedCommand {
   long value = 0;
   std::string keyword;  // Module: "CHECKR40", "T", ...; Line: the letter
   bool hasFields = false;
-  std::string fields;  // Module: between STX and ETX; Line: payload before CR LF
+  std::string fields;      // Module: between STX and ETX; Line: payload before CR LF
   unsigned char code = 0;  // Control: the byte; Channel: the letter
   // Packet
   int packetType = 0;
@@ -38,17 +38,29 @@ struct ParsedCommand {
 
 class CommandParser {
  public:
-  static constexpr size_t kMaxFields = 1 << 20;       // module command fields
-  static constexpr size_t kMaxLine = 4096;            // line command payload
-  static constexpr size_t kMaxPacket = 256000;        // packet payload
+  static constexpr size_t kMaxFields = 1 << 20;  // module command fields
+  static constexpr size_t kMaxLine = 4096;       // line command payload
+  static constexpr size_t kMaxPacket = 256000;   // packet payload
 
   explicit CommandParser(bool packets) : packets_(packets) {}
   void Feed(const char* data, size_t n, std::vector<ParsedCommand>* out);
   void Reset();
 
  private:
-  enum class State { Idle, Esc, Digit, AfterDigit, Value, Keyword, Stx, Fields, Line, Channel,
-                     PacketHeader, PacketPayload };
+  enum class State {
+    Idle,
+    Esc,
+    Digit,
+    AfterDigit,
+    Value,
+    Keyword,
+    Stx,
+    Fields,
+    Line,
+    Channel,
+    PacketHeader,
+    PacketPayload
+  };
   void Emit(std::vector<ParsedCommand>* out);
   void EmitNoise(std::vector<ParsedCommand>* out);
   void Start(ParsedCommand::Kind kind, unsigned char b);

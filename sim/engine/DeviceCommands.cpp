@@ -24,7 +24,8 @@ void EngineImpl::DeviceCommand(Link link, const ParsedCommand& c, Clock::time_po
   if (kw == "SETDISP") {
     Fault f = TakeFault("SETDISP");
     long v = 0;
-    if (c.hasFields && ParseInt(c.fields, &v) && (v == 0 || v == 1)) state.display[c.module] = int(v);
+    if (c.hasFields && ParseInt(c.fields, &v) && (v == 0 || v == 1))
+      state.display[c.module] = int(v);
     // Write-only: only a fault puts bytes on the line.
     if (f.kind != FaultKind::None && f.kind != FaultKind::Late) {
       r.bytes = kAck;

@@ -67,9 +67,9 @@ struct Answer {
 
 // The scripted customer; defaults are a pleasant customer for the demo.
 struct Customer {
-  Answer info{true, 1000, "B0F"};           // confirms
-  Answer evaluator{true, 1000, "B1F"};      // satisfied
-  Answer keypadAmount{true, 1000, "100.00"};    // "\x1bGM\r\n"
+  Answer info{true, 1000, "B0F"};                 // confirms
+  Answer evaluator{true, 1000, "B1F"};            // satisfied
+  Answer keypadAmount{true, 1000, "100.00"};      // "\x1bGM\r\n"
   Answer keypadPhone{true, 1000, "13800138000"};  // "\x1bFA\r\n"
   Answer pin{true, 1000, "123456"};
   Answer sign{true, 1000, ""};
@@ -108,9 +108,9 @@ struct Prompt {
   // Who answers: the scripted customer, or the person at the window.
   bool scripted = true;
   int scriptedDelayMs = 0;
-  bool scriptedAnswers = false;  // false: the scripted customer lets it time out
-  std::string scriptedValue;     // keypad value, status answer; never a PIN
-  int scriptedDigits = 0;        // PIN pad: how many digits it types
+  bool scriptedAnswers = false;         // false: the scripted customer lets it time out
+  std::string scriptedValue;            // keypad value, status answer; never a PIN
+  int scriptedDigits = 0;               // PIN pad: how many digits it types
   std::vector<Stroke> scriptedStrokes;  // Sign: what it draws
 };
 
@@ -131,7 +131,7 @@ struct PromptEvent {
 struct Received {
   Link link;
   std::string bytes;
-  char channel;  // serial: the channel letter selected when it arrived ('A' after reset)
+  char channel;       // serial: the channel letter selected when it arrived ('A' after reset)
   bool heard = true;  // false: another channel was selected than the terminal's own
 };
 

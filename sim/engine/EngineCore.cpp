@@ -89,12 +89,12 @@ void EngineImpl::Schedule(Link link, Clock::time_point due, Chunk chunk, int mod
 void EngineImpl::CancelModule(Link link, int module) {
   auto& q = out_[Index(link)];
   size_t before = q.size();
-  q.erase(std::remove_if(q.begin(), q.end(), [module](const Scheduled& s) {
-            return s.module == module;
-          }),
+  q.erase(std::remove_if(q.begin(), q.end(),
+                         [module](const Scheduled& s) { return s.module == module; }),
           q.end());
-  if (q.size() != before) Log(std::string(LinkName(link)) + " pending answer of module " +
-                              std::to_string(module) + " dropped");
+  if (q.size() != before)
+    Log(std::string(LinkName(link)) + " pending answer of module " + std::to_string(module) +
+        " dropped");
   EndPrompts(link, module, PromptEnd::Cancelled);
 }
 
@@ -225,8 +225,7 @@ void EngineImpl::Dispatch(Link link, const ParsedCommand& c, Clock::time_point n
   }
 }
 
-std::vector<Chunk> EngineImpl::Poll(Link link, Clock::time_point now,
-                                    Clock::time_point* nextDue) {
+std::vector<Chunk> EngineImpl::Poll(Link link, Clock::time_point now, Clock::time_point* nextDue) {
   PromptDeadlines(link, now);
   auto& q = out_[Index(link)];
   std::vector<Chunk> due;
@@ -249,9 +248,9 @@ std::vector<Chunk> EngineImpl::Poll(Link link, Clock::time_point now,
   for (const auto& a : answered)
     for (size_t i = 0; i < prompts_.size(); ++i)
       if (prompts_[i].prompt.id == a.first) {
-        EndPrompt(i, a.second ? PromptEnd::Closed
-                              : prompts_[i].scriptedTimeout ? PromptEnd::TimedOut
-                                                            : PromptEnd::Answered);
+        EndPrompt(i, a.second                      ? PromptEnd::Closed
+                     : prompts_[i].scriptedTimeout ? PromptEnd::TimedOut
+                                                   : PromptEnd::Answered);
         break;
       }
   for (const Chunk& c : due)
@@ -298,12 +297,12 @@ void EngineImpl::LinkClosed(Link link) {
   const uint64_t end = (link == Link::Serial && lastReset_[i] != 0) ? lastReset_[i] : UINT64_MAX;
   auto& q = out_[i];
   size_t before = q.size();
-  q.erase(std::remove_if(q.begin(), q.end(),
-                         [end](const Scheduled& s) { return s.command <= end; }),
-          q.end());
+  q.erase(
+      std::remove_if(q.begin(), q.end(), [end](const Scheduled& s) { return s.command <= end; }),
+      q.end());
   if (q.size() != before)
-    Log(std::string(LinkName(link)) + " closed by the host: " +
-        std::to_string(before - q.size()) + " pending answer(s) dropped");
+    Log(std::string(LinkName(link)) + " closed by the host: " + std::to_string(before - q.size()) +
+        " pending answer(s) dropped");
   for (size_t k = prompts_.size(); k-- > 0;)
     if (prompts_[k].prompt.link == link && prompts_[k].command <= end)
       EndPrompt(k, PromptEnd::Cancelled);  // the host stopped waiting

@@ -28,19 +28,19 @@ struct TerminalState {
   // Sent between STX and ETX as they stand.
   std::string versionJson = "{\"Version\":{\"app\":{\"version\":\"TLX-1.4.2\"}}}";
   std::string updateStatusJson = "{\"UpdateResult\":\"Success\",\"UpdateDetail\":\"\"}";
-  int volumeSystem = 3;    // 0..5
-  int volumeKeyTone = 8;   // 0..15
-  int volumeMedia = 8;     // 0..15
+  int volumeSystem = 3;   // 0..5
+  int volumeKeyTone = 8;  // 0..15
+  int volumeMedia = 8;    // 0..15
   int restarts = 0;
   int globalFirst = 1, globalSecond = 1;
   bool pqcStarted = false;
   std::map<int, int> display;  // module digit -> 0 hidden / 1 shown (SETDISP)
   // PIN pad
-  int pinLength = 6;    // 4..14
-  int pinMode = 0;      // plain entry mode 0/1
-  int pinTimeout = 30;  // seconds
-  std::array<std::string, 16> masterKeys;                  // empty: not loaded
-  std::map<std::pair<int, int>, std::string> workKeys;     // clear work keys
+  int pinLength = 6;                                    // 4..14
+  int pinMode = 0;                                      // plain entry mode 0/1
+  int pinTimeout = 30;                                  // seconds
+  std::array<std::string, 16> masterKeys;               // empty: not loaded
+  std::map<std::pair<int, int>, std::string> workKeys;  // clear work keys
   int activeMaster = -1, activeWork = -1;
   bool pinEntry = false;  // between a start and 0x83
   // Tag byte of PIN block replies: 0 the one the block's length calls for
@@ -89,7 +89,7 @@ struct LinkTransfer {
   int pullStage = 0;  // 1 start sent, 2 data, 3 end sent
   Fault pullFault;
   bool pullBadSent = false;
-  int pullPacketsSent = 0;  // packets of this pull sent so far
+  int pullPacketsSent = 0;   // packets of this pull sent so far
   uint64_t pullCommand = 0;  // number of the PULLFILE command
 };
 
@@ -155,13 +155,13 @@ class EngineImpl {
   // A prompt waiting for its answer.
   struct OpenPrompt {
     Prompt prompt;
-    int module = 0;     // 1 PIN pad, 2 screen, 4 evaluator, 5 keypad
-    Fault fault;        // live: applied to the answer when it is made
-    Reply timeoutReply; // live: sent at the deadline (empty: nothing)
-    Reply answer;       // live: the answer's form (bytes filled in on answer)
+    int module = 0;       // 1 PIN pad, 2 screen, 4 evaluator, 5 keypad
+    Fault fault;          // live: applied to the answer when it is made
+    Reply timeoutReply;   // live: sent at the deadline (empty: nothing)
+    Reply answer;         // live: the answer's form (bytes filled in on answer)
     std::string account;  // PIN block: account digits; option in `option`
     int option = 0;
-    bool scheduled = false;      // scripted: its answer is in the schedule
+    bool scheduled = false;        // scripted: its answer is in the schedule
     bool scriptedTimeout = false;  // that answer is the terminal's timeout answer
     uint64_t command = 0;
     Clock::time_point deadline;
@@ -179,8 +179,8 @@ class EngineImpl {
   OpenPrompt PinPrompt(PromptKind kind, int voicePrompt) const;
   OpenPrompt StatusPrompt(PromptKind kind, int module, const Answer& a) const;
   int ModuleTimeoutMs(int module) const;
-  void StatusAnswer(Link link, Clock::time_point now, const Fault& f, OpenPrompt p,
-                    const Answer& a, const std::string& answer);
+  void StatusAnswer(Link link, Clock::time_point now, const Fault& f, OpenPrompt p, const Answer& a,
+                    const std::string& answer);
   void Dispatch(Link link, const ParsedCommand& c, Clock::time_point now);
   Fault TakeFault(const std::string& key, const std::string& generic = std::string());
   Fault PeekFault(const std::string& key, const std::string& generic = std::string()) const;

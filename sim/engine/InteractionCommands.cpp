@@ -14,9 +14,12 @@ namespace {
 // Timeout answers of the terminal when the customer does nothing.
 const char* TimeoutAnswer(int module) {
   switch (module) {
-    case 2: return "B3F";
-    case 4: return "B0F";
-    default: return "BF";  // keypad: an answer without a value
+    case 2:
+      return "B3F";
+    case 4:
+      return "B0F";
+    default:
+      return "BF";  // keypad: an answer without a value
   }
 }
 
@@ -65,8 +68,8 @@ void EngineImpl::Interaction(Link link, const ParsedCommand& c, Clock::time_poin
       long stars = 0;
       h.stars = ParseInt(f4[f4.size() - 2], &stars) ? int(stars) : -1;
       h.tellerNo = f4[f4.size() - 3];
-      size_t nameLen = c.fields.size() - h.photo.size() - f4[f4.size() - 2].size() -
-                       h.tellerNo.size() - 3;
+      size_t nameLen =
+          c.fields.size() - h.photo.size() - f4[f4.size() - 2].size() - h.tellerNo.size() - 3;
       h.tellerName = c.fields.substr(0, nameLen);
       state.evaluator = h;
     }
@@ -95,8 +98,8 @@ void EngineImpl::Interaction(Link link, const ParsedCommand& c, Clock::time_poin
     long kind = 0, timeout = 0;
     static const char* kDocs[] = {nullptr, "/tmp/infoviewer.html", "/tmp/infoviewer.jpg",
                                   "/tmp/infoviewer.pdf"};
-    bool ok = fs.size() == 2 && ParseInt(fs[0], &kind) && ParseInt(fs[1], &timeout) &&
-              kind >= 1 && kind <= 3 && timeout >= 1 && timeout <= 999;
+    bool ok = fs.size() == 2 && ParseInt(fs[0], &kind) && ParseInt(fs[1], &timeout) && kind >= 1 &&
+              kind <= 3 && timeout >= 1 && timeout <= 999;
     std::string docFile;
     if (ok) {
       state.signKind = int(kind);
@@ -190,8 +193,8 @@ void EngineImpl::StatusAnswer(Link link, Clock::time_point now, const Fault& f, 
   bool timedOut = false;
   if (!liveCustomer) {
     scripted = p.timeoutReply;
-    CustomerOrTimeout(a, answer, p.prompt.timeoutMs / 1000, p.timeoutReply.bytes,
-                      &scripted.bytes, &scripted.delayMs, &timedOut);
+    CustomerOrTimeout(a, answer, p.prompt.timeoutMs / 1000, p.timeoutReply.bytes, &scripted.bytes,
+                      &scripted.delayMs, &timedOut);
     if (timedOut) Log("customer does not answer: timeout answer after the module timeout");
   }
   StartPrompt(link, now, std::move(p), f, scripted, timedOut);

@@ -19,8 +19,7 @@ bool MakeClearPinBlock(int format, const std::string& pin, const std::string& ac
                        std::string* block);
 // Reverse of MakeClearPinBlock (format from the control nibble; the account
 // field is used for format 0). False when the block is malformed.
-bool PinFromClearBlock(const std::string& block, const std::string& accountField,
-                       std::string* pin);
+bool PinFromClearBlock(const std::string& block, const std::string& accountField, std::string* pin);
 
 // Test helper: decrypts the first 8 bytes of an encrypted PIN block with the
 // work key and recovers the PIN. account: the account number text sent with

@@ -59,8 +59,8 @@ bool EngineImpl::PinBlockReply(const std::string& pin, const std::string& accoun
   std::string field;
   if (!AccountField(account, &field)) return false;
   std::string clear, block;
-  bool ok = MakeClearPinBlock(option & 1, pin, field, &clear) &&
-            TdesEncrypt(it->second, clear, &block);
+  bool ok =
+      MakeClearPinBlock(option & 1, pin, field, &clear) && TdesEncrypt(it->second, clear, &block);
   Wipe(&clear);
   if (!ok) return false;
   char tag = 0x10;

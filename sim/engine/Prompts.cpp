@@ -3,8 +3,8 @@
 // scripted customer's answer is scheduled when the prompt starts; the person
 // at the window answers later through AnswerPrompt, or the terminal's own
 // timeout ends the prompt at its deadline.
-#include <algorithm>
 #include <openssl/crypto.h>
+#include <algorithm>
 
 #include "EngineState.h"
 
@@ -14,10 +14,14 @@ namespace {
 
 const char* EndName(PromptEnd end) {
   switch (end) {
-    case PromptEnd::Answered: return "answered";
-    case PromptEnd::TimedOut: return "timed out";
-    case PromptEnd::Cancelled: return "cancelled by the host";
-    default: return "ended: the line went down";
+    case PromptEnd::Answered:
+      return "answered";
+    case PromptEnd::TimedOut:
+      return "timed out";
+    case PromptEnd::Cancelled:
+      return "cancelled by the host";
+    default:
+      return "ended: the line went down";
   }
 }
 
@@ -190,8 +194,7 @@ bool EngineImpl::AnswerPrompt(uint64_t id, const std::string& value,
   const size_t index = static_cast<size_t>(it - prompts_.begin());
   const Link link = p.prompt.link;
   const Fault fault = p.fault;
-  if ((p.prompt.kind == PromptKind::Pin || p.prompt.kind == PromptKind::PinBlock) &&
-      value.empty())
+  if ((p.prompt.kind == PromptKind::Pin || p.prompt.kind == PromptKind::PinBlock) && value.empty())
     Log("customer gives up PIN entry: the terminal does not answer");
   else
     Log("customer answers at the terminal");

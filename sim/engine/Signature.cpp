@@ -68,8 +68,8 @@ std::string SignatureXml(const std::vector<Stroke>& strokes) {
     x += "  <stroke>\n";
     for (const PenPoint& p : s)
       x += "    <point x=\"" + std::to_string(p.x) + "\" y=\"" + std::to_string(p.y) +
-           "\" time=\"" + std::to_string(p.timeMs) + "\" pressure=\"" +
-           std::to_string(p.pressure) + "\"/>\n";
+           "\" time=\"" + std::to_string(p.timeMs) + "\" pressure=\"" + std::to_string(p.pressure) +
+           "\"/>\n";
     x += "  </stroke>\n";
   }
   x += "</signature>\n";

@@ -34,10 +34,14 @@ std::string EngineImpl::MediaPath(int mediaType, const std::string& name) const 
   }
   if (name.find('/') != std::string::npos) return std::string();
   switch (mediaType) {
-    case 0: return "/mnt/sdcard/media/ad/" + name;
-    case 1: return "/mnt/sdcard/media/video/" + name;
-    case 2: return "/mnt/sdcard/media/photo/" + name;
-    default: return "/mnt/sdcard/media/type" + std::to_string(mediaType) + "/" + name;
+    case 0:
+      return "/mnt/sdcard/media/ad/" + name;
+    case 1:
+      return "/mnt/sdcard/media/video/" + name;
+    case 2:
+      return "/mnt/sdcard/media/photo/" + name;
+    default:
+      return "/mnt/sdcard/media/type" + std::to_string(mediaType) + "/" + name;
   }
 }
 

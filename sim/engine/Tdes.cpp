@@ -8,14 +8,13 @@ namespace tlxsim {
 
 bool IsTdesKeyLength(size_t n) { return n == 8 || n == 16 || n == 24; }
 
-static bool Run(const std::string& key, const std::string& data, bool encrypt,
-                std::string* out) {
+static bool Run(const std::string& key, const std::string& data, bool encrypt, std::string* out) {
   if (!IsTdesKeyLength(key.size()) || data.empty() || data.size() % 8 != 0) return false;
   std::string k = key;
   if (k.size() == 8) k += key;  // K|K: EDE degenerates to single DES
   const EVP_CIPHER* cipher = k.size() == 16 ? EVP_des_ede_ecb() : EVP_des_ede3_ecb();
   std::unique_ptr<EVP_CIPHER_CTX, void (*)(EVP_CIPHER_CTX*)> ctx(EVP_CIPHER_CTX_new(),
-                                                                  EVP_CIPHER_CTX_free);
+                                                                 EVP_CIPHER_CTX_free);
   if (!ctx) return false;
   if (EVP_CipherInit_ex(ctx.get(), cipher, nullptr,
                         reinterpret_cast<const unsigned char*>(k.data()), nullptr,

@@ -24,14 +24,10 @@ int32_t Le32(const std::string& b, size_t off) {
   return static_cast<int32_t>(v);
 }
 
-bool IsHangup(const Fault& f) {
-  return f.kind == FaultKind::Vanish || f.kind == FaultKind::Hangup;
-}
+bool IsHangup(const Fault& f) { return f.kind == FaultKind::Vanish || f.kind == FaultKind::Hangup; }
 
 // A hang-up placed by the usual rule (mid-transfer) rather than by `at`.
-bool IsRuledHangup(const Fault& f) {
-  return IsHangup(f) && f.at == 0;
-}
+bool IsRuledHangup(const Fault& f) { return IsHangup(f) && f.at == 0; }
 
 }  // namespace
 
@@ -126,10 +122,11 @@ void EngineImpl::HidPacket(Link link, const ParsedCommand& c, Clock::time_point 
   Fault f = (IsRuledHangup(peek) && c.packetType != 2 && PeekFault(key).kind == FaultKind::None)
                 ? Fault()
                 : TakeFault(key, "PACKET");
-  bool ok = t.hidMode && !c.packetTooLong &&
-            Xor(c.payload, c.payload.size()) == c.packetXor;
-  if (!ok) Log("packet refused: " + std::string(!t.hidMode ? "no HIDCHANGE before it"
-                                                : c.packetTooLong ? "too long" : "checksum"));
+  bool ok = t.hidMode && !c.packetTooLong && Xor(c.payload, c.payload.size()) == c.packetXor;
+  if (!ok)
+    Log("packet refused: " + std::string(!t.hidMode        ? "no HIDCHANGE before it"
+                                         : c.packetTooLong ? "too long"
+                                                           : "checksum"));
   if (ok && c.packetType == 1) {
     t.hidStarted = true;
     t.hidData.clear();
@@ -169,8 +166,7 @@ void EngineImpl::PullStart(Link link, const ParsedCommand& c, Clock::time_point 
     Send(link, now, f, r);
     return;
   }
-  if (f.kind == FaultKind::Silence || f.kind == FaultKind::Refuse ||
-      f.kind == FaultKind::Garbage) {
+  if (f.kind == FaultKind::Silence || f.kind == FaultKind::Refuse || f.kind == FaultKind::Garbage) {
     Reply r;
     r.bytes = MakePacket(1, std::string(), false);
     Send(link, now, f, r);

@@ -16,11 +16,21 @@ std::string Printable(const std::string& bytes, size_t max) {
     }
     unsigned char b = static_cast<unsigned char>(bytes[i]);
     switch (b) {
-      case 0x1B: out += "<ESC>"; break;
-      case 0x02: out += "<STX>"; break;
-      case 0x03: out += "<ETX>"; break;
-      case '\r': out += "<CR>"; break;
-      case '\n': out += "<LF>"; break;
+      case 0x1B:
+        out += "<ESC>";
+        break;
+      case 0x02:
+        out += "<STX>";
+        break;
+      case 0x03:
+        out += "<ETX>";
+        break;
+      case '\r':
+        out += "<CR>";
+        break;
+      case '\n':
+        out += "<LF>";
+        break;
       default:
         if (b >= 0x20 && b < 0x7F && b != '\\') {
           out.push_back(static_cast<char>(b));
@@ -71,9 +81,9 @@ std::string DescribeCommand(const ParsedCommand& c) {
   using K = ParsedCommand::Kind;
   switch (c.kind) {
     case K::Control:
-      return c.code == 0x83 ? "PIN entry end (0x83)"
-                            : std::string("PIN entry start (0x") + (c.code == 0x82 ? "82" : "81") +
-                                  ")";
+      return c.code == 0x83
+                 ? "PIN entry end (0x83)"
+                 : std::string("PIN entry start (0x") + (c.code == 0x82 ? "82" : "81") + ")";
     case K::Channel:
       return std::string("channel ") + static_cast<char>(c.code);
     case K::Packet:
@@ -83,17 +93,22 @@ std::string DescribeCommand(const ParsedCommand& c) {
     case K::Line: {
       const std::string& p = c.fields;
       switch (c.keyword[0]) {
-        case 'M': return "M " + IndexText(p, 1) + " ****";
-        case 'S': return "S " + IndexText(p, 2) + " ****";
-        case 'A': return "A " + IndexText(p, 2);
-        case 'R': return "R (reset keys)";
+        case 'M':
+          return "M " + IndexText(p, 1) + " ****";
+        case 'S':
+          return "S " + IndexText(p, 2) + " ****";
+        case 'A':
+          return "A " + IndexText(p, 2);
+        case 'R':
+          return "R (reset keys)";
         case 'I': {
           std::string acc = p.size() > 2 ? p.substr(2) : std::string();
-          std::string shown = acc.size() > 4 ? std::string(acc.size() - 4, '*') + acc.substr(acc.size() - 4)
-                                             : acc;
+          std::string shown =
+              acc.size() > 4 ? std::string(acc.size() - 4, '*') + acc.substr(acc.size() - 4) : acc;
           return "I " + p.substr(0, 2) + " account " + shown;
         }
-        default: return c.keyword + " " + Printable(p, 40);
+        default:
+          return c.keyword + " " + Printable(p, 40);
       }
     }
     case K::Module:

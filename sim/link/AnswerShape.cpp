@@ -5,18 +5,25 @@
 namespace tlxsim {
 
 bool ParseAnswerShape(const std::string& name, AnswerShape* shape) {
-  if (name == "short") *shape = AnswerShape::Short;
-  else if (name == "padded") *shape = AnswerShape::Padded;
-  else if (name == "packet") *shape = AnswerShape::Packet;
-  else return false;
+  if (name == "short")
+    *shape = AnswerShape::Short;
+  else if (name == "padded")
+    *shape = AnswerShape::Padded;
+  else if (name == "packet")
+    *shape = AnswerShape::Packet;
+  else
+    return false;
   return true;
 }
 
 const char* AnswerShapeName(AnswerShape shape) {
   switch (shape) {
-    case AnswerShape::Short: return "short";
-    case AnswerShape::Padded: return "padded";
-    case AnswerShape::Packet: return "packet";
+    case AnswerShape::Short:
+      return "short";
+    case AnswerShape::Padded:
+      return "padded";
+    case AnswerShape::Packet:
+      return "packet";
   }
   return "?";
 }

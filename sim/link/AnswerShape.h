@@ -29,8 +29,7 @@ const char* AnswerShapeName(AnswerShape shape);
 // The IN transfers one answer chunk becomes, in order. An empty string
 // stands for a zero-length packet. maxPacket is the IN endpoint's packet
 // size at the speed the host connected with (64 full speed, 512 high).
-std::vector<std::string> ShapeAnswer(const std::string& bytes, AnswerShape shape,
-                                     size_t maxPacket);
+std::vector<std::string> ShapeAnswer(const std::string& bytes, AnswerShape shape, size_t maxPacket);
 
 }  // namespace tlxsim
 

@@ -1,8 +1,8 @@
 #include "FfsDescriptors.h"
 
-#include <cstdint>
 #include <linux/usb/ch9.h>
 #include <linux/usb/functionfs.h>
+#include <cstdint>
 
 namespace tlxsim {
 
@@ -45,19 +45,19 @@ std::string SpeedDescriptors(uint16_t maxPacket) {
 
 std::string HidReportDescriptor() {
   std::string s;
-  Bytes(s, {0x06, 0x00, 0xFF,   // usage page: vendor defined 0xFF00
-            0x09, 0x01,         // usage 1
-            0xA1, 0x01,         // collection: application
-            0x15, 0x00,         //   logical minimum 0
-            0x26, 0xFF, 0x00,   //   logical maximum 255
-            0x75, 0x08,         //   report size: 8 bits
-            0x96, 0x00, 0x04,   //   report count: 1024
-            0x09, 0x01,         //   usage 1
-            0x81, 0x02,         //   input (data, variable, absolute)
-            0x96, 0x00, 0x04,   //   report count: 1024
-            0x09, 0x01,         //   usage 1
-            0x91, 0x02,         //   output (data, variable, absolute)
-            0xC0});             // end collection
+  Bytes(s, {0x06, 0x00, 0xFF,  // usage page: vendor defined 0xFF00
+            0x09, 0x01,        // usage 1
+            0xA1, 0x01,        // collection: application
+            0x15, 0x00,        //   logical minimum 0
+            0x26, 0xFF, 0x00,  //   logical maximum 255
+            0x75, 0x08,        //   report size: 8 bits
+            0x96, 0x00, 0x04,  //   report count: 1024
+            0x09, 0x01,        //   usage 1
+            0x81, 0x02,        //   input (data, variable, absolute)
+            0x96, 0x00, 0x04,  //   report count: 1024
+            0x09, 0x01,        //   usage 1
+            0x91, 0x02,        //   output (data, variable, absolute)
+            0xC0});            // end collection
   return s;
 }
 

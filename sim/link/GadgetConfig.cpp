@@ -1,18 +1,18 @@
 #include "GadgetConfig.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <fstream>
 #include <stdexcept>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tlxsim {
 
@@ -69,14 +69,16 @@ void TearDown(const std::string& dir) {
   for (const std::string& c : Entries(dir + "/configs")) {
     const std::string config = dir + "/configs/" + c;
     for (const std::string& e : Entries(config)) {
-      struct stat st{};
+      struct stat st {};
       if (::lstat((config + "/" + e).c_str(), &st) == 0 && S_ISLNK(st.st_mode))
         ::unlink((config + "/" + e).c_str());
     }
-    for (const std::string& l : Entries(config + "/strings")) ::rmdir((config + "/strings/" + l).c_str());
+    for (const std::string& l : Entries(config + "/strings"))
+      ::rmdir((config + "/strings/" + l).c_str());
     ::rmdir(config.c_str());
   }
-  for (const std::string& f : Entries(dir + "/functions")) ::rmdir((dir + "/functions/" + f).c_str());
+  for (const std::string& f : Entries(dir + "/functions"))
+    ::rmdir((dir + "/functions/" + f).c_str());
   for (const std::string& l : Entries(dir + "/strings")) ::rmdir((dir + "/strings/" + l).c_str());
   ::rmdir(dir.c_str());
 }
@@ -96,7 +98,7 @@ GadgetConfig::~GadgetConfig() { Remove(); }
 std::vector<std::string> GadgetConfig::Controllers() { return Entries("/sys/class/udc"); }
 
 bool GadgetConfig::Available(std::string* why) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(kGadgetRoot, &st) != 0) {
     *why = std::string(kGadgetRoot) + " missing (configfs, libcomposite)";
     return false;
@@ -154,8 +156,10 @@ void GadgetConfig::Create(const std::string& mountDir) {
       throw std::runtime_error(Reason("cannot link " + link));
     links_.push_back(link);
     mountDir_ = mountDir;
-    if (::mkdir(mountDir_.c_str(), 0700) == 0) madeMountDir_ = true;
-    else if (errno != EEXIST) throw std::runtime_error(Reason("cannot create " + mountDir_));
+    if (::mkdir(mountDir_.c_str(), 0700) == 0)
+      madeMountDir_ = true;
+    else if (errno != EEXIST)
+      throw std::runtime_error(Reason("cannot create " + mountDir_));
     if (::mount(instance_.c_str(), mountDir_.c_str(), "functionfs", 0, nullptr) != 0)
       throw std::runtime_error(Reason("cannot mount functionfs at " + mountDir_));
     mounted_ = true;
@@ -194,14 +198,16 @@ void GadgetConfig::Unbind() {
 }
 
 std::string GadgetConfig::CurrentSpeed() const {
-  return lastUdc_.empty() ? std::string() : ReadAttr("/sys/class/udc/" + lastUdc_ + "/current_speed");
+  return lastUdc_.empty() ? std::string()
+                          : ReadAttr("/sys/class/udc/" + lastUdc_ + "/current_speed");
 }
 
 std::string GadgetConfig::HostDevice() const {
   const std::string root = "/sys/bus/usb/devices/";
   for (const std::string& e : Entries(root)) {
     if (e.find(':') != std::string::npos) continue;  // interfaces
-    if (ReadAttr(root + e + "/serial") == instance_ && ReadAttr(root + e + "/idVendor") == Hex4(vendorId_).substr(2))
+    if (ReadAttr(root + e + "/serial") == instance_ &&
+        ReadAttr(root + e + "/idVendor") == Hex4(vendorId_).substr(2))
       return root + e;
   }
   return {};

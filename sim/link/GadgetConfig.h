@@ -66,8 +66,8 @@ class GadgetConfig {
   std::string mountDir_;
   bool mounted_ = false;
   bool madeMountDir_ = false;
-  std::vector<std::string> made_;    // directories, in creation order
-  std::vector<std::string> links_;   // symlinks
+  std::vector<std::string> made_;   // directories, in creation order
+  std::vector<std::string> links_;  // symlinks
   std::string boundUdc_;
   std::string lastUdc_;
 };

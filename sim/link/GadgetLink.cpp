@@ -1,15 +1,15 @@
 #include "GadgetLink.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/usb/ch9.h>
 #include <linux/usb/functionfs.h>
 #include <poll.h>
-#include <stdexcept>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #include "FfsDescriptors.h"
@@ -23,14 +23,14 @@ namespace {
 
 constexpr uint64_t kTagRead = 1;
 constexpr uint64_t kTagWrite = 2;
-constexpr size_t kReadsPosted = 2;      // OUT transfers the host can finish at once
-constexpr size_t kWritesPosted = 8;     // IN transfers queued in the kernel
+constexpr size_t kReadsPosted = 2;         // OUT transfers the host can finish at once
+constexpr size_t kWritesPosted = 8;        // IN transfers queued in the kernel
 constexpr size_t kPendingLimit = 1 << 20;  // answers the host does not read are dropped beyond
 
 void WriteAll(int fd, const std::string& data, const char* what) {
   if (::write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size()))
-    throw std::runtime_error(std::string("cannot write the ") + what + " to ep0: " +
-                             std::strerror(errno));
+    throw std::runtime_error(std::string("cannot write the ") + what +
+                             " to ep0: " + std::strerror(errno));
 }
 
 std::string ReadFileLine(const std::string& path) {
@@ -44,8 +44,8 @@ std::string ReadFileLine(const std::string& path) {
 
 }  // namespace
 
-GadgetLink::GadgetLink(Engine& engine, std::string mountDir, uint16_t vendorId,
-                       uint16_t productId, GadgetOptions options)
+GadgetLink::GadgetLink(Engine& engine, std::string mountDir, uint16_t vendorId, uint16_t productId,
+                       GadgetOptions options)
     : engine_(engine),
       mountDir_(std::move(mountDir)),
       vendorId_(vendorId),
@@ -56,7 +56,8 @@ GadgetLink::~GadgetLink() { Stop(); }
 
 void GadgetLink::OpenEndpoints() {
   ep0_ = ::open((mountDir_ + "/ep0").c_str(), O_RDWR | O_CLOEXEC);
-  if (ep0_ < 0) throw std::runtime_error("cannot open " + mountDir_ + "/ep0: " + std::strerror(errno));
+  if (ep0_ < 0)
+    throw std::runtime_error("cannot open " + mountDir_ + "/ep0: " + std::strerror(errno));
   WriteAll(ep0_, FfsDescriptors(), "descriptors");
   WriteAll(ep0_, FfsStrings(), "strings");
   // The endpoint files exist once the descriptors are in; ep1 is the first
@@ -64,7 +65,8 @@ void GadgetLink::OpenEndpoints() {
   epIn_ = ::open((mountDir_ + "/ep1").c_str(), O_RDWR | O_CLOEXEC);
   epOut_ = ::open((mountDir_ + "/ep2").c_str(), O_RDWR | O_CLOEXEC);
   if (epIn_ < 0 || epOut_ < 0)
-    throw std::runtime_error("cannot open the endpoints in " + mountDir_ + ": " + std::strerror(errno));
+    throw std::runtime_error("cannot open the endpoints in " + mountDir_ + ": " +
+                             std::strerror(errno));
   ::fcntl(ep0_, F_SETFL, ::fcntl(ep0_, F_GETFL) | O_NONBLOCK);
 }
 
@@ -144,7 +146,9 @@ bool GadgetLink::WaitHostSees(int ms) const {
         // udev's database entry of the device node (USB major 189) is
         // written when udev has processed the device, just before its
         // event goes out to libusb.
-        auto number = [&dev](const char* name) { return std::atoi(ReadFileLine(dev + "/" + name).c_str()); };
+        auto number = [&dev](const char* name) {
+          return std::atoi(ReadFileLine(dev + "/" + name).c_str());
+        };
         const int minor = (number("busnum") - 1) * 128 + number("devnum") - 1;
         if (::access(("/run/udev/data/c189:" + std::to_string(minor)).c_str(), F_OK) == 0) {
           return true;
@@ -156,7 +160,9 @@ bool GadgetLink::WaitHostSees(int ms) const {
   }
 }
 
-std::string GadgetLink::HostDevice() const { return configured_ ? config_->HostDevice() : std::string(); }
+std::string GadgetLink::HostDevice() const {
+  return configured_ ? config_->HostDevice() : std::string();
+}
 
 std::string GadgetLink::Udc() const {
   std::lock_guard<std::mutex> g(lock_);
@@ -214,11 +220,18 @@ void GadgetLink::HandleEp0() {
     if (n <= 0) return;
     for (size_t i = 0; i < static_cast<size_t>(n) / sizeof events[0]; ++i) {
       switch (events[i].type) {
-        case FUNCTIONFS_ENABLE: Enabled(); break;
+        case FUNCTIONFS_ENABLE:
+          Enabled();
+          break;
         case FUNCTIONFS_DISABLE:
-        case FUNCTIONFS_UNBIND: Disabled(); break;
-        case FUNCTIONFS_SETUP: HandleSetup(events[i].u.setup); break;
-        default: break;  // BIND, SUSPEND, RESUME
+        case FUNCTIONFS_UNBIND:
+          Disabled();
+          break;
+        case FUNCTIONFS_SETUP:
+          HandleSetup(events[i].u.setup);
+          break;
+        default:
+          break;  // BIND, SUSPEND, RESUME
       }
     }
   }
@@ -295,8 +308,10 @@ void GadgetLink::Run() {
       requests.swap(plugRequests_);
     }
     for (bool plugIn : requests) {
-      if (plugIn) DoReplug();
-      else DoUnplug(false);
+      if (plugIn)
+        DoReplug();
+      else
+        DoUnplug(false);
     }
     if (fds[1].revents & POLLIN) HandleEp0();
     if (fds[2].revents & POLLIN) Completions();

@@ -76,7 +76,9 @@ class GadgetLink {
 
   int Vanishes() const { return vanishes_; }
   // When the device was last unplugged (epoch: never).
-  Clock::time_point LastUnplug() const { return Clock::time_point(Clock::duration(lastUnplug_.load())); }
+  Clock::time_point LastUnplug() const {
+    return Clock::time_point(Clock::duration(lastUnplug_.load()));
+  }
   std::string Udc() const;
 
  private:

@@ -1,14 +1,14 @@
 #include "HidServer.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <poll.h>
-#include <stdexcept>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #include "LinkThreadTiming.h"
@@ -22,8 +22,7 @@ namespace {
 constexpr size_t kStandInPacket = 512;  // the stand-in's bus: high speed
 }  // namespace
 
-HidServer::HidServer(Engine& engine, std::string socketPath, uint16_t vendorId,
-                     uint16_t productId)
+HidServer::HidServer(Engine& engine, std::string socketPath, uint16_t vendorId, uint16_t productId)
     : engine_(engine), path_(std::move(socketPath)), vendorId_(vendorId), productId_(productId) {}
 
 HidServer::~HidServer() { Stop(); }
@@ -66,7 +65,8 @@ void HidServer::Stop() {
 void HidServer::Accept() {
   int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) return;
-  // A host that stops reading (or stops in the middle of a frame) must not stall the terminal for long.
+  // A host that stops reading (or stops in the middle of a frame) must not stall the terminal for
+  // long.
   timeval tv{2, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
@@ -82,7 +82,8 @@ Clock::time_point HidServer::OnTheBus(size_t n) {
   constexpr size_t kPacket = 64, kPacketsPerFrame = 19;
   const auto frame = std::chrono::milliseconds(1);
   const size_t packets = std::max<size_t>(1, (n + kPacket - 1) / kPacket);
-  const long long frames = static_cast<long long>((packets + kPacketsPerFrame - 1) / kPacketsPerFrame);
+  const long long frames =
+      static_cast<long long>((packets + kPacketsPerFrame - 1) / kPacketsPerFrame);
   const long long now = (Clock::now() - busEpoch_) / frame;
   const long long first = std::max(now, lastFrame_ + 1);
   lastFrame_ = first + frames - 1;
@@ -201,8 +202,8 @@ void HidServer::Vanish() {
 void HidServer::Deliver(const Chunk& c) {
   if (c.hangup) {
     if (paced_)
-      transfers_.push_back(Transfer{transfers_.empty() ? Clock::now() : transfers_.back().end, -1,
-                                    false, {}, true});
+      transfers_.push_back(
+          Transfer{transfers_.empty() ? Clock::now() : transfers_.back().end, -1, false, {}, true});
     else
       Vanish();
     return;

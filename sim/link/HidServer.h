@@ -89,7 +89,7 @@ class HidServer {
   bool paced_ = false;
   AnswerShape shape_ = AnswerShape::Padded;
   Clock::time_point busEpoch_{};  // start of frame 0
-  long long lastFrame_ = -1;       // the frame the last transfer ended in
+  long long lastFrame_ = -1;      // the frame the last transfer ended in
   std::deque<Transfer> transfers_;
   std::thread thread_;
 };

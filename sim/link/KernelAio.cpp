@@ -1,12 +1,12 @@
 #include "KernelAio.h"
 
+#include <sys/eventfd.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <stdexcept>
-#include <sys/eventfd.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace tlxsim {
 
@@ -14,8 +14,12 @@ namespace {
 
 long IoSetup(unsigned n, aio_context_t* ctx) { return ::syscall(SYS_io_setup, n, ctx); }
 long IoDestroy(aio_context_t ctx) { return ::syscall(SYS_io_destroy, ctx); }
-long IoSubmit(aio_context_t ctx, long n, iocb** cbs) { return ::syscall(SYS_io_submit, ctx, n, cbs); }
-long IoCancel(aio_context_t ctx, iocb* cb, io_event* ev) { return ::syscall(SYS_io_cancel, ctx, cb, ev); }
+long IoSubmit(aio_context_t ctx, long n, iocb** cbs) {
+  return ::syscall(SYS_io_submit, ctx, n, cbs);
+}
+long IoCancel(aio_context_t ctx, iocb* cb, io_event* ev) {
+  return ::syscall(SYS_io_cancel, ctx, cb, ev);
+}
 long IoGetEvents(aio_context_t ctx, long min, long max, io_event* ev, timespec* ts) {
   return ::syscall(SYS_io_getevents, ctx, min, max, ev, ts);
 }
@@ -94,7 +98,8 @@ std::vector<KernelAio::Done> KernelAio::Completed() {
       Request& r = *it->second;
       Done d{r.tag, r.read, static_cast<long>(events[i].res), {}};
       if (r.read && d.result > 0)
-        d.data.assign(r.buffer.data(), std::min<size_t>(static_cast<size_t>(d.result), r.buffer.size()));
+        d.data.assign(r.buffer.data(),
+                      std::min<size_t>(static_cast<size_t>(d.result), r.buffer.size()));
       done.push_back(std::move(d));
       requests_.erase(it);
     }

@@ -6,8 +6,8 @@
 #ifndef TLXSIM_KERNELAIO_H
 #define TLXSIM_KERNELAIO_H
 
-#include <cstdint>
 #include <linux/aio_abi.h>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>

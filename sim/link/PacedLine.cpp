@@ -6,7 +6,8 @@ namespace tlxsim {
 
 Clock::duration ByteTime(long baud) {
   if (baud <= 0) baud = 9600;
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10000000000LL / baud));
+  return std::chrono::duration_cast<Clock::duration>(
+      std::chrono::nanoseconds(10000000000LL / baud));
 }
 
 void PacedLine::Push(const std::string& bytes, Clock::time_point earliest,
@@ -40,9 +41,8 @@ bool PacedLine::TakeDue(Clock::time_point now, Due* out) {
     return true;
   }
   if (now < r.start + r.perByte * static_cast<Clock::rep>(r.taken + 1)) return false;
-  size_t done = r.perByte.count() > 0
-                    ? static_cast<size_t>((now - r.start) / r.perByte)
-                    : r.bytes.size();
+  size_t done =
+      r.perByte.count() > 0 ? static_cast<size_t>((now - r.start) / r.perByte) : r.bytes.size();
   done = std::min(done, r.bytes.size());
   out->bytes = r.bytes.substr(r.taken, done - r.taken);
   out->at = r.start + r.perByte * static_cast<Clock::rep>(done);

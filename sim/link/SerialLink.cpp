@@ -1,17 +1,17 @@
 #include "SerialLink.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
 #include <stdexcept>
-#include <sys/inotify.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include "LinkThreadTiming.h"
 
@@ -27,10 +27,10 @@ long RateOf(speed_t code) {
   static const struct {
     speed_t code;
     long rate;
-  } kRates[] = {{B50, 50},       {B75, 75},         {B110, 110},       {B134, 134},
-                {B150, 150},     {B200, 200},       {B300, 300},       {B600, 600},
-                {B1200, 1200},   {B1800, 1800},     {B2400, 2400},     {B4800, 4800},
-                {B9600, 9600},   {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+  } kRates[] = {{B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},
+                {B150, 150},       {B200, 200},       {B300, 300},       {B600, 600},
+                {B1200, 1200},     {B1800, 1800},     {B2400, 2400},     {B4800, 4800},
+                {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
                 {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
   for (const auto& r : kRates)
     if (r.code == code) return r.rate;
@@ -58,9 +58,7 @@ SerialLink::SerialLink(Engine& engine, std::string dir, std::vector<int> ports)
 
 SerialLink::~SerialLink() { Stop(); }
 
-std::string SerialLink::PathPattern() const {
-  return OnDevice() ? hostPattern_ : dir_ + "/ttyS%d";
-}
+std::string SerialLink::PathPattern() const { return OnDevice() ? hostPattern_ : dir_ + "/ttyS%d"; }
 
 void SerialLink::UseDevice(std::string device, std::string hostPath, std::string pattern) {
   device_ = std::move(device);

@@ -68,7 +68,7 @@ class SerialLink {
   void ClosePty();
   void Run();
   void ReadMaster();
-  void WatchSlave();     // host opens/closes of the slave, through inotify
+  void WatchSlave();  // host opens/closes of the slave, through inotify
   void ReadWatch();
   void FlushOutput();
   void DeliverPaced(Clock::time_point now);  // inbound bytes whose time has come
@@ -86,7 +86,7 @@ class SerialLink {
   std::string device_;       // UseDevice: the line's far end
   std::string hostPath_;     // UseDevice: what the host opens
   std::string hostPattern_;  // UseDevice: the host's naming
-  std::string pending_;  // answer bytes the pty did not take yet
+  std::string pending_;      // answer bytes the pty did not take yet
   bool paced_ = false;
   PacedLine in_;   // paced: host bytes on their way to the engine
   PacedLine out_;  // paced: answer bytes on their way to the host

@@ -1,12 +1,12 @@
 #include "SimProgram.h"
 
-#include <cctype>
 #include <pthread.h>
+#include <sys/time.h>
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <iostream>
-#include <sys/time.h>
 
 namespace tlxsim {
 
@@ -19,8 +19,8 @@ std::mutex g_outLock;
 std::string ShellValue(const std::string& v) {
   bool plain = !v.empty();
   for (char c : v)
-    if (!(isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '.' || c == '_' ||
-          c == '-' || c == '%' || c == ':' || c == ','))
+    if (!(isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '.' || c == '_' || c == '-' ||
+          c == '%' || c == ':' || c == ','))
       plain = false;
   if (plain) return v;
   std::string q = "'";
@@ -70,8 +70,7 @@ std::function<void(const std::string&)> StdoutLogger() {
   return [](const std::string& line) { PrintLine(line); };
 }
 
-bool Announce(const VirtualTerminal& terminal, const ProgramOptions& options,
-              std::string* error) {
+bool Announce(const VirtualTerminal& terminal, const ProgramOptions& options, std::string* error) {
   // stdout: the variables in the form that applies to one command only
   // ("env NAME=value ... COMMAND"): exported into a shell they would keep
   // every later program there on the libusb stand-in, blind to real USB

@@ -1,9 +1,9 @@
 // Device list and descriptors of the libusb stand-in: the list holds the
 // simulated terminal when its HID server answers and reports it present.
+#include <unistd.h>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <unistd.h>
 
 #include "StubInternal.h"
 #include "UsbSimProtocol.h"

@@ -1,10 +1,10 @@
 // Device handles of the libusb stand-in: open, interface claim, kernel
 // driver, and the two bulk endpoints of the terminal (OUT 0x02, IN 0x81, both
 // 1024-byte reports) carried over the simulator's socket.
+#include <unistd.h>
 #include <chrono>
 #include <cstring>
 #include <new>
-#include <unistd.h>
 
 #include "StubInternal.h"
 #include "UsbSimProtocol.h"
@@ -39,11 +39,15 @@ int Request(libusb_device_handle* h, uint8_t request) {
   size_t n = 0;
   bool answered = usbproto::SendFrame(h->fd, request, nullptr, 0);
   while (answered) {
-    answered = usbproto::WaitReadable(h->fd, 2000) == 1 && usbproto::RecvFrame(h->fd, &type, buf, &n);
+    answered =
+        usbproto::WaitReadable(h->fd, 2000) == 1 && usbproto::RecvFrame(h->fd, &type, buf, &n);
     if (!answered) break;
-    if (type == usbproto::kReport) QueuePackets(h, buf, n);
-    else if (type == usbproto::kChatter) h->chatter.assign(reinterpret_cast<char*>(buf), n);
-    else break;
+    if (type == usbproto::kReport)
+      QueuePackets(h, buf, n);
+    else if (type == usbproto::kChatter)
+      h->chatter.assign(reinterpret_cast<char*>(buf), n);
+    else
+      break;
   }
   if (!answered) {
     h->gone = true;
@@ -53,8 +57,11 @@ int Request(libusb_device_handle* h, uint8_t request) {
     case usbproto::kOk:
       if (request == usbproto::kOpen && n >= 1) h->paced = (buf[0] & usbproto::kOpenPaced) != 0;
       return LIBUSB_SUCCESS;
-    case usbproto::kBusy: return LIBUSB_ERROR_BUSY;
-    default: h->gone = true; return LIBUSB_ERROR_NO_DEVICE;
+    case usbproto::kBusy:
+      return LIBUSB_ERROR_BUSY;
+    default:
+      h->gone = true;
+      return LIBUSB_ERROR_NO_DEVICE;
   }
 }
 

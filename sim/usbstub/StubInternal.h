@@ -25,10 +25,10 @@ struct libusb_device_handle {
   int fd = -1;  // connection to the simulator's HID server
   libusb_device* device = nullptr;
   bool claimed = false;
-  bool kernelDriverAttached = true;  // a HID device starts bound to usbhid
-  bool gone = false;                 // the device vanished
-  bool paced = false;                // OUT transfers end when the terminal says so
-  uint64_t outSent = 0, outDone = 0; // paced: OUT reports sent / completions read
+  bool kernelDriverAttached = true;   // a HID device starts bound to usbhid
+  bool gone = false;                  // the device vanished
+  bool paced = false;                 // OUT transfers end when the terminal says so
+  uint64_t outSent = 0, outDone = 0;  // paced: OUT reports sent / completions read
   // IN packets already read off the socket (512 bytes each, the last of a
   // piece shorter; an empty one is a zero-length packet).
   std::deque<std::string> packets;

@@ -21,12 +21,12 @@
 #ifndef TLXSIM_USBSIMPROTOCOL_H
 #define TLXSIM_USBSIMPROTOCOL_H
 
-#include <cerrno>
-#include <cstddef>
-#include <cstdint>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
 
 namespace tlxsim {
 namespace usbproto {

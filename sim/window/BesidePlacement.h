@@ -17,18 +17,18 @@ class TerminalWindow;
 constexpr int kDemoWindowWidth = 944;
 
 struct BesidePlacement {
-    QPoint demo;      // the demo window's top left corner
-    QRect terminal;   // the terminal window's frame
-    bool compact = false;
+  QPoint demo;     // the demo window's top left corner
+  QRect terminal;  // the terminal window's frame
+  bool compact = false;
 };
 
 // The placement within `available` for a terminal window whose usual frame
 // is `usual`.
-BesidePlacement PlaceBeside(const QRect &available, int demoWidth, const QSize &usual);
+BesidePlacement PlaceBeside(const QRect& available, int demoWidth, const QSize& usual);
 
 // Places a shown window beside the demo on `screen`: compact when needed,
 // its frame (decorations included) within the area right of the demo.
 // Gives the demo's corner.
-QPoint ShowBeside(TerminalWindow *window, QScreen *screen, int demoWidth = kDemoWindowWidth);
+QPoint ShowBeside(TerminalWindow* window, QScreen* screen, int demoWidth = kDemoWindowWidth);
 
 #endif

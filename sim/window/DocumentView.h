@@ -11,36 +11,35 @@ class QScrollArea;
 class QStackedWidget;
 class QTextBrowser;
 
-class DocumentView : public QWidget
-{
-    Q_OBJECT
+class DocumentView : public QWidget {
+  Q_OBJECT
 
-public:
-    // Document kinds as the signature command names them.
-    enum Kind { Html = 1, Jpg = 2, Pdf = 3 };
-    static constexpr int kMaxPages = 20;
+ public:
+  // Document kinds as the signature command names them.
+  enum Kind { Html = 1, Jpg = 2, Pdf = 3 };
+  static constexpr int kMaxPages = 20;
 
-    explicit DocumentView(QWidget *parent = nullptr);
+  explicit DocumentView(QWidget* parent = nullptr);
 
-    // False when the file cannot be shown; the view then says so.
-    bool load(int kind, const QString &file);
-    void clear();
-    // Pages shown (PDF pages, 1 for a picture or a page of text).
-    int pageCount() const { return m_pages; }
-    QString problem() const { return m_problem; }
+  // False when the file cannot be shown; the view then says so.
+  bool load(int kind, const QString& file);
+  void clear();
+  // Pages shown (PDF pages, 1 for a picture or a page of text).
+  int pageCount() const { return m_pages; }
+  QString problem() const { return m_problem; }
 
-private:
-    bool loadPdf(const QString &file);
-    bool loadPicture(const QString &file);
-    bool loadHtml(const QString &file);
-    void showProblem(const QString &text);
+ private:
+  bool loadPdf(const QString& file);
+  bool loadPicture(const QString& file);
+  bool loadHtml(const QString& file);
+  void showProblem(const QString& text);
 
-    QStackedWidget *m_stack;
-    QScrollArea *m_scroll;
-    QLabel *m_image;
-    QTextBrowser *m_text;
-    int m_pages = 0;
-    QString m_problem;
+  QStackedWidget* m_stack;
+  QScrollArea* m_scroll;
+  QLabel* m_image;
+  QTextBrowser* m_text;
+  int m_pages = 0;
+  QString m_problem;
 };
 
 #endif

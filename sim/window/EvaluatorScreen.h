@@ -9,27 +9,26 @@ namespace Ui {
 class EvaluatorScreen;
 }
 
-class EvaluatorScreen : public PromptScreen
-{
-    Q_OBJECT
+class EvaluatorScreen : public PromptScreen {
+  Q_OBJECT
 
-public:
-    explicit EvaluatorScreen(QWidget *parent = nullptr);
-    ~EvaluatorScreen() override;
+ public:
+  explicit EvaluatorScreen(QWidget* parent = nullptr);
+  ~EvaluatorScreen() override;
 
-    bool showsPhoto() const;
+  bool showsPhoto() const;
 
-protected:
-    void present(const tlxsim::Prompt &prompt) override;
-    void setInteractive(bool on) override;
+ protected:
+  void present(const tlxsim::Prompt& prompt) override;
+  void setInteractive(bool on) override;
 
-private slots:
-    void on_BtnSatisfied_clicked();
-    void on_BtnAverage_clicked();
-    void on_BtnDissatisfied_clicked();
+ private slots:
+  void on_BtnSatisfied_clicked();
+  void on_BtnAverage_clicked();
+  void on_BtnDissatisfied_clicked();
 
-private:
-    Ui::EvaluatorScreen *ui;
+ private:
+  Ui::EvaluatorScreen* ui;
 };
 
 #endif

@@ -9,21 +9,20 @@ namespace Ui {
 class IdleScreen;
 }
 
-class IdleScreen : public QWidget
-{
-    Q_OBJECT
+class IdleScreen : public QWidget {
+  Q_OBJECT
 
-public:
-    explicit IdleScreen(QWidget *parent = nullptr);
-    ~IdleScreen() override;
+ public:
+  explicit IdleScreen(QWidget* parent = nullptr);
+  ~IdleScreen() override;
 
-    void setModel(const QString &model);
-    // A picture file to show; empty for none.
-    void setAdvert(const QString &file);
+  void setModel(const QString& model);
+  // A picture file to show; empty for none.
+  void setAdvert(const QString& file);
 
-private:
-    Ui::IdleScreen *ui;
-    QString m_advert;
+ private:
+  Ui::IdleScreen* ui;
+  QString m_advert;
 };
 
 #endif

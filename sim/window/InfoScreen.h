@@ -8,26 +8,25 @@ namespace Ui {
 class InfoScreen;
 }
 
-class InfoScreen : public PromptScreen
-{
-    Q_OBJECT
+class InfoScreen : public PromptScreen {
+  Q_OBJECT
 
-public:
-    explicit InfoScreen(QWidget *parent = nullptr);
-    ~InfoScreen() override;
+ public:
+  explicit InfoScreen(QWidget* parent = nullptr);
+  ~InfoScreen() override;
 
-    QString text() const;
+  QString text() const;
 
-protected:
-    void present(const tlxsim::Prompt &prompt) override;
-    void setInteractive(bool on) override;
+ protected:
+  void present(const tlxsim::Prompt& prompt) override;
+  void setInteractive(bool on) override;
 
-private slots:
-    void on_BtnConfirm_clicked();
-    void on_BtnCancel_clicked();
+ private slots:
+  void on_BtnConfirm_clicked();
+  void on_BtnCancel_clicked();
 
-private:
-    Ui::InfoScreen *ui;
+ private:
+  Ui::InfoScreen* ui;
 };
 
 #endif

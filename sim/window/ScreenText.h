@@ -8,8 +8,8 @@
 
 #include <string>
 
-QString FromGbk(const std::string &bytes);
+QString FromGbk(const std::string& bytes);
 // UTF-8 when the bytes are valid UTF-8, else GBK.
-QString DocumentText(const QByteArray &bytes);
+QString DocumentText(const QByteArray& bytes);
 
 #endif

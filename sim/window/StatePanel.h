@@ -12,22 +12,21 @@ namespace Ui {
 class StatePanel;
 }
 
-class StatePanel : public QWidget
-{
-    Q_OBJECT
+class StatePanel : public QWidget {
+  Q_OBJECT
 
-public:
-    explicit StatePanel(QWidget *parent = nullptr);
-    ~StatePanel() override;
+ public:
+  explicit StatePanel(QWidget* parent = nullptr);
+  ~StatePanel() override;
 
-    void setState(const tlxsim::TerminalSnapshot &s);
-    // A label's text, by object name (for tests and the tour).
-    QString field(const char *label) const;
-    // The stored files shown under a media type, "name (size)" each.
-    QStringList files(int mediaType) const;
+  void setState(const tlxsim::TerminalSnapshot& s);
+  // A label's text, by object name (for tests and the tour).
+  QString field(const char* label) const;
+  // The stored files shown under a media type, "name (size)" each.
+  QStringList files(int mediaType) const;
 
-private:
-    Ui::StatePanel *ui;
+ private:
+  Ui::StatePanel* ui;
 };
 
 #endif

@@ -12,7 +12,8 @@ namespace tlxsim {
 namespace {
 
 bool IsPicture(const std::string& name) {
-  std::string ext = name.substr(name.rfind('.') == std::string::npos ? name.size() : name.rfind('.'));
+  std::string ext =
+      name.substr(name.rfind('.') == std::string::npos ? name.size() : name.rfind('.'));
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext == ".png" || ext == ".jpg" || ext == ".jpeg" || ext == ".bmp";

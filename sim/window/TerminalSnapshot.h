@@ -21,13 +21,13 @@ struct StoredFile {
 
 struct TerminalSnapshot {
   std::string model;
-  std::string version;                 // the version text GETDEVICEINFO answers
-  std::map<int, int> display;          // module digit -> 0 hidden / 1 shown (set ones only)
+  std::string version;         // the version text GETDEVICEINFO answers
+  std::map<int, int> display;  // module digit -> 0 hidden / 1 shown (set ones only)
   int volumeSystem = 0, volumeKeyTone = 0, volumeMedia = 0;
   int pinLength = 0, pinMode = 0, pinTimeout = 0;
   int activeMaster = -1, activeWork = -1;  // indexes only, never key material
   int masterKeys = 0, workKeys = 0;        // how many are loaded
-  std::map<int, int> moduleTimeout;    // module digit -> seconds
+  std::map<int, int> moduleTimeout;        // module digit -> seconds
   int restarts = 0;
   char selectedChannel = 'A';
   // Media type -> files stored under it (0 adverts, 1 videos, 2 teller

@@ -11,35 +11,34 @@
 
 #include "Engine.h"
 
-class TourPictures : public QObject
-{
-    Q_OBJECT
+class TourPictures : public QObject {
+  Q_OBJECT
 
-public:
-    static constexpr int kDelayMs = 300;  // the screen has been drawn by then
+ public:
+  static constexpr int kDelayMs = 300;  // the screen has been drawn by then
 
-    TourPictures(QWidget *window, const QString &dir, QObject *parent = nullptr);
+  TourPictures(QWidget* window, const QString& dir, QObject* parent = nullptr);
 
-    // A prompt went on the screen: its picture is taken kDelayMs later, or
-    // when it ends if that comes first (a quick scripted customer).
-    void promptShown(const tlxsim::Prompt &prompt);
-    void promptEnded(quint64 id);
+  // A prompt went on the screen: its picture is taken kDelayMs later, or
+  // when it ends if that comes first (a quick scripted customer).
+  void promptShown(const tlxsim::Prompt& prompt);
+  void promptEnded(quint64 id);
 
-    static QString kindName(tlxsim::PromptKind kind);
+  static QString kindName(tlxsim::PromptKind kind);
 
-signals:
-    void saved(const QString &file);
+ signals:
+  void saved(const QString& file);
 
-private:
-    QString nextName(tlxsim::PromptKind kind);
-    void take(quint64 id);
+ private:
+  QString nextName(tlxsim::PromptKind kind);
+  void take(quint64 id);
 
-    QWidget *m_window;
-    QString m_dir;
-    int m_count = 0;
-    QSet<QString> m_used;
-    quint64 m_pending = 0;  // the prompt whose picture is still to take
-    tlxsim::PromptKind m_kind = tlxsim::PromptKind::Info;
+  QWidget* m_window;
+  QString m_dir;
+  int m_count = 0;
+  QSet<QString> m_used;
+  quint64 m_pending = 0;  // the prompt whose picture is still to take
+  tlxsim::PromptKind m_kind = tlxsim::PromptKind::Info;
 };
 
 #endif

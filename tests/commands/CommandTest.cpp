@@ -5,10 +5,10 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 namespace tlxtest {
 

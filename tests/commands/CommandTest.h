@@ -74,9 +74,9 @@ class LinkTest : public CommandTest, public ::testing::WithParamInterface<Link> 
 
 std::string LinkName(const ::testing::TestParamInfo<Link>& info);
 
-#define TLX_BOTH_LINKS(Suite) \
-  INSTANTIATE_TEST_SUITE_P(Links, Suite,   \
-                           ::testing::Values(Link::Serial, Link::Hid), ::tlxtest::LinkName)
+#define TLX_BOTH_LINKS(Suite)                                                        \
+  INSTANTIATE_TEST_SUITE_P(Links, Suite, ::testing::Values(Link::Serial, Link::Hid), \
+                           ::tlxtest::LinkName)
 
 }  // namespace tlxtest
 

@@ -117,8 +117,8 @@ TEST_P(Cancel, CommandCancelledBeforeItsExchangeSendsNoRequest) {
   Ms latency{};
   ClearHistory();
   CancelOnceAfter(
-      Ms(0), [&] { return TLX_StartKeyboard(Port(), 0, 9600, 60, 0, input); }, &cancelRc,
-      &callRc, &latency);
+      Ms(0), [&] { return TLX_StartKeyboard(Port(), 0, 9600, 60, 0, input); }, &cancelRc, &callRc,
+      &latency);
   ASSERT_EQ(0, cancelRc);
   EXPECT_EQ(-9, callRc);
   EXPECT_FALSE(WasSent(B("\x1bGM\r\n")));
@@ -130,8 +130,8 @@ TEST_P(Cancel, NeverReachesTheNextCommand) {
   int cancelRc = 1, callRc = 1;
   Ms latency{};
   CancelOnceAfter(
-      Ms(200), [&] { return TLX_ReadPin(Port(), 0, 9600, 0, 0, 60, pin, 32); }, &cancelRc,
-      &callRc, &latency);
+      Ms(200), [&] { return TLX_ReadPin(Port(), 0, 9600, 0, 0, 60, pin, 32); }, &cancelRc, &callRc,
+      &latency);
   ASSERT_EQ(-9, callRc);
   // Nothing runs now: the cancel is refused and not kept for later.
   EXPECT_EQ(-7, TLX_CancelRead(0, 0, 0));
@@ -166,7 +166,8 @@ TEST_P(Cancel, DownloadWaitingForAnAcknowledgementIsCancelled) {
   int cancelRc = 1, callRc = 1;
   Ms latency{};
   CancelOnceAfter(
-      Ms(300), [&] { return TLX_DownLoadFile(Port(), 0, 9600, 0, const_cast<char*>(path.c_str())); },
+      Ms(300),
+      [&] { return TLX_DownLoadFile(Port(), 0, 9600, 0, const_cast<char*>(path.c_str())); },
       &cancelRc, &callRc, &latency);
   ASSERT_EQ(0, cancelRc);
   EXPECT_EQ(-9, callRc);
@@ -189,8 +190,7 @@ TEST_P(Cancel, CancelDuringTheFlushOfAChatteringTerminal) {
   Ms latency{};
   const auto start = SteadyClock::now();
   CancelOnceAfter(
-      Ms(300), [&] { return TLX_GetVer(Port(), 0, 9600, version); }, &cancelRc, &callRc,
-      &latency);
+      Ms(300), [&] { return TLX_GetVer(Port(), 0, 9600, version); }, &cancelRc, &callRc, &latency);
   const auto took = std::chrono::duration_cast<Ms>(SteadyClock::now() - start);
   engine().SetChatter(Hid() ? Link::Hid : Link::Serial, false);
   EXPECT_EQ(0, cancelRc);

@@ -40,7 +40,9 @@ TEST_P(DeviceControl, RangeChecksSendNothing) {
 
 TEST_P(DeviceControl, VolumeIsAcknowledgedOrRefused) {
   ASSERT_EQ(0, TLX_SetVolume(Port(), 0, 9600, 3, 15));
-  EXPECT_TRUE(WasSent(B("\x1b[0SETVOLUME\x02" "3|15\x03")));
+  EXPECT_TRUE(
+      WasSent(B("\x1b[0SETVOLUME\x02"
+                "3|15\x03")));
   {
     std::lock_guard<std::mutex> lock(impl().mu);
     EXPECT_EQ(15, impl().state.volumeMedia);
@@ -141,7 +143,9 @@ TEST_P(DeviceControl, UpdateStatus) {
 
 TEST_P(DeviceControl, ConfigurationProductionCheckAndDisplay) {
   EXPECT_EQ(0, TLX_SetGlobalConfig(Port(), 0, 9600, 5, 2));
-  EXPECT_TRUE(WasSent(B("\x1b[0SETGLOBALCONFIG\x02" "5|2\x03")));
+  EXPECT_TRUE(
+      WasSent(B("\x1b[0SETGLOBALCONFIG\x02"
+                "5|2\x03")));
   SetFault("SETGLOBALCONFIG", Fault{FaultKind::Refuse, 0, 1});
   EXPECT_EQ(-7, TLX_SetGlobalConfig(Port(), 0, 9600, 1, 1));
   EXPECT_EQ(0, TLX_StartPQC(Port(), 0, 9600));
@@ -151,7 +155,9 @@ TEST_P(DeviceControl, ConfigurationProductionCheckAndDisplay) {
   EXPECT_EQ(0, TLX_SetShowDISP(Port(), 0, 9600, 3, 1));
   std::vector<std::string> sent = Sent();
   ASSERT_EQ(1u, sent.size());
-  EXPECT_EQ(B("\x1b[4;SETDISP\x02" "1\x03"), sent[0]);
+  EXPECT_EQ(B("\x1b[4;SETDISP\x02"
+              "1\x03"),
+            sent[0]);
 }
 
 TEST_P(DeviceControl, CancelWithoutCommandIsRefused) {
@@ -179,8 +185,8 @@ TEST_F(SharedPort, ChannelSelectedAroundCommand) {
   std::vector<std::string> bytes;
   for (const auto& r : h) bytes.push_back(r.bytes);
   // Flush: selector and reset; exchange: selector, command, reset.
-  std::vector<std::string> expected = {B("\x1b%B"), B("\x1b%A"), B("\x1b%B"),
-                                       B("\x1b[0RESTART"), B("\x1b%A")};
+  std::vector<std::string> expected = {B("\x1b%B"), B("\x1b%A"), B("\x1b%B"), B("\x1b[0RESTART"),
+                                       B("\x1b%A")};
   EXPECT_EQ(expected, bytes);
   ASSERT_EQ(5u, h.size());
   EXPECT_EQ('B', h[3].channel);

@@ -66,11 +66,10 @@ TEST_P(DownloadNames, OneRuleForEveryEntryPoint) {
   ASSERT_EQ(0, DownLoadFile(Port(), 0, 9600, 255, &path[0], dest));
   ASSERT_EQ(0, DownLoadFile(Port(), 0, 9600, 255, &path[0], empty));
   ASSERT_EQ(0, DownLoadFile(Port(), 0, 9600, 4, &path[0], dest));
-  const std::vector<std::string> expected = {
-      "Setup.PKG", "given.bin", "Setup.PKG",
-      // An upgrade package is stored as update.dat over serial; over USB
-      // it keeps its own base name.
-      Hid() ? "Setup.PKG" : "update.dat"};
+  const std::vector<std::string> expected = {"Setup.PKG", "given.bin", "Setup.PKG",
+                                             // An upgrade package is stored as update.dat over
+                                             // serial; over USB it keeps its own base name.
+                                             Hid() ? "Setup.PKG" : "update.dat"};
   EXPECT_EQ(expected, Names());
 }
 

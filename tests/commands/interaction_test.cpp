@@ -59,7 +59,9 @@ TEST_P(Interaction, InformationAnswers) {
     ASSERT_EQ(0, TLX_StartInfo(Port(), 0, 9600, 5, text, &result)) << c.answer;
     EXPECT_EQ(c.result, result) << c.answer;
     std::vector<std::string> expected = {B("\x1b[2C"), B("\x1b[2;5T"),
-                                         B("\x1b[2A\x02" "4142\x03"), B("\x1b[2C")};
+                                         B("\x1b[2A\x02"
+                                           "4142\x03"),
+                                         B("\x1b[2C")};
     EXPECT_EQ(expected, Sent());
   }
 }
@@ -79,7 +81,9 @@ TEST_P(Interaction, LongestInformationText) {
 // text crosses either link as it is, and the library's conversion of what
 // the terminal shows gives the single unit U+0080 between its neighbours.
 TEST_P(Interaction, InformationWithGbkByte0x80) {
-  char text[] = "A\x80" "B\xb0\xa1\x80";
+  char text[] =
+      "A\x80"
+      "B\xb0\xa1\x80";
   Customer(&tlxsim::Customer::info, tlxsim::Answer{true, 0, "B0F"});
   int result = -100;
   ASSERT_EQ(0, TLX_StartInfo(Port(), 0, 9600, 5, text, &result));
@@ -148,7 +152,9 @@ TEST_P(Interaction, KeypadEntry) {
   ClearHistory();
   ASSERT_EQ(0, TLX_StartKeyboard(Port(), 0, 9600, 5, 1, input));
   EXPECT_STREQ("13800138000", input);
-  EXPECT_EQ(B("\x1b" "FA\r\n"), Sent().at(1));
+  EXPECT_EQ(B("\x1b"
+              "FA\r\n"),
+            Sent().at(1));
 
   // Longer than the 64-byte area: refused, nothing written.
   Customer(&tlxsim::Customer::keypadPhone,
@@ -201,7 +207,9 @@ TEST_P(Interaction, CancelFromSecondThreadClosesModule) {
     rc = TLX_StartKeyboard(Port(), 0, 9600, 30, 1, input);
     done = true;
   });
-  int cancel = CancelAfter(B("\x1b" "FA\r\n"), done);
+  int cancel = CancelAfter(B("\x1b"
+                             "FA\r\n"),
+                           done);
   worker.join();
   EXPECT_EQ(0, cancel);
   EXPECT_EQ(-9, rc.load());
@@ -292,7 +300,9 @@ TEST_F(Signature, UpperCasePdfOverPortTwoRunsOnHid) {
   std::string stored;
   ASSERT_TRUE(impl().ReadTerminalFile("/tmp/infoviewer.pdf", &stored));
   EXPECT_EQ(docBytes, stored);
-  EXPECT_TRUE(WasSent(B("\x1b[2HANDSIGN\x02" "3|5\x03")));
+  EXPECT_TRUE(
+      WasSent(B("\x1b[2HANDSIGN\x02"
+                "3|5\x03")));
   EXPECT_TRUE(WasSent(B("\x1b[0PULLFILE\x02/tmp/hw.png\x03")));
   EXPECT_TRUE(WasSent(B("\x1b[0PULLFILE\x02/tmp/hw.xml\x03")));
 
@@ -309,11 +319,15 @@ TEST_F(Signature, HtmlAndJpgKinds) {
   std::string html = Scratch("page.Html");
   WriteFile(html, "<p>sign</p>");
   ASSERT_EQ(0, TLX_StartSign(0, 0, 9600, 5, &html[0], &img[0], &dat[0]));
-  EXPECT_TRUE(WasSent(B("\x1b[2HANDSIGN\x02" "1|5\x03")));
+  EXPECT_TRUE(
+      WasSent(B("\x1b[2HANDSIGN\x02"
+                "1|5\x03")));
   std::string jpg = Scratch("scan.jpg");
   WriteFile(jpg, Pattern(300));
   ASSERT_EQ(0, TLX_StartSign(0, 0, 9600, 5, &jpg[0], &img[0], &dat[0]));
-  EXPECT_TRUE(WasSent(B("\x1b[2HANDSIGN\x02" "2|5\x03")));
+  EXPECT_TRUE(
+      WasSent(B("\x1b[2HANDSIGN\x02"
+                "2|5\x03")));
 }
 
 TEST_F(Signature, FailedPullRemovesLocalFile) {
@@ -324,7 +338,9 @@ TEST_F(Signature, FailedPullRemovesLocalFile) {
   EXPECT_EQ(-7, TLX_StartSign(0, 0, 9600, 5, &doc[0], &img[0], &dat[0]));
   EXPECT_FALSE(FileExists(img));
   EXPECT_FALSE(FileExists(dat));
-  EXPECT_TRUE(WasSent(B("\x1b[0RESPONSE\x02" "1\x03")));
+  EXPECT_TRUE(
+      WasSent(B("\x1b[0RESPONSE\x02"
+                "1\x03")));
 }
 
 TEST_F(Signature, RefusedSigningClosesScreen) {

@@ -76,7 +76,9 @@ TEST_P(LinkHold, AnotherProcessIsRefusedBeforeItsFirstStepAndNeverInterleaves) {
   const std::vector<std::string> sent = Sent();
   int mineSeen = 0, theirsSeen = 0;
   for (size_t i = 0; i < sent.size();) {
-    const std::vector<std::string>* run = sent[i] == mine[0] ? &mine : sent[i] == theirs[0] ? &theirs : nullptr;
+    const std::vector<std::string>* run = sent[i] == mine[0]     ? &mine
+                                          : sent[i] == theirs[0] ? &theirs
+                                                                 : nullptr;
     ASSERT_NE(run, nullptr) << "step " << i << " starts no entry";
     ASSERT_LE(i + run->size(), sent.size()) << "an entry cut short at step " << i;
     for (size_t k = 0; k < run->size(); ++k)

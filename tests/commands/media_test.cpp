@@ -56,7 +56,9 @@ TEST_F(MediaOnSharedPort, QueryWithoutNameFlushesButSendsNoQuery) {
   ASSERT_GE(bytes.size(), 4u);
   EXPECT_EQ(flush[0], bytes[0]);
   EXPECT_EQ(flush[1], bytes[1]);
-  EXPECT_EQ(B("\x1b[0QUERYFILE\x02" "1|ad01.jpg\x03"), bytes[3]);
+  EXPECT_EQ(B("\x1b[0QUERYFILE\x02"
+              "1|ad01.jpg\x03"),
+            bytes[3]);
 }
 
 TEST_P(Media, DownloadStoresFileWithoutUpgrade) {
@@ -94,7 +96,9 @@ TEST_P(Media, DeleteQueryAndList) {
   char name[] = "p1.jpg";
   ClearHistory();
   ASSERT_EQ(0, TLX_FindFileInfo(Port(), 0, 9600, 2, name, nullptr));
-  EXPECT_EQ(B("\x1b[0QUERYFILE\x02" "2|p1.jpg\x03"), Sent().back());
+  EXPECT_EQ(B("\x1b[0QUERYFILE\x02"
+              "2|p1.jpg\x03"),
+            Sent().back());
   char info[TLX_FILE_INFO_SIZE];
   std::memset(info, 'z', sizeof info);
   ASSERT_EQ(0, TLX_FindFileInfo(Port(), 0, 9600, 2, name, info));
@@ -103,10 +107,14 @@ TEST_P(Media, DeleteQueryAndList) {
   char list[512] = {0};
   ASSERT_EQ(0, TLX_GetFileList(Port(), 0, 9600, 2, list, sizeof list));
   EXPECT_NE(nullptr, std::strstr(list, "p1.jpg"));
-  EXPECT_EQ(B("\x1b[0GETFILELIST\x02" "2\x03"), Sent().back());
+  EXPECT_EQ(B("\x1b[0GETFILELIST\x02"
+              "2\x03"),
+            Sent().back());
 
   ASSERT_EQ(0, TLX_DeleteFile(Port(), 0, 9600, 2, name));
-  EXPECT_EQ(B("\x1b[0DELETE\x02" "2|p1.jpg\x03"), Sent().back());
+  EXPECT_EQ(B("\x1b[0DELETE\x02"
+              "2|p1.jpg\x03"),
+            Sent().back());
   SetFault("DELETE", Fault{FaultKind::Refuse, 0, 1});
   EXPECT_EQ(-7, TLX_DeleteFile(Port(), 0, 9600, 2, name));
   SetFault("QUERYFILE", Fault{FaultKind::Refuse, 0, 1});
@@ -143,7 +151,8 @@ TEST_P(Media, FileListFillingTheWholeReplyArea) {
   // framed reply is exactly 4096 bytes.
   std::string expected;
   for (int i = 0; i < 20; ++i) {
-    std::string n = std::string(1, static_cast<char>('a' + i)) + std::string(i < 19 ? 203 : 198, 'x');
+    std::string n =
+        std::string(1, static_cast<char>('a' + i)) + std::string(i < 19 ? 203 : 198, 'x');
     ASSERT_TRUE(impl().WriteTerminalFile(impl().MediaPath(1, n), "v"));
     expected += (expected.empty() ? "" : "|") + n;
   }

@@ -25,7 +25,8 @@ class PinPad : public LinkTest {
   // Loads master key 1 and work key 1/2 (given encrypted under the master
   // key) and activates it; gives the clear work key.
   std::string LoadKeys() {
-    const std::string master = B("\x01\x23\x45\x67\x89\xab\xcd\xef\xfe\xdc\xba\x98\x76\x54\x32\x10");
+    const std::string master =
+        B("\x01\x23\x45\x67\x89\xab\xcd\xef\xfe\xdc\xba\x98\x76\x54\x32\x10");
     const std::string work = B("\x11\x22\x33\x44\x55\x66\x77\x88\x99\x00\xaa\xbb\xcc\xdd\xee\xff");
     std::string encrypted;
     EXPECT_TRUE(tlxsim::TdesEncrypt(master, work, &encrypted));
@@ -131,7 +132,9 @@ TEST_P(PinPad, KeyCommandPayloadsAreExact) {
   // No work key 2 under master key 1: refused by the terminal.
   EXPECT_EQ(-7, TLX_ActiveWKey(Port(), 0, 9600, 1, 2));
   ASSERT_EQ(1u, Sent().size());
-  EXPECT_EQ(B("\x1b" "A0102\r\n"), Sent()[0]);
+  EXPECT_EQ(B("\x1b"
+              "A0102\r\n"),
+            Sent()[0]);
 
   ClearHistory();
   ASSERT_EQ(0, TLX_ResetKey(Port(), 0, 9600));
@@ -179,7 +182,10 @@ TEST_P(PinPad, PlainPinModeZero) {
 }
 
 TEST_P(PinPad, PlainPinModeOnePacksNonZeroCharacters) {
-  SetPin(B("1\x00" "2\x00" "34"));
+  SetPin(
+      B("1\x00"
+        "2\x00"
+        "34"));
   char pin[64] = {0};
   ASSERT_EQ(0, TLX_ReadPin(Port(), 0, 9600, 1, 0, 5, pin, 64));
   EXPECT_STREQ("1234", pin);
@@ -197,9 +203,7 @@ TEST_P(PinPad, PlainPinModeOnePacksNonZeroCharacters) {
 TEST_P(PinPad, PinBlockWhoseTagDisagreesWithItsLengthIsRefused) {
   ASSERT_FALSE(LoadKeys().empty());
   SetPin("4839");
-  const struct {
-    int tag, option;
-  } cases[] = {{0x20, 0}, {0x10, 2}, {0x30, 0}};
+  const struct { int tag, option; } cases[] = {{0x20, 0}, {0x10, 2}, {0x30, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE("tag " + std::to_string(c.tag) + ", option " + std::to_string(c.option));
     {
@@ -227,7 +231,9 @@ TEST_P(PinPad, PinBlockDecryptsToTypedPin) {
   ClearHistory();
   char block[TLX_PIN_BLOCK_SIZE] = {0};
   ASSERT_EQ(0, TLX_ReadPinDES(Port(), 0, 9600, 0, 0, 5, block));
-  EXPECT_EQ(B("\x1b" "F00\r\n"), Sent().at(1));
+  EXPECT_EQ(B("\x1b"
+              "F00\r\n"),
+            Sent().at(1));
   EXPECT_EQ(kPinEnd, Sent().back());
   std::string text(block);
   EXPECT_EQ(16u, text.size());

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "CommandTest.h"
-#include "compat/transfer_steps.h"
 #include "compat/transfer.h"
+#include "compat/transfer_steps.h"
 
 namespace tlxtest {
 namespace {
@@ -134,7 +134,9 @@ TEST_F(SerialTransfer, NamesAndMemoryBlocks) {
   EXPECT_EQ(-1, DownLoadFile(SerialPort(), 0, 9600, 255, &path[0], &tooLong[0]));
   EXPECT_TRUE(Settled().empty());
 
-  std::string data = B("\x00" "abc");
+  std::string data =
+      B("\x00"
+        "abc");
   char dest[] = "mem.bin";
   EXPECT_EQ(-1, DownLoadData(SerialPort(), 0, 9600, 255, &data[0], 4, dest));
   EXPECT_TRUE(Settled().empty());
@@ -180,15 +182,21 @@ TEST_F(HidTransfer, EndPacketBytesAndDefaultName) {
   std::string path = Scratch("a.jpg");
   WriteFile(path, "jpeg");
   ASSERT_EQ(0, DownLoadFile(kHidPort, 0, 9600, 2, &path[0], nullptr));
-  EXPECT_EQ(B("\x00\x00\x06\x02" "a.jpg"), Sent().back().substr(3));
+  EXPECT_EQ(B("\x00\x00\x06\x02"
+              "a.jpg"),
+            Sent().back().substr(3));
   // Named file without a name: the source's base name.
   ASSERT_EQ(0, DownLoadFile(kHidPort, 0, 9600, 255, &path[0], nullptr));
-  EXPECT_EQ(B("\x00\x00\x06\xff" "a.jpg"), Sent().back().substr(3));
+  EXPECT_EQ(B("\x00\x00\x06\xff"
+              "a.jpg"),
+            Sent().back().substr(3));
   // An empty name counts as none.
   char empty[] = "";
   ClearHistory();
   ASSERT_EQ(0, DownLoadFile(kHidPort, 0, 9600, 255, &path[0], empty));
-  EXPECT_EQ(B("\x00\x00\x06\xff" "a.jpg"), Sent().back().substr(3));
+  EXPECT_EQ(B("\x00\x00\x06\xff"
+              "a.jpg"),
+            Sent().back().substr(3));
   ClearHistory();
   std::string tooLong(TLX_MAX_DEST_NAME + 1, 'n');
   EXPECT_EQ(-1, DownLoadFile(kHidPort, 0, 9600, 255, &path[0], &tooLong[0]));
@@ -256,7 +264,9 @@ TEST_F(HidTransfer, PullWritesFileAndSecondPullIsRefused) {
   EXPECT_EQ(content, ReadFile(local));
   EXPECT_FALSE(FileExists(other));
   int accepted = 0;
-  for (const auto& s : Sent()) accepted += s == B("\x1b[0RESPONSE\x02" "0\x03");
+  for (const auto& s : Sent())
+    accepted += s == B("\x1b[0RESPONSE\x02"
+                       "0\x03");
   EXPECT_EQ(4, accepted);  // start, two data packets of 3000 bytes, end
   // A pull after a completed one starts from a clean receiver.
   ASSERT_EQ(0, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &other[0]));
@@ -293,8 +303,12 @@ TEST_F(HidTransfer, PullRefusesAOneReportPacketWithAWrongChecksum) {
   EXPECT_FALSE(FileExists(local));
   const std::vector<std::string> sent = Sent();
   ASSERT_EQ(3u, sent.size());  // the pull, the start accepted, the bad packet refused
-  EXPECT_EQ(B("\x1b[0RESPONSE\x02" "0\x03"), sent[1]);
-  EXPECT_EQ(B("\x1b[0RESPONSE\x02" "1\x03"), sent[2]);
+  EXPECT_EQ(B("\x1b[0RESPONSE\x02"
+              "0\x03"),
+            sent[1]);
+  EXPECT_EQ(B("\x1b[0RESPONSE\x02"
+              "1\x03"),
+            sent[2]);
   ASSERT_EQ(0, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]));
   EXPECT_EQ(Pattern(1500, 8), ReadFile(local));
 }
@@ -383,7 +397,9 @@ TEST_F(HidTransfer, PullStopsAtItsPacketCap) {
   EXPECT_EQ(-7, PullFile(0, 0, 9600, 3000, static_cast<int>(cmd.size()), &cmd[0], &local[0]));
   EXPECT_FALSE(FileExists(local));
   int accepted = 0;
-  for (const auto& sent : Sent()) accepted += sent == B("\x1b[0RESPONSE\x02" "0\x03");
+  for (const auto& sent : Sent())
+    accepted += sent == B("\x1b[0RESPONSE\x02"
+                          "0\x03");
   EXPECT_EQ(TLX_MAX_PULL_PACKETS, accepted);  // the start packet and data packets
 }
 

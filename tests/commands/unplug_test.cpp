@@ -28,7 +28,8 @@ class Unplug : public LinkTest {
   void NextCommandWorks() {
     // A real device comes back when it is plugged in again (at once on the
     // stand-in).
-    if (Hid() && !terminal().UsbReplugSeen()) GTEST_SKIP() << "no udevd: the replugged device is not seen";
+    if (Hid() && !terminal().UsbReplugSeen())
+      GTEST_SKIP() << "no udevd: the replugged device is not seen";
     ASSERT_TRUE(terminal().WaitUsbPresent());
     char version[TLX_VERSION_SIZE] = {0};
     EXPECT_EQ(0, TLX_GetVer(Port(), 0, 9600, version));

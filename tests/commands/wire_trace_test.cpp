@@ -37,7 +37,8 @@ std::vector<std::string> Lines(const std::string& text) {
     }
     const std::string line = text.substr(pos, end - pos);
     bool stamped = line.size() >= 15 && line.compare(13, 2, "  ") == 0;
-    for (int i = 0; stamped && i < 13; ++i) stamped = std::isdigit(static_cast<unsigned char>(line[i])) != 0;
+    for (int i = 0; stamped && i < 13; ++i)
+      stamped = std::isdigit(static_cast<unsigned char>(line[i])) != 0;
     EXPECT_TRUE(stamped) << line;
     out.push_back(stamped ? line.substr(15) : line);
     pos = end + 2;
@@ -70,8 +71,9 @@ class WireTrace : public LinkTest {
       if (lines[i] == txDump) {
         size_t end = i;
         while (end < lines.size() && !StartsWith(lines[end], "TLX end=")) ++end;
-        return std::vector<std::string>(lines.begin() + static_cast<long>(i) - 1,
-                                        lines.begin() + static_cast<long>(std::min(end + 1, lines.size())));
+        return std::vector<std::string>(
+            lines.begin() + static_cast<long>(i) - 1,
+            lines.begin() + static_cast<long>(std::min(end + 1, lines.size())));
       }
     ADD_FAILURE() << "no record sends " << txDump;
     return {};
@@ -79,7 +81,8 @@ class WireTrace : public LinkTest {
   std::string Head(const char* verb, const std::string& rest) {
     if (Hid()) return std::string("TLX ") + verb + " usb port=0 id=2fb0:0101" + rest;
     return std::string("TLX ") + verb + " serial port=" + std::to_string(SerialPort()) + " dev=" +
-           terminal().serialPathPattern().replace(terminal().serialPathPattern().find("%d"), 2, "0") +
+           terminal().serialPathPattern().replace(terminal().serialPathPattern().find("%d"), 2,
+                                                  "0") +
            " bp=none baud=9600" + rest;
   }
   void SetPin(const std::string& pin) {
@@ -102,7 +105,8 @@ TEST_P(WireTrace, OneRecordPerExchange) {
   const std::vector<std::string> r = RecordOf("TX  LEN=16   HEX: " + Hex("\x1b[0GETDEVICEINFO"));
   ASSERT_EQ(r.size(), 4u);
   EXPECT_EQ(r[0], Head("exchange", " until=ETX limit=2000ms"));
-  EXPECT_EQ(r[2], "RX  LEN=" + std::to_string(json.size() + 2) + "   HEX: " + Hex("\x02" + json + "\x03"));
+  EXPECT_EQ(r[2], "RX  LEN=" + std::to_string(json.size() + 2) +
+                      "   HEX: " + Hex("\x02" + json + "\x03"));
   EXPECT_TRUE(StartsWith(r[3], "TLX end=met result=0 (success) time=")) << r[3];
   EXPECT_EQ(r[3].substr(r[3].size() - 2), "ms");
   // The flush is no exchange; the file holds this one record only.
@@ -165,10 +169,12 @@ TEST_P(WireTrace, KeyMaterialIsMaskedByteForByte) {
   RecordOf("TX  LEN=40   HEX: 1B5330333039" + Stars(32) + "0D0A");
   // Activation carries indexes only.
   ASSERT_EQ(0, TLX_ActiveWKey(Port(), 0, 9600, 3, 9));
-  RecordOf("TX  LEN=8   HEX: " + Hex("\x1b" "A0309\r\n"));
+  RecordOf("TX  LEN=8   HEX: " + Hex("\x1b"
+                                     "A0309\r\n"));
   const std::string all = ReadFile(path_);
-  for (const std::string& secret : {Hex(B("\x00\x11\x22\x33\x44\x55\x66\x77")), Hex(B("\x88\x99\xaa\xbb\xcc\xdd\xee\xff")),
-                                    Hex(HexAsc1(B("\x00\x11\x22\x33"))), Hex(HexAsc1(enc.substr(0, 4)))})
+  for (const std::string& secret :
+       {Hex(B("\x00\x11\x22\x33\x44\x55\x66\x77")), Hex(B("\x88\x99\xaa\xbb\xcc\xdd\xee\xff")),
+        Hex(HexAsc1(B("\x00\x11\x22\x33"))), Hex(HexAsc1(enc.substr(0, 4)))})
     EXPECT_EQ(all.find(secret), std::string::npos) << secret;
 }
 
@@ -193,7 +199,8 @@ TEST_P(WireTrace, PinsAccountsAndBlocksAreMasked) {
   }
   char block[TLX_PIN_BLOCK_SIZE] = {0};
   ASSERT_EQ(0, TLX_ReadPinDES(Port(), 0, 9600, 0, 2, 5, block));
-  r = RecordOf("TX  LEN=6   HEX: " + Hex("\x1b" "F02\r\n"));
+  r = RecordOf("TX  LEN=6   HEX: " + Hex("\x1b"
+                                         "F02\r\n"));
   ASSERT_EQ(r.size(), 4u);
   EXPECT_EQ(r[2], "RX  LEN=36   HEX: 023230" + Stars(32) + "03");
   std::string account = "6222020200112233445";
@@ -203,8 +210,10 @@ TEST_P(WireTrace, PinsAccountsAndBlocksAreMasked) {
   ASSERT_EQ(r.size(), 4u);
   EXPECT_EQ(r[2], "RX  LEN=20   HEX: 023130" + Stars(16) + "03");
   const std::string all = ReadFile(path_);
-  for (const std::string& secret : {Hex("97531"), Hex(std::string(block, 16)), Hex(HexAsc1(std::string(block, 8))),
-                                    Hex(std::string(block2, 16)), Hex(account), Hex(HexAsc1("\x10"))+Hex(HexAsc1(std::string(block2, 4)))})
+  for (const std::string& secret :
+       {Hex("97531"), Hex(std::string(block, 16)), Hex(HexAsc1(std::string(block, 8))),
+        Hex(std::string(block2, 16)), Hex(account),
+        Hex(HexAsc1("\x10")) + Hex(HexAsc1(std::string(block2, 4)))})
     EXPECT_EQ(all.find(secret), std::string::npos) << secret;
 }
 
@@ -214,7 +223,8 @@ TEST_P(WireTrace, KeypadEntriesAndPulledFilesAreRecordedByLengthOnly) {
   char input[TLX_KEYPAD_INPUT_SIZE] = {0};
   ASSERT_EQ(0, TLX_StartKeyboard(Port(), 0, 9600, 5, 1, input));
   ASSERT_GT(std::strlen(input), 3u);
-  std::vector<std::string> r = RecordOf("TX  LEN=5   HEX: " + Hex("\x1b" "FA\r\n"));
+  std::vector<std::string> r = RecordOf("TX  LEN=5   HEX: " + Hex("\x1b"
+                                                                  "FA\r\n"));
   ASSERT_EQ(r.size(), 4u);
   EXPECT_EQ(r[2], "RX  LEN=" + std::to_string(std::strlen(input) + 2) + "   HEX: 42" +
                       Stars(std::strlen(input)) + "46");

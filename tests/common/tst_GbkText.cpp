@@ -39,8 +39,8 @@ void GbkTextTest::roundTrip() {
 // surrogate pair in the string) becomes one '?', and the text around it
 // keeps its bytes.
 void GbkTextTest::unmappableCharacter() {
-  const QString text = QStringLiteral("王") + QString::fromUcs4(U"\U0001F600") +
-                       QStringLiteral("五");
+  const QString text =
+      QStringLiteral("王") + QString::fromUcs4(U"\U0001F600") + QStringLiteral("五");
   QCOMPARE(ToGbk(text), QByteArray("\xcd\xf5?\xce\xe5"));
 }
 

@@ -26,7 +26,8 @@ namespace tlxtest {
 namespace {
 
 // Builds the child's environment: this process's, with the changes.
-std::vector<std::string> ChildEnvironment(const std::vector<std::pair<std::string, std::string>>& changes) {
+std::vector<std::string> ChildEnvironment(
+    const std::vector<std::pair<std::string, std::string>>& changes) {
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     std::string entry = *e;

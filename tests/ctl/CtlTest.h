@@ -28,7 +28,7 @@ struct CtlResult {
 
 struct CtlRun {
   std::vector<std::string> args;
-  std::string input;  // standard input (closed after it)
+  std::string input;                                     // standard input (closed after it)
   std::vector<std::pair<std::string, std::string>> env;  // set (or, with a null-like "\x01", unset)
   std::string cwd;
   // Polled while tlxctl runs; once it gives true, tlxctl gets a SIGINT.
@@ -84,17 +84,17 @@ class CtlLinkTest : public CtlTest, public ::testing::WithParamInterface<tlxsim:
   }
 };
 
-#define TLX_CTL_BOTH_LINKS(Suite)                                                      \
+#define TLX_CTL_BOTH_LINKS(Suite)                                                    \
   INSTANTIATE_TEST_SUITE_P(Links, Suite, ::testing::Values(Link::Serial, Link::Hid), \
                            ::tlxtest::LinkName)
 
 // The three outcomes a subcommand is checked for.
 // (r is evaluated once: it may be the run itself.)
-#define EXPECT_CTL_OK(r)                                                          \
-  do {                                                                            \
-    const ::tlxtest::CtlResult& ctlOk_ = (r);                                     \
+#define EXPECT_CTL_OK(r)                                                             \
+  do {                                                                               \
+    const ::tlxtest::CtlResult& ctlOk_ = (r);                                        \
     EXPECT_EQ(ctlOk_.status, 0) << "out: " << ctlOk_.out << "\nerr: " << ctlOk_.err; \
-    EXPECT_EQ(ctlOk_.err, "");                                                    \
+    EXPECT_EQ(ctlOk_.err, "");                                                       \
   } while (0)
 // Failure with the library's result code: its exit status and the error
 // line with code and text.

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "compat/util.h"
 #include "gbk_text.h"
 #include "trace/command_table.h"
 #include "trace/trace_lines.h"
 #include "trace/wire_mask.h"
 #include "util/gbk_text.h"
-#include "compat/util.h"
 #include "wire_names.h"
 
 namespace {
@@ -116,13 +116,12 @@ TEST(TraceLines, RecordsAreGroupedAsTheWireTraceWritesThem) {
   std::istringstream in(
       s + "TLX exchange serial port=2 dev=/dev/ttyS1 bp=B baud=115200 until=F limit=7000ms\r\n" +
       s + "TX  LEN=2   HEX: 1B52\r\n" + s + "RX-PART  LEN=1   HEX: AA\r\n" + s +
-      "TLX end=timeout result=-2 (no complete reply in time) time=1.5ms masked=4\r\n" + "\r\n" +
-      s + "TLX write usb port=0 id=2fb0:0101\r\n" + s + "TX-SHORT  LEN=1   HEX: 02\r\n" +
+      "TLX end=timeout result=-2 (no complete reply in time) time=1.5ms masked=4\r\n" + "\r\n" + s +
+      "TLX write usb port=0 id=2fb0:0101\r\n" + s + "TX-SHORT  LEN=1   HEX: 02\r\n" +
       // A second TX is no part of the record: the record stays open no
       // longer, and the line is a note of its own.
-      s + "TX  LEN=1   HEX: 03\r\n" + s + "TLX end=written result=0 (success)\r\n" +
-      "garbage\r\n" + s + "TLX read port until=none limit=0ms\r\n" + s +
-      "TLX exchanged nothing\r\n");
+      s + "TX  LEN=1   HEX: 03\r\n" + s + "TLX end=written result=0 (success)\r\n" + "garbage\r\n" +
+      s + "TLX read port until=none limit=0ms\r\n" + s + "TLX exchanged nothing\r\n");
   int bad = -1;
   const std::vector<tlx::TraceRecord> r = tlx::ReadTrace(in, &bad);
   EXPECT_EQ(bad, 1);
@@ -192,21 +191,35 @@ TEST(WireMask, SecretCommandsAreMaskedByteForByte) {
     std::string cmd;
     tlx::ReplySecret reply;
   } const replies[] = {
-      {"\x1b" "F01\r\n", tlx::ReplySecret::PinBlock},
+      {"\x1b"
+       "F01\r\n",
+       tlx::ReplySecret::PinBlock},
       // Prompt and option the terminal would refuse: the reply is still
       // taken for a PIN block, as tlxctl reads it.
-      {"\x1b" "Fxy\r\n", tlx::ReplySecret::PinBlock},
-      {"\x1b" "FA\r\n", tlx::ReplySecret::KeypadEntry},
+      {"\x1b"
+       "Fxy\r\n",
+       tlx::ReplySecret::PinBlock},
+      {"\x1b"
+       "FA\r\n",
+       tlx::ReplySecret::KeypadEntry},
       {"\x1bGM\r\n", tlx::ReplySecret::KeypadEntry},
       {"\x82", tlx::ReplySecret::PlainPin},
       {"\x81", tlx::ReplySecret::PlainPin},
       {"\x1b[0PULLFILE\x02/tmp/hw.png\x03", tlx::ReplySecret::PulledFile},
-      {"\x1b[0RESPONSE\x02" "0\x03", tlx::ReplySecret::PulledFile},
+      {"\x1b[0RESPONSE\x02"
+       "0\x03",
+       tlx::ReplySecret::PulledFile},
       {"\x83", tlx::ReplySecret::None},
-      {"\x1b" "F", tlx::ReplySecret::None},
+      {"\x1b"
+       "F",
+       tlx::ReplySecret::None},
       {"\x1b[0CHECKR40", tlx::ReplySecret::None},
-      {"\x1b[2A\x02" "3132\x03", tlx::ReplySecret::None},
-      {"\x1b" "A0102\r\n", tlx::ReplySecret::None},
+      {"\x1b[2A\x02"
+       "3132\x03",
+       tlx::ReplySecret::None},
+      {"\x1b"
+       "A0102\r\n",
+       tlx::ReplySecret::None},
   };
   for (const auto& c : replies) {
     m = MaskCommand(c.cmd);
@@ -216,8 +229,7 @@ TEST(WireMask, SecretCommandsAreMaskedByteForByte) {
   }
 }
 
-std::string MaskReply(tlx::ReplySecret kind, const std::string& r, int* masked,
-                      bool head = true) {
+std::string MaskReply(tlx::ReplySecret kind, const std::string& r, int* masked, bool head = true) {
   *masked = 0;
   return tlx::MaskedReply(kind, r.data(), static_cast<int>(r.size()), masked, head);
 }
@@ -225,10 +237,21 @@ std::string MaskReply(tlx::ReplySecret kind, const std::string& r, int* masked,
 TEST(WireMask, SecretRepliesKeepOnlyTheirFrame) {
   using tlx::ReplySecret;
   int n = 0;
-  EXPECT_EQ(MaskReply(ReplySecret::PinBlock, "\x02" "12" "3456789:\x03", &n),
-            "\x02" "12********\x03");
+  EXPECT_EQ(MaskReply(ReplySecret::PinBlock,
+                      "\x02"
+                      "12"
+                      "3456789:\x03",
+                      &n),
+            "\x02"
+            "12********\x03");
   EXPECT_EQ(n, 8);
-  EXPECT_EQ(MaskReply(ReplySecret::PinBlock, "\x02" "12" "3456", &n), "\x02" "12****");
+  EXPECT_EQ(MaskReply(ReplySecret::PinBlock,
+                      "\x02"
+                      "12"
+                      "3456",
+                      &n),
+            "\x02"
+            "12****");
   EXPECT_EQ(MaskReply(ReplySecret::PinBlock, "x123", &n), "****");
   EXPECT_EQ(MaskReply(ReplySecret::PinBlock, "\x02U\x03", &n), "\x02U\x03");
   EXPECT_EQ(MaskReply(ReplySecret::PlainPin, "123456\r", &n), "******\r");
@@ -236,7 +259,10 @@ TEST(WireMask, SecretRepliesKeepOnlyTheirFrame) {
   EXPECT_EQ(MaskReply(ReplySecret::KeypadEntry, "A1380013F", &n), "A*******F");
   EXPECT_EQ(n, 7);
   EXPECT_EQ(MaskReply(ReplySecret::KeypadEntry, "A138", &n), "****");
-  const std::string packet("\x02\x02\x5A\x00\x00\x04" "data", 10);
+  const std::string packet(
+      "\x02\x02\x5A\x00\x00\x04"
+      "data",
+      10);
   EXPECT_EQ(MaskReply(ReplySecret::PulledFile, packet, &n), packet.substr(0, 6) + "****");
   EXPECT_EQ(MaskReply(ReplySecret::PulledFile, packet, &n, false), std::string(10, '*'));
   EXPECT_EQ(MaskReply(ReplySecret::PulledFile, "\x02U\x03", &n), "\x02U\x03");
@@ -270,8 +296,13 @@ TEST(WireMask, DecoderReadsMaskedAndPlainCommandsAlike) {
   }
   // A PIN block reply: the tag is shown, the block by its length only.
   tlxctl::WireDecoder d;
-  d.Command("\x1b" "F01\r\n");
-  const tlxctl::Described r = d.Reply("\x02" "12" "3456789:\x03");
+  d.Command(
+      "\x1b"
+      "F01\r\n");
+  const tlxctl::Described r = d.Reply(
+      "\x02"
+      "12"
+      "3456789:\x03");
   EXPECT_EQ(r.name + ": " + r.detail, "PIN block: tag 0x12, 4 bytes (not shown)");
   d.Command("\x82");
   EXPECT_EQ(d.Reply("123456\r").detail, "6 bytes and CR (not shown)");
@@ -303,12 +334,20 @@ TEST(GbkText, ByteEightyIsOneCharacterEverywhere) {
   EXPECT_EQ(c.kind, tlx::GbkChar::Single);
   EXPECT_EQ(c.unit, 0x80);
   EXPECT_EQ(c.bytes, 1);
-  const Units u = Ansi("\x80" "A\xB0\xA1");
+  const Units u = Ansi(
+      "\x80"
+      "A\xB0\xA1");
   EXPECT_EQ(u.count, 3);
   EXPECT_EQ(u.units, (std::vector<unsigned short>{0x0080, 0x0041, 0x554A}));
-  EXPECT_EQ(tlxctl::GbkToUtf8("\x80" "A\xB0\xA1"), "\xC2\x80" "A\xE5\x95\x8A");
+  EXPECT_EQ(tlxctl::GbkToUtf8("\x80"
+                              "A\xB0\xA1"),
+            "\xC2\x80"
+            "A\xE5\x95\x8A");
   // Shown by its code, not sent to the user's terminal as a control.
-  EXPECT_EQ(tlxctl::Printable(tlxctl::GbkToUtf8("\x80" "A"), 120, true), "\\x80A");
+  EXPECT_EQ(tlxctl::Printable(tlxctl::GbkToUtf8("\x80"
+                                                "A"),
+                              120, true),
+            "\\x80A");
   // Nothing typed becomes the byte 0x80.
   EXPECT_EQ(tlx::GbkEncode(0x80), 0u);
   std::string gbk, why;
@@ -320,10 +359,22 @@ TEST(GbkText, ByteEightyIsOneCharacterEverywhere) {
 // replacement character for a code without a character, not one for the
 // lead byte and the trail byte read again as a character of its own.
 TEST(GbkText, BadCodesTakeBothBytes) {
-  EXPECT_EQ(Ansi("\x81\x7F" "A").units, (std::vector<unsigned short>{0x0000, 0x0041}));
-  EXPECT_EQ(tlxctl::GbkToUtf8("\x81\x7F" "A"), "\xEF\xBF\xBD" "A");
-  EXPECT_EQ(Ansi("\xFF\x41" "B").units, (std::vector<unsigned short>{0x0042}));
-  EXPECT_EQ(tlxctl::GbkToUtf8("\xFF\x41" "B"), "\xEF\xBF\xBD" "B");
+  EXPECT_EQ(Ansi("\x81\x7F"
+                 "A")
+                .units,
+            (std::vector<unsigned short>{0x0000, 0x0041}));
+  EXPECT_EQ(tlxctl::GbkToUtf8("\x81\x7F"
+                              "A"),
+            "\xEF\xBF\xBD"
+            "A");
+  EXPECT_EQ(Ansi("\xFF\x41"
+                 "B")
+                .units,
+            (std::vector<unsigned short>{0x0042}));
+  EXPECT_EQ(tlxctl::GbkToUtf8("\xFF\x41"
+                              "B"),
+            "\xEF\xBF\xBD"
+            "B");
   // A lead byte at the end: the library's text ends there; tlxctl shows it.
   EXPECT_EQ(Ansi("A\xB0").units, (std::vector<unsigned short>{0x0041}));
   EXPECT_EQ(tlxctl::GbkToUtf8("A\xB0"), "A\xEF\xBF\xBD");
@@ -333,8 +384,14 @@ TEST(GbkText, BadCodesTakeBothBytes) {
 // through the reverse of unicodeTables) reads back through ANSIToUTF8.
 TEST(GbkText, EncodedTextReadsBackThroughTheLibrary) {
   std::string gbk, why;
-  ASSERT_TRUE(tlxctl::Utf8ToGbk("\xE4\xB8\x80\xE3\x80\x80\xE2\x82\xAC" "1", &gbk, &why)) << why;
-  EXPECT_EQ(gbk, "\xD2\xBB\xA1\xA1\xA2\xE3" "1");
+  ASSERT_TRUE(
+      tlxctl::Utf8ToGbk("\xE4\xB8\x80\xE3\x80\x80\xE2\x82\xAC"
+                        "1",
+                        &gbk, &why))
+      << why;
+  EXPECT_EQ(gbk,
+            "\xD2\xBB\xA1\xA1\xA2\xE3"
+            "1");
   EXPECT_EQ(Ansi(gbk.c_str()).units, (std::vector<unsigned short>{0x4E00, 0x3000, 0x20AC, 0x31}));
   EXPECT_FALSE(tlxctl::Utf8ToGbk("\xF0\x9F\x98\x80", &gbk, &why));
   EXPECT_EQ(why, "character U+1F600 has no GBK code");

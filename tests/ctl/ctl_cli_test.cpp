@@ -27,7 +27,8 @@ std::vector<std::string> Words(const std::string& text) {
 // Runs the completion function on a command line whose last word is being
 // completed; the candidates it offers.
 std::vector<std::string> Complete(const std::string& words) {
-  const std::string script = std::string("source '") + TLXCTL_COMPLETION + "'; COMP_WORDS=(" + words +
+  const std::string script = std::string("source '") + TLXCTL_COMPLETION + "'; COMP_WORDS=(" +
+                             words +
                              "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _tlxctl; "
                              "printf '%s\\n' \"${COMPREPLY[@]}\"";
   const std::string cmd = "bash -c \"$TLX_SCRIPT\"";
@@ -74,10 +75,12 @@ TEST(CtlCli, EveryInterfaceFunctionThatMakesSenseFromAShellHasACommand) {
   std::vector<std::string> names;
   const cJSON* c = nullptr;
   cJSON_ArrayForEach(c, table.get()) names.push_back(JsonString(c, "name"));
-  for (const char* n : {"online", "version", "update-status", "volume", "restart", "display", "config",
-                        "pqc", "pin-length", "key-reset", "master-key", "work-key", "activate",
-                        "read-pin", "pin-block", "info", "evaluate", "keypad", "sign", "download",
-                        "delete", "query", "list", "probe", "trace", "codes", "help"})
+  for (const char* n :
+       {"online",   "version",  "update-status", "volume",    "restart",    "display",
+        "config",   "pqc",      "pin-length",    "key-reset", "master-key", "work-key",
+        "activate", "read-pin", "pin-block",     "info",      "evaluate",   "keypad",
+        "sign",     "download", "delete",        "query",     "list",       "probe",
+        "trace",    "codes",    "help"})
     EXPECT_NE(std::find(names.begin(), names.end(), n), names.end()) << n;
 }
 
@@ -135,8 +138,9 @@ TEST(CtlCli, ExitStatusesAreDistinctAndDocumented) {
                        ": " + text + ".\n"),
               std::string::npos)
         << status << " " << text;
-    EXPECT_NE(overview.find(std::to_string(status) + "  result " + std::to_string(result) + ": " + text),
-              std::string::npos)
+    EXPECT_NE(
+        overview.find(std::to_string(status) + "  result " + std::to_string(result) + ": " + text),
+        std::string::npos)
         << text;
   }
 }
@@ -156,13 +160,15 @@ TEST(CtlCli, CompletionKnowsEveryCommandAndOption) {
     const std::string name = JsonString(c, "name");
     std::vector<std::string> expected = {"--port", "--bp", "--baud", "--json", "--help"};
     const cJSON* o = nullptr;
-    cJSON_ArrayForEach(o, cJSON_GetObjectItem(c, "options")) expected.push_back(JsonString(o, "name"));
+    cJSON_ArrayForEach(o, cJSON_GetObjectItem(c, "options"))
+        expected.push_back(JsonString(o, "name"));
     std::vector<std::string> got = Complete("tlxctl --port 1 " + name + " --");
     std::sort(expected.begin(), expected.end());
     std::sort(got.begin(), got.end());
     EXPECT_EQ(got, expected) << name;
   }
-  EXPECT_EQ(Complete("tlxctl --bp ''"), (std::vector<std::string>{"none", "A", "B", "C", "K", "9"}));
+  EXPECT_EQ(Complete("tlxctl --bp ''"),
+            (std::vector<std::string>{"none", "A", "B", "C", "K", "9"}));
   EXPECT_EQ(Complete("tlxctl download --type ''"),
             (std::vector<std::string>{"ad", "video", "photo", "upgrade", "named"}));
   EXPECT_EQ(Complete("tlxctl keypad --mode p"), (std::vector<std::string>{"phone"}));

@@ -61,7 +61,8 @@ TEST_P(CtlDevice, VersionAndUpdateStatus) {
   EXPECT_EQ(r.out, "update result: Success\n");
   {
     std::lock_guard<std::mutex> g(engine().Impl().mu);
-    engine().Impl().state.updateStatusJson = R"({"UpdateResult":"Fail","UpdateDetail":"bad image"})";
+    engine().Impl().state.updateStatusJson =
+        R"({"UpdateResult":"Fail","UpdateDetail":"bad image"})";
   }
   r = Run({"update-status"});
   EXPECT_CTL_OK(r);
@@ -103,7 +104,8 @@ TEST_P(CtlDevice, VolumeRefusals) {
   CtlResult r = Run({"volume", "system", "6"});
   ExpectRangeError(r, "LEVEL of the system volume takes 0..5, not '6'");
   ExpectRangeError(Run({"volume", "media", "16"}), "LEVEL takes 0..15, not '16'");
-  ExpectRangeError(Run({"volume", "4", "1"}), "KIND takes system (1), key (2) or media (3), not '4'");
+  ExpectRangeError(Run({"volume", "4", "1"}),
+                   "KIND takes system (1), key (2) or media (3), not '4'");
   // A kind that is no name and no number is tlxctl's usage error.
   r = Run({"volume", "loud", "3"});
   EXPECT_EQ(r.status, 2);
@@ -177,7 +179,10 @@ TEST_P(CtlDevice, DisplaySwitch) {
   EXPECT_TRUE(cJSON_IsTrue(cJSON_GetObjectItem(j.get(), "show")));
   const std::vector<tlxsim::Received> h = Settled();
   bool evaluatorOn = false;
-  for (const auto& rec : h) evaluatorOn = evaluatorOn || rec.bytes == "\x1b[4;SETDISP\x02" "1\x03";
+  for (const auto& rec : h)
+    evaluatorOn = evaluatorOn || rec.bytes ==
+                                     "\x1b[4;SETDISP\x02"
+                                     "1\x03";
   EXPECT_TRUE(evaluatorOn);
   ExpectRangeError(Run({"display", "5", "on"}),
                    "MODULE takes pinpad (1), screen (2), evaluator (3) or keypad (4), not '5'");

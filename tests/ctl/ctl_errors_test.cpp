@@ -2,8 +2,8 @@
 // library's TLX_LastErrorText): each cause produced for real against the
 // virtual terminal's links, and the library's text itself: cleared by the
 // next command, kept per thread.
-#include <sys/file.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <thread>
@@ -51,7 +51,8 @@ TEST_F(CtlErrors, MissingSerialDeviceNamesPathAndErrno) {
       << r.err;
   Json j = ParseJson(Serial(Scratch("none/tty%d"), {"--json", "version"}).out);
   ASSERT_TRUE(j);
-  EXPECT_NE(JsonString(j.get(), "cause").find(Scratch("none/tty0") + ": ENOENT"), std::string::npos);
+  EXPECT_NE(JsonString(j.get(), "cause").find(Scratch("none/tty0") + ": ENOENT"),
+            std::string::npos);
   EXPECT_EQ(JsonString(j.get(), "error"), "port cannot be opened, or another command is running");
 }
 
@@ -68,8 +69,9 @@ TEST_F(CtlErrors, SerialDeviceWithoutPermissionNamesTheGroup) {
   CtlResult r = Serial(Scratch("tty%d"), {"online"}, prefix);
   ExpectCtlError(r, -3, "online");
   const std::string cause = CauseLine(r);
-  EXPECT_EQ(cause.rfind("tlxctl: online: " + Scratch("tty0") + ": EACCES (Permission denied); "
-                        "the user needs to be in the group '",
+  EXPECT_EQ(cause.rfind("tlxctl: online: " + Scratch("tty0") +
+                            ": EACCES (Permission denied); "
+                            "the user needs to be in the group '",
                         0),
             0u)
       << r.err;
@@ -92,10 +94,10 @@ TEST_F(CtlErrors, LineHeldByAnotherProcess) {
   ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
   CtlResult r = Serial(terminal().serialPathPattern(), {"online"});
   ExpectCtlError(r, -3, "online");
-  EXPECT_EQ(CauseLine(r).rfind("tlxctl: online: " + Device() +
-                                   ": EWOULDBLOCK (locked); held by another process",
-                               0),
-            0u)
+  EXPECT_EQ(
+      CauseLine(r).rfind(
+          "tlxctl: online: " + Device() + ": EWOULDBLOCK (locked); held by another process", 0),
+      0u)
       << r.err;
   ::close(fd);
   EXPECT_CTL_OK(Serial(terminal().serialPathPattern(), {"online"}));

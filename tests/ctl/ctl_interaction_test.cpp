@@ -77,8 +77,8 @@ TEST_P(CtlInteraction, InfoTimeouts) {
 }
 
 TEST_P(CtlInteraction, Evaluation) {
-  CtlResult r = Run({"evaluate", "--name", kZhongWenUtf8, "--number", "1001", "--stars", "4",
-                     "--timeout", "5"});
+  CtlResult r = Run(
+      {"evaluate", "--name", kZhongWenUtf8, "--number", "1001", "--stars", "4", "--timeout", "5"});
   EXPECT_CTL_OK(r);
   EXPECT_EQ(r.out, "customer: satisfied\n");
   const tlxsim::TerminalState st = State();
@@ -90,7 +90,8 @@ TEST_P(CtlInteraction, Evaluation) {
   tlxsim::Customer c = terminal().GetCustomer();
   c.evaluator.value = "B3F";
   SetCustomer(c);
-  Json j = ParseJson(Run({"--json", "evaluate", "--name", "Li", "--number", "7", "--photo", "li.jpg"}).out);
+  Json j = ParseJson(
+      Run({"--json", "evaluate", "--name", "Li", "--number", "7", "--photo", "li.jpg"}).out);
   ASSERT_TRUE(j);
   EXPECT_EQ(JsonNumber(j.get(), "answer"), 3);
   EXPECT_EQ(JsonString(j.get(), "answer_text"), "dissatisfied");
@@ -137,12 +138,15 @@ TEST_P(CtlInteraction, KeypadTimeouts) {
 
 TEST_P(CtlInteraction, SignatureSavesBothFiles) {
   WriteFile(Scratch("doc.pdf"), "%PDF-1.4 sample\n");
-  CtlResult r = Run({"sign", "--timeout", "5", Scratch("doc.pdf"), Scratch("hw.png"), Scratch("hw.xml")});
+  CtlResult r =
+      Run({"sign", "--timeout", "5", Scratch("doc.pdf"), Scratch("hw.png"), Scratch("hw.xml")});
   EXPECT_CTL_OK(r);
-  EXPECT_EQ(r.out, "signed; image in " + Scratch("hw.png") + ", trajectory in " + Scratch("hw.xml") + "\n");
+  EXPECT_EQ(r.out, "signed; image in " + Scratch("hw.png") + ", trajectory in " +
+                       Scratch("hw.xml") + "\n");
   EXPECT_EQ(ReadFile(Scratch("hw.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
   EXPECT_NE(ReadFile(Scratch("hw.xml")).find("<signature"), std::string::npos);
-  Json j = ParseJson(Run({"--json", "sign", Scratch("doc.pdf"), Scratch("a.png"), Scratch("a.xml")}).out);
+  Json j = ParseJson(
+      Run({"--json", "sign", Scratch("doc.pdf"), Scratch("a.png"), Scratch("a.xml")}).out);
   ASSERT_TRUE(j);
   EXPECT_EQ(JsonString(j.get(), "image"), Scratch("a.png"));
   EXPECT_EQ(JsonString(j.get(), "data"), Scratch("a.xml"));
@@ -153,20 +157,22 @@ TEST_P(CtlInteraction, SignatureRefusals) {
   WriteFile(Scratch("doc.doc"), "x");
   ClearHistory();
   CtlResult r = Run({"sign", Scratch("doc.doc"), Scratch("hw.png"), Scratch("hw.xml")});
-  ExpectRangeError(r, "DOCUMENT takes a file ending in .pdf, .jpg or .html, not '" +
-                          Scratch("doc.doc") + "'");
+  ExpectRangeError(
+      r, "DOCUMENT takes a file ending in .pdf, .jpg or .html, not '" + Scratch("doc.doc") + "'");
   // Not even the flush the library sends before its own checks.
   EXPECT_TRUE(Settled().empty());
   SetFault("HANDSIGN", {FaultKind::Refuse});
-  ExpectCtlError(Run({"sign", Scratch("doc.pdf"), Scratch("hw.png"), Scratch("hw.xml")}), -7, "sign");
+  ExpectCtlError(Run({"sign", Scratch("doc.pdf"), Scratch("hw.png"), Scratch("hw.xml")}), -7,
+                 "sign");
   EXPECT_NE(access(Scratch("hw.png").c_str(), F_OK), 0);
 }
 
 TEST_P(CtlInteraction, SignatureSilent) {
   WriteFile(Scratch("doc.pdf"), "%PDF-1.4 sample\n");
   SetFault("HANDSIGN", {FaultKind::Silence});
-  ExpectCtlError(Run({"sign", "--timeout", "1", Scratch("doc.pdf"), Scratch("hw.png"), Scratch("hw.xml")}),
-                 -2, "sign");
+  ExpectCtlError(
+      Run({"sign", "--timeout", "1", Scratch("doc.pdf"), Scratch("hw.png"), Scratch("hw.xml")}), -2,
+      "sign");
 }
 
 TLX_CTL_BOTH_LINKS(CtlInteraction);

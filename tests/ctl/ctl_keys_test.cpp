@@ -52,7 +52,8 @@ TEST_P(CtlKeys, HelperKeysLoadAndThePinBlockDecrypts) {
   ASSERT_EQ(stat(Scratch("master.keys").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   const std::string masterFile = ReadFile(Scratch("master.keys"));
-  EXPECT_NE(masterFile.find("Production keys come from the bank's key management"), std::string::npos);
+  EXPECT_NE(masterFile.find("Production keys come from the bank's key management"),
+            std::string::npos);
   const std::vector<std::string> halves = KeyTexts(masterFile);
   ASSERT_EQ(halves.size(), 2u);  // key1 (right half), key2 (left half)
   const std::string master = Bytes(halves[1]) + Bytes(halves[0]);
@@ -96,7 +97,8 @@ TEST_P(CtlKeys, HelperKeysLoadAndThePinBlockDecrypts) {
   Json j = ParseJson(Run({"--json", "test-key", "check", "--master", Scratch("master.keys")}).out);
   ASSERT_TRUE(j);
   EXPECT_EQ(JsonString(j.get(), "check_block"), HexDump(tlxsim::TdesCheckValue(master)));
-  EXPECT_EQ(JsonString(j.get(), "check_value"), HexDump(tlxsim::TdesCheckValue(master)).substr(0, 6));
+  EXPECT_EQ(JsonString(j.get(), "check_value"),
+            HexDump(tlxsim::TdesCheckValue(master)).substr(0, 6));
 }
 
 TEST_P(CtlKeys, LengthsAndFiles) {
@@ -127,12 +129,15 @@ TEST_P(CtlKeys, KeysOfOtherLengthsAreNotSent) {
   // A work key of two bytes, a master key of 10: faults of the key file.
   CtlResult r = Run({"work-key", "0", "1"}, "A1B2\n");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("the work key is 2 bytes; the terminal takes 8, 16 or 24 (16, 32 or 48 hex digits)"),
-            std::string::npos)
+  EXPECT_NE(
+      r.err.find(
+          "the work key is 2 bytes; the terminal takes 8, 16 or 24 (16, 32 or 48 hex digits)"),
+      std::string::npos)
       << r.err;
   r = Run({"master-key", "0"}, "0123456789 ABCDEF0123\n");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("the master key (key2 and key1 together) is 10 bytes"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the master key (key2 and key1 together) is 10 bytes"), std::string::npos)
+      << r.err;
   EXPECT_EQ(r.err.find("0123456789"), std::string::npos) << "never quotes the key";
   WriteFile(Scratch("bad.keys"), "0123456789ABCDEF\nnot-hex\n", 0600);
   r = Run({"master-key", "0", Scratch("bad.keys")});

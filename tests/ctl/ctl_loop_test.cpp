@@ -66,9 +66,12 @@ TEST_P(CtlLoop, EveryTestPassesAgainstAWillingCustomer) {
     EXPECT_GT(std::stod(f[5]), 0.0);
     EXPECT_EQ(f[6], expected[(i - 1) % 8][2]);
   }
-  EXPECT_NE(r.err.find("loop summary (finished): 2 loops, 16 calls in "), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("  pin            2       2       0        0\n"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("  download       2       2       0        0\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("loop summary (finished): 2 loops, 16 calls in "), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("  pin            2       2       0        0\n"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("  download       2       2       0        0\n"), std::string::npos)
+      << r.err;
   EXPECT_NE(r.err.find("  failures by code: none\n"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("  latency ms: min "), std::string::npos) << r.err;
 }
@@ -88,11 +91,12 @@ TEST_P(CtlLoop, PassRulesOfTheTool) {
     Json j = ParseJson(lines[i]);
     ASSERT_TRUE(j) << lines[i];
     EXPECT_EQ(JsonString(j.get(), "type"), "call");
-    calls.emplace_back(static_cast<int>(JsonNumber(j.get(), "code")), JsonString(j.get(), "result"));
+    calls.emplace_back(static_cast<int>(JsonNumber(j.get(), "code")),
+                       JsonString(j.get(), "result"));
   }
-  EXPECT_EQ(calls[0], std::make_pair(-2, std::string("fail")));   // info, no answer
-  EXPECT_EQ(calls[1], std::make_pair(-2, std::string("pass")));   // number pad, no answer
-  EXPECT_EQ(calls[2].second, "pass");                             // info confirmed
+  EXPECT_EQ(calls[0], std::make_pair(-2, std::string("fail")));  // info, no answer
+  EXPECT_EQ(calls[1], std::make_pair(-2, std::string("pass")));  // number pad, no answer
+  EXPECT_EQ(calls[2].second, "pass");                            // info confirmed
   EXPECT_EQ(calls[3], std::make_pair(-2, std::string("pass")));
   Json summary = ParseJson(lines[4]);
   ASSERT_TRUE(summary);
@@ -112,14 +116,18 @@ TEST_P(CtlLoop, PassRulesOfTheTool) {
   EXPECT_LE(JsonNumber(latency, "median"), JsonNumber(latency, "p95"));
   EXPECT_LE(JsonNumber(latency, "p95"), JsonNumber(latency, "max"));
   EXPECT_GE(JsonNumber(latency, "max"), 1000.0) << "the silent number pad waited its timeout";
-  EXPECT_NE(r.err.find("  failures by code:\n      -2 no complete reply in time"), std::string::npos)
+  EXPECT_NE(r.err.find("  failures by code:\n      -2 no complete reply in time"),
+            std::string::npos)
       << r.err;
 }
 
 TEST_P(CtlLoop, CtrlCStopsTheWaitingCallAsStoppedNotFailed) {
   SetFault("FA", {FaultKind::Silence});
-  CtlResult r = Run({"loop", "--tests", "numpad", "--count", "0", "--timeout", "60"}, "",
-                    [this] { return WasSent("\x1b" "FA\r\n"); });
+  CtlResult r = Run({"loop", "--tests", "numpad", "--count", "0", "--timeout", "60"}, "", [this] {
+    return WasSent(
+        "\x1b"
+        "FA\r\n");
+  });
   EXPECT_EQ(r.status, 0) << "a stop is no failure: " << r.err;
   const std::vector<std::string> lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 2u) << r.out;
@@ -129,7 +137,8 @@ TEST_P(CtlLoop, CtrlCStopsTheWaitingCallAsStoppedNotFailed) {
   EXPECT_EQ(f[4], "-9");
   EXPECT_EQ(f[6], "stopped");
   EXPECT_NE(r.err.find("loop summary (stopped): 0 loops, 1 calls"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("  numpad         1       0       0        1\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("  numpad         1       0       0        1\n"), std::string::npos)
+      << r.err;
   EXPECT_NE(r.err.find("failures by code: none"), std::string::npos) << r.err;
 }
 
@@ -144,7 +153,8 @@ TEST_P(CtlLoop, DurationPeriodicSummariesAndAnOutputFile) {
   EXPECT_NE(r.err.find("loop summary (running): "), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("loop summary (finished): "), std::string::npos) << r.err;
   // A second run appends, without a second header.
-  EXPECT_EQ(Run({"loop", "--tests", "numpad", "--count", "1", "--out", Scratch("calls.csv")}).status, 0);
+  EXPECT_EQ(
+      Run({"loop", "--tests", "numpad", "--count", "1", "--out", Scratch("calls.csv")}).status, 0);
   const std::vector<std::string> more = Lines(ReadFile(Scratch("calls.csv")));
   EXPECT_EQ(more.size(), lines.size() + 1);
   EXPECT_EQ(more.back().substr(more.back().size() - 5), ",pass");
@@ -152,9 +162,11 @@ TEST_P(CtlLoop, DurationPeriodicSummariesAndAnOutputFile) {
 
 TEST_P(CtlLoop, UsageAndFileErrors) {
   ExpectRangeError(Run({"loop", "--tests", "pin,coffee"}),
-                   "--tests takes pin, info, eva, numpad, sign, download (comma separated) or all, not 'coffee'");
+                   "--tests takes pin, info, eva, numpad, sign, download (comma separated) or all, "
+                   "not 'coffee'");
   ExpectRangeError(Run({"loop", "--tests", "download"}), "the download test needs --file FILE");
-  ExpectRangeError(Run({"loop", "--for", "3 weeks"}), "--for takes a duration such as 90s, 30m, 72h or 2d");
+  ExpectRangeError(Run({"loop", "--for", "3 weeks"}),
+                   "--for takes a duration such as 90s, 30m, 72h or 2d");
   ExpectRangeError(Run({"loop", "--timeout", "0"}), "--timeout takes 1..999, not '0'");
   ExpectRangeError(Run({"loop", "--format", "xml"}), "--format takes csv or json, not 'xml'");
   CtlResult r = Run({"loop", "--tests", "info", "--info", Scratch("missing.txt")});

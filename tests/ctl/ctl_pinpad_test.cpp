@@ -55,7 +55,8 @@ class CtlPinPad : public CtlLinkTest {
 };
 
 TEST_P(CtlPinPad, MasterKeyFromAFile) {
-  WriteFile(Scratch("master.keys"), std::string("# branch 12\n") + kKey1 + "\n" + kKey2 + "\n", 0600);
+  WriteFile(Scratch("master.keys"), std::string("# branch 12\n") + kKey1 + "\n" + kKey2 + "\n",
+            0600);
   CtlResult r = Run({"master-key", "3", Scratch("master.keys")});
   EXPECT_CTL_OK(r);
   EXPECT_EQ(r.out, "master key 3 loaded\n");
@@ -106,7 +107,8 @@ TEST_P(CtlPinPad, BadKeyInputNeverQuotesTheKey) {
 
   r = Run({"master-key", "1"}, std::string(kKey1) + "XY " + kKey2);
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("key text 1 in standard input is not hexadecimal"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("key text 1 in standard input is not hexadecimal"), std::string::npos)
+      << r.err;
   EXPECT_EQ(r.err.find(kKey1), std::string::npos);
 
   r = Run({"work-key", "1", "2"}, std::string(kKey1) + "\n" + kKey2 + "\n");
@@ -140,7 +142,8 @@ TEST_P(CtlPinPad, KeyCommandsRefused) {
   ClearHistory();
   ExpectRangeError(Run({"master-key", "16"}, std::string(kKey1) + "\n" + kKey2),
                    "INDEX takes 0..15, not '16'");
-  ExpectRangeError(Run({"work-key", "3", "16"}, HexDump(EncryptedWorkKey())), "INDEX takes 0..15, not '16'");
+  ExpectRangeError(Run({"work-key", "3", "16"}, HexDump(EncryptedWorkKey())),
+                   "INDEX takes 0..15, not '16'");
   ExpectRangeError(Run({"activate", "-1", "2"}), "MASTER takes 0..15, not '-1'");
   EXPECT_TRUE(Settled().empty());
 }
@@ -219,12 +222,14 @@ TEST_P(CtlPinPad, InterruptCancelsTheEntryAndEndsIt) {
   });
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   EXPECT_EQ(r.status, 19) << r.err;
-  EXPECT_NE(r.err.find("tlxctl: interrupted, cancelling the command\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("tlxctl: interrupted, cancelling the command\n"), std::string::npos)
+      << r.err;
   EXPECT_NE(r.err.find("tlxctl: read-pin: error -9: read cancelled\n"), std::string::npos) << r.err;
   const std::vector<tlxsim::Received> h = Settled();
   ASSERT_FALSE(h.empty());
   size_t last = h.size() - 1;
-  while (last > 0 && h[last].bytes.size() == 3 && h[last].bytes[0] == '\x1b') --last;  // channel reset
+  while (last > 0 && h[last].bytes.size() == 3 && h[last].bytes[0] == '\x1b')
+    --last;  // channel reset
   EXPECT_EQ(h[last].bytes, "\x83");
 }
 
@@ -258,7 +263,8 @@ TEST_P(CtlPinPad, PinBlocksShownOnlyWhenAskedFor) {
   EXPECT_EQ(JsonNumber(j.get(), "pin_block_length"), 32);
   EXPECT_EQ(cJSON_GetObjectItem(j.get(), "pin_block"), nullptr);
   bool sawAccount = false;
-  for (const auto& rec : Settled()) sawAccount = sawAccount || rec.bytes == "\x1bI02" + account + "\r\n";
+  for (const auto& rec : Settled())
+    sawAccount = sawAccount || rec.bytes == "\x1bI02" + account + "\r\n";
   EXPECT_TRUE(sawAccount);
 }
 

@@ -6,7 +6,6 @@
 namespace tlxtest {
 namespace {
 
-
 class CtlProbe : public CtlTest {
  protected:
   std::string Pattern() { return terminal().serialPathPattern(); }
@@ -36,8 +35,10 @@ TEST_F(CtlProbe, FindsTheSerialLineAndTheUsbIdentity) {
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find(Device(0)), std::string::npos);
-  EXPECT_NE(r.out.find("answers at 9600 baud, channel none: model R40"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("address: TLX_SERIAL_PATH='" + Pattern() + "' tlxctl --port 1 --baud 9600 --bp none"),
+  EXPECT_NE(r.out.find("answers at 9600 baud, channel none: model R40"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("address: TLX_SERIAL_PATH='" + Pattern() +
+                       "' tlxctl --port 1 --baud 9600 --bp none"),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find(Device(1)), std::string::npos) << "the second device is tried too";
@@ -63,7 +64,8 @@ TEST_F(CtlProbe, NothingFoundIsExit3AndNamesEveryDevice) {
   CtlResult r = Probe({"--ports", "/nonexistent-tlx/tty%d", "--no-usb"});
   EXPECT_EQ(r.status, 3);
   for (int k = 0; k < 8; ++k)
-    EXPECT_NE(r.out.find("/nonexistent-tlx/tty" + std::to_string(k) + " "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("/nonexistent-tlx/tty" + std::to_string(k) + " "), std::string::npos)
+        << r.out;
   EXPECT_NE(r.out.find("no terminal found"), std::string::npos);
   EXPECT_TRUE(Settled().empty());
 }
@@ -84,7 +86,8 @@ TEST_F(CtlProbe, ListNamesTheDefaultDevicesAndOpensNothing) {
   for (int k = 0; k < 8; ++k) {
     EXPECT_NE(r.out.find("  /dev/ttyS" + std::to_string(k) + "\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  /dev/ttyUSB" + std::to_string(k) + "\n"), std::string::npos);
-    EXPECT_NE(r.out.find("  " + Device(k) + "\n"), std::string::npos) << "TLX_SERIAL_PATH's devices";
+    EXPECT_NE(r.out.find("  " + Device(k) + "\n"), std::string::npos)
+        << "TLX_SERIAL_PATH's devices";
   }
   EXPECT_TRUE(Settled().empty());
 }
@@ -94,7 +97,8 @@ TEST_F(CtlProbe, SilentLineIsReportedWithWhatWasTried) {
   SetFault("CHECKk60", {FaultKind::Silence});
   CtlResult r = Probe({"--ports", Device(0), "--rates", "9600", "--no-usb"});
   EXPECT_EQ(r.status, 3);
-  EXPECT_NE(r.out.find("no answer at 9600/none (last: -2 no complete reply in time)"), std::string::npos)
+  EXPECT_NE(r.out.find("no answer at 9600/none (last: -2 no complete reply in time)"),
+            std::string::npos)
       << r.out;
 }
 
@@ -121,7 +125,8 @@ class CtlProbeNoUsb : public CtlProbe {
 TEST_F(CtlProbeNoUsb, ReportsTheMissingUsbIdentity) {
   CtlResult r = Probe({"--ports", Device(0)});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("answers at 9600 baud, channel none: model k60"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("answers at 9600 baud, channel none: model k60"), std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("no USB identity of the terminal is present"), std::string::npos) << r.out;
   Json j = ParseJson(Probe({"--json", "--ports", Device(0)}).out);
   ASSERT_TRUE(j);

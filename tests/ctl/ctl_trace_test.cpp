@@ -73,7 +73,8 @@ class CtlTrace : public CtlLinkTest {
   }
   void ExpectNoSecret(const std::string& where, const std::string& text) {
     for (const auto& secret : Secrets())
-      EXPECT_EQ(text.find(secret.second), std::string::npos) << secret.first << " found in " << where;
+      EXPECT_EQ(text.find(secret.second), std::string::npos)
+          << secret.first << " found in " << where;
   }
 };
 
@@ -82,7 +83,8 @@ TEST_P(CtlTrace, TourHoldsNoKeyPinOrPinBlock) {
   extraEnv_ = {{"TLX_TRACE", trace}};
   {
     tlxsim::Customer c = terminal().GetCustomer();
-    for (tlxsim::Answer* a : {&c.info, &c.evaluator, &c.keypadAmount, &c.keypadPhone, &c.sign, &c.pin})
+    for (tlxsim::Answer* a :
+         {&c.info, &c.evaluator, &c.keypadAmount, &c.keypadPhone, &c.sign, &c.pin})
       a->delayMs = 20;
     c.pin.value = kPin;
     SetCustomer(c);
@@ -137,23 +139,30 @@ TEST_P(CtlTrace, TourHoldsNoKeyPinOrPinBlock) {
   ExpectNoSecret("tlxctl's output", outputs);
 
   // The frames are there, with their lengths; the secrets are '*'.
-  const std::string link = L() == Link::Hid ? "TLX exchange usb port=0 id=2fb0:0101" : "TLX exchange serial port=";
+  const std::string link =
+      L() == Link::Hid ? "TLX exchange usb port=0 id=2fb0:0101" : "TLX exchange serial port=";
   EXPECT_NE(text.find(link), std::string::npos);
   EXPECT_NE(text.find("TX  LEN=11   HEX: " + HexDump("\x1b[0CHECKR40")), std::string::npos);
   EXPECT_NE(text.find("TX  LEN=38   HEX: 1B4D3033" + Mask(32) + "0D0A\r\n"), std::string::npos)
       << "master key 3: ESC M, the index, 16 key bytes masked, CR LF";
   EXPECT_NE(text.find("TX  LEN=40   HEX: 1B5330333035" + Mask(32) + "0D0A\r\n"), std::string::npos);
-  EXPECT_NE(text.find("TX  LEN=8   HEX: " + HexDump("\x1b" "A0305\r\n")), std::string::npos);
-  EXPECT_NE(text.find("RX  LEN=13   HEX: " + Mask(12) + "0D\r\n"), std::string::npos) << "plain PIN";
-  EXPECT_NE(text.find("RX  LEN=25   HEX: " + Mask(24) + "0D\r\n"), std::string::npos) << "mode 1 PIN";
+  EXPECT_NE(text.find("TX  LEN=8   HEX: " + HexDump("\x1b"
+                                                    "A0305\r\n")),
+            std::string::npos);
+  EXPECT_NE(text.find("RX  LEN=13   HEX: " + Mask(12) + "0D\r\n"), std::string::npos)
+      << "plain PIN";
+  EXPECT_NE(text.find("RX  LEN=25   HEX: " + Mask(24) + "0D\r\n"), std::string::npos)
+      << "mode 1 PIN";
   // Over USB what came is the whole report, the PIN and the zero padding.
   const size_t cut = L() == Link::Hid ? 1024 : 12;
   EXPECT_NE(text.find("RX-PART  LEN=" + std::to_string(cut) + "   HEX: " + Mask(cut) + "\r\n"),
             std::string::npos)
       << "cut PIN";
   EXPECT_NE(text.find("TLX end=timeout result=-2"), std::string::npos);
-  EXPECT_NE(text.find("RX  LEN=20   HEX: 023130" + Mask(16) + "03\r\n"), std::string::npos) << "PIN block";
-  EXPECT_NE(text.find("RX  LEN=36   HEX: 023230" + Mask(32) + "03\r\n"), std::string::npos) << "long block";
+  EXPECT_NE(text.find("RX  LEN=20   HEX: 023130" + Mask(16) + "03\r\n"), std::string::npos)
+      << "PIN block";
+  EXPECT_NE(text.find("RX  LEN=36   HEX: 023230" + Mask(32) + "03\r\n"), std::string::npos)
+      << "long block";
   EXPECT_NE(text.find("TX  LEN=25   HEX: 1B493030" + Mask(19) + "0D0A\r\n"), std::string::npos)
       << "account masked";
   // The keypad's "ESC F A" is no PIN block command, but its answer is the
@@ -169,25 +178,47 @@ TEST_P(CtlTrace, TourHoldsNoKeyPinOrPinBlock) {
   CtlResult d = RunCtl(decode);
   EXPECT_EQ(d.status, 0) << d.err;
   ExpectNoSecret("the decoded trace", d.out);
-  for (const char* name :
-       {"online check (model R40)", "version query", "update status query", "volume: multimedia volume 9",
-        "restart", "display switch: PIN pad: on", "global configuration: 1|2", "production check start",
-        "PIN length: 12", "reset all keys", "load master key 3: keys: 16 bytes (not shown)",
-        "load work key 5 under master key 3: key: 16 bytes (not shown)",
-        "activate work key 5 of master key 3", "plain PIN entry mode: 1",
-        "PIN entry start: voice prompt 1: asks for the PIN again",
-        "plain PIN: 12 bytes and CR (not shown)", "PIN block: tag 0x10, 8 bytes (not shown)",
-        "PIN block entry with account: voice prompt 0, option 2, account: 19 characters (not shown)",
-        "PIN block: tag 0x20, 16 bytes (not shown)", "show information: \"please confirm\" (14 bytes)",
-        "customer's answer: confirmed", "customer's answer: satisfied", "keypad entry: 6 characters (not recorded)",
-        "file list: \"ad.jpg\"", "file information: \"ad.jpg|1500\"", "delete file: type 0",
-        "start signing: document pdf", "pull file: \"/tmp/hw.png\"", "data packet from the terminal",
-        "data packet continued", "end packet from the terminal", "packet accepted",
-        "end packet to the terminal", "media type 255 (named file), name \"/tmp/infoviewer.pdf\"",
-        "PIN entry end", "no complete reply in time"})
+  for (const char* name : {"online check (model R40)",
+                           "version query",
+                           "update status query",
+                           "volume: multimedia volume 9",
+                           "restart",
+                           "display switch: PIN pad: on",
+                           "global configuration: 1|2",
+                           "production check start",
+                           "PIN length: 12",
+                           "reset all keys",
+                           "load master key 3: keys: 16 bytes (not shown)",
+                           "load work key 5 under master key 3: key: 16 bytes (not shown)",
+                           "activate work key 5 of master key 3",
+                           "plain PIN entry mode: 1",
+                           "PIN entry start: voice prompt 1: asks for the PIN again",
+                           "plain PIN: 12 bytes and CR (not shown)",
+                           "PIN block: tag 0x10, 8 bytes (not shown)",
+                           "PIN block entry with account: voice prompt 0, option 2, account: 19 "
+                           "characters (not shown)",
+                           "PIN block: tag 0x20, 16 bytes (not shown)",
+                           "show information: \"please confirm\" (14 bytes)",
+                           "customer's answer: confirmed",
+                           "customer's answer: satisfied",
+                           "keypad entry: 6 characters (not recorded)",
+                           "file list: \"ad.jpg\"",
+                           "file information: \"ad.jpg|1500\"",
+                           "delete file: type 0",
+                           "start signing: document pdf",
+                           "pull file: \"/tmp/hw.png\"",
+                           "data packet from the terminal",
+                           "data packet continued",
+                           "end packet from the terminal",
+                           "packet accepted",
+                           "end packet to the terminal",
+                           "media type 255 (named file), name \"/tmp/infoviewer.pdf\"",
+                           "PIN entry end",
+                           "no complete reply in time"})
     EXPECT_NE(d.out.find(name), std::string::npos) << name;
   if (L() == Link::Serial) {
-    EXPECT_NE(d.out.find("serial file block 1 of 3: type 0 (advertising picture), name \"ad.jpg\", 512 data bytes, 2 to come, XOR ok"),
+    EXPECT_NE(d.out.find("serial file block 1 of 3: type 0 (advertising picture), name \"ad.jpg\", "
+                         "512 data bytes, 2 to come, XOR ok"),
               std::string::npos);
   } else {
     EXPECT_NE(d.out.find("data packet to the terminal: payload 1500 bytes"), std::string::npos);
@@ -232,17 +263,24 @@ TEST(CtlTraceDecode, RecordsAndLinesExplained) {
   const std::string info = HexAsc1("\xD6\xD0\xCE\xC4 ok");  // 中文 ok in GBK
   std::string t;
   t += s + "TLX exchange serial port=2 dev=/dev/ttyS1 bp=B baud=115200 until=F limit=7000ms\r\n";
-  t += s + "TX  LEN=" + std::to_string(6 + info.size()) + "   HEX: " + HexDump("\x1b[2A\x02" + info + "\x03") + "\r\n";
+  t += s + "TX  LEN=" + std::to_string(6 + info.size()) +
+       "   HEX: " + HexDump("\x1b[2A\x02" + info + "\x03") + "\r\n";
   t += s + "RX  LEN=3   HEX: " + HexDump("B1F") + "\r\n";
   t += s + "TLX end=met result=0 (success) time=812.500ms\r\n";
   t += s + "an application's own line\r\n";
   t += s + "TLX exchange usb port=0 id=2fb0:0101 until=ETX limit=2000ms\r\n";
-  t += s + "TX  LEN=12   HEX: 020302000006" + HexDump("\x02" "a.jpg") + "\r\n";
+  t += s + "TX  LEN=12   HEX: 020302000006" +
+       HexDump(
+           "\x02"
+           "a.jpg") +
+       "\r\n";
   t += s + "RX  LEN=3   HEX: 025503\r\n";
   t += s + "TLX end=met result=-7 (unexpected or refused reply) time=0.2ms\r\n";
   t += s + "TLX exchange serial port=5 dev=/dev/ttyS4 bp=none baud=9600 until=ETX limit=2000ms\r\n";
   t += s + "UNSENT  LEN=10   HEX: " + HexDump("\x1b[0RESTART") + "\r\n";
-  t += s + "TLX end=not-opened result=-3 (port cannot be opened, or another command is running) time=0.1ms\r\n";
+  t += s +
+       "TLX end=not-opened result=-3 (port cannot be opened, or another command is running) "
+       "time=0.1ms\r\n";
   t += "not a trace line\r\n";
   WriteFile(path, t);
   CtlRun run;
@@ -250,20 +288,25 @@ TEST(CtlTraceDecode, RecordsAndLinesExplained) {
   CtlResult r = RunCtl(run);
   EXPECT_EQ(r.status, 0) << r.err;
   const std::string expected =
-      "12-08 06:41:49.441  exchange on serial port 2 (/dev/ttyS1), channel B, 115200 baud; until F, limit 7000ms\n"
+      "12-08 06:41:49.441  exchange on serial port 2 (/dev/ttyS1), channel B, 115200 baud; until "
+      "F, limit 7000ms\n"
       "  > show information: \"\xE4\xB8\xAD\xE6\x96\x87 ok\" (7 bytes)\n"
-      "      [" + std::to_string(6 + info.size()) + " bytes] <ESC>[2A<STX>" + info + "<ETX>\n"
+      "      [" +
+      std::to_string(6 + info.size()) + " bytes] <ESC>[2A<STX>" + info +
+      "<ETX>\n"
       "  < customer's answer: cancelled\n"
       "      [3 bytes] B1F\n"
       "  = result 0, end condition met, 812.500ms\n"
       "12-08 06:41:49.441  an application's own line\n"
       "12-08 06:41:49.441  exchange on USB port 0 (2fb0:0101); until ETX, limit 2000ms\n"
-      "  > end packet to the terminal: payload 6 bytes, XOR 0x02 (does NOT match), media type 2 (teller photo), name \"a.jpg\"\n"
+      "  > end packet to the terminal: payload 6 bytes, XOR 0x02 (does NOT match), media type 2 "
+      "(teller photo), name \"a.jpg\"\n"
       "      [12 bytes] <STX><ETX><STX>\\x00\\x00\\x06<STX>a.jpg\n"
       "  < refused\n"
       "      [3 bytes] <STX>U<ETX>\n"
       "  = result -7, end condition met, 0.2ms\n"
-      "12-08 06:41:49.441  exchange on serial port 5 (/dev/ttyS4), channel none, 9600 baud; until ETX, limit 2000ms\n"
+      "12-08 06:41:49.441  exchange on serial port 5 (/dev/ttyS4), channel none, 9600 baud; until "
+      "ETX, limit 2000ms\n"
       "  > restart\n"
       "      [10 bytes, UNSENT] <ESC>[0RESTART\n"
       "  = result -3, port not opened, 0.1ms\n"
@@ -282,7 +325,10 @@ TEST(CtlTraceDecode, TerminalTextsReadAsTheLibraryReadsThem) {
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string path = std::string(dir) + "/t.log";
   const std::string s = "1208064149441  ";
-  const std::string info = HexAsc1("\x80" "A\x81\x7F" "B");
+  const std::string info = HexAsc1(
+      "\x80"
+      "A\x81\x7F"
+      "B");
   const std::string cmd = "\x1b[2A\x02" + info + "\x03";
   std::string t;
   t += s + "TLX exchange usb port=0 until=F limit=7000ms\r\n";
@@ -293,7 +339,8 @@ TEST(CtlTraceDecode, TerminalTextsReadAsTheLibraryReadsThem) {
   run.args = {"trace", path};
   CtlResult r = RunCtl(run);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("  > show information: \"\\x80A\xEF\xBF\xBD" "B\" (5 bytes)\n"),
+  EXPECT_NE(r.out.find("  > show information: \"\\x80A\xEF\xBF\xBD"
+                       "B\" (5 bytes)\n"),
             std::string::npos)
       << r.out;
   std::remove(path.c_str());

@@ -6,11 +6,10 @@
  *       DIR/UART_B.sock): what one UART sends the other receives. Holds the
  *       connections to the guest agents' ports (DIR/agent0.sock ...) and
  *       hands each command of a client on DIR/run.sock to a free agent.
- *   tlx-kernel-host run DIR [-t SECONDS] [-C DIR] [-e NAME=VALUE]... [-u NAME]... -- PROGRAM ARGS...
- *       Runs PROGRAM in the guest with this process's environment (changed
- *       by -e/-u) in this working directory (or -C's), prints its output and
- *       exits with its status (125: the guest could not run it; 124: it
- *       overran SECONDS and was killed).
+ *   tlx-kernel-host run DIR [-t SECONDS] [-C DIR] [-e NAME=VALUE]... [-u NAME]... -- PROGRAM
+ * ARGS... Runs PROGRAM in the guest with this process's environment (changed by -e/-u) in this
+ * working directory (or -C's), prints its output and exits with its status (125: the guest could
+ * not run it; 124: it overran SECONDS and was killed).
  *
  * QEMU's UART models write to their chardev while holding QEMU's main lock,
  * and the PL011 waits until a write is taken: the relay must never stop
@@ -135,8 +134,8 @@ enum agent_phase { AGENT_IDLE, AGENT_HEADER, AGENT_BODY, AGENT_TRAILER };
 
 struct agent {
   int fd;
-  struct buf out;  /* request bytes for the agent */
-  char line[64];   /* the reply line being read */
+  struct buf out; /* request bytes for the agent */
+  char line[64];  /* the reply line being read */
   size_t lineLen;
   enum agent_phase phase;
   unsigned long long bodyLeft;
@@ -422,7 +421,8 @@ static int removed(const char* entry, char** unset, int nunset) {
 }
 
 static int run(int argc, char** argv) {
-  if (argc < 1) die("usage: run DIR [-t SECONDS] [-C DIR] [-e NAME=VALUE]... [-u NAME]... -- PROGRAM ARGS...");
+  if (argc < 1)
+    die("usage: run DIR [-t SECONDS] [-C DIR] [-e NAME=VALUE]... [-u NAME]... -- PROGRAM ARGS...");
   const char* dir = argv[0];
   long seconds = 300;
   const char* cwd = NULL;

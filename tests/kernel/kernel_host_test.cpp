@@ -189,8 +189,8 @@ TEST_F(KernelHostTest, CommandKeepsItsEnvironmentArgumentsDirectoryAndStatus) {
   const std::string odd = "a b'c\"d$e\\f\ng;h*";
   setenv("TLX_KHOST_INHERITED", "kept", 1);
   setenv("TLX_KHOST_REMOVED", "gone?", 1);
-  Result r = Run({"-t", "20", "-C", "/usr", "-e", "TLX_KHOST_ODD=" + odd, "-u",
-                  "TLX_KHOST_REMOVED", "--", "sh", "-c",
+  Result r = Run({"-t", "20", "-C", "/usr", "-e", "TLX_KHOST_ODD=" + odd, "-u", "TLX_KHOST_REMOVED",
+                  "--", "sh", "-c",
                   "printf '[%s][%s][%s][%s][%s]' \"$TLX_KHOST_ODD\" \"$1\" \"$(pwd)\" "
                   "\"$TLX_KHOST_INHERITED\" \"${TLX_KHOST_REMOVED-unset}\"; exit 3",
                   "sh", odd});

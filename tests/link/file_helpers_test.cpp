@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "temp_dir.h"
 #include "compat/util.h"
+#include "temp_dir.h"
 
 namespace {
 char* C(std::string& s) { return &s[0]; }

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "SimTest.h"
-#include "compat/session.h"
 #include "compat/CDevice.h"
+#include "compat/session.h"
 
 using tlxsim::Fault;
 using tlxsim::FaultKind;
@@ -86,8 +86,7 @@ TEST_F(HidTransport, ExtraBytesBehindTheAnswerAreDroppedWithTheReport) {
   std::string cmd = kCheck;
   char reply[64] = {0};
   int replyLen = sizeof reply;
-  ASSERT_EQ(TransProc(kHidPort, 0, 9600, &cmd[0], reply, &replyLen, EndOfCondition1, 2000),
-            TLX_OK);
+  ASSERT_EQ(TransProc(kHidPort, 0, 9600, &cmd[0], reply, &replyLen, EndOfCondition1, 2000), TLX_OK);
   EXPECT_EQ(replyLen, 3);
   EXPECT_EQ(std::string(reply, 3), kAck);
 }
@@ -126,8 +125,7 @@ TEST_F(HidTransport, SilenceTimesOutAndCancelEndsTheRead) {
       CancelReadDevice();
     }
   });
-  const int rc =
-      TransProc(kHidPort, 0, 9600, &cmd[0], reply, &replyLen, EndOfCondition1, 20000);
+  const int rc = TransProc(kHidPort, 0, 9600, &cmd[0], reply, &replyLen, EndOfCondition1, 20000);
   done = true;
   canceller.join();
   EXPECT_EQ(rc, TLX_ERR_CANCEL);

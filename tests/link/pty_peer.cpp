@@ -15,7 +15,8 @@ PtyPeer::PtyPeer() {
     oldEnv_ = old;
   }
   const char* devices = getenv("TLXSIM_SERIAL_DEVICES");
-  const std::string farEnd = devices != nullptr ? std::string(devices).substr(0, std::string(devices).find(',')) : "";
+  const std::string farEnd =
+      devices != nullptr ? std::string(devices).substr(0, std::string(devices).find(',')) : "";
   if (farEnd.empty())
     OpenPty();
   else
@@ -41,7 +42,8 @@ void PtyPeer::OpenRealLine(const std::string& farEnd) {
   slaveName_ = pattern.replace(at, 2, "0");
   master_ = open(farEnd.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   slave_ = open(slaveName_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (master_ < 0 || slave_ < 0) throw std::runtime_error("cannot open " + farEnd + " and " + slaveName_);
+  if (master_ < 0 || slave_ < 0)
+    throw std::runtime_error("cannot open " + farEnd + " and " + slaveName_);
   if (isatty(master_)) {
     termios t;
     tcgetattr(master_, &t);

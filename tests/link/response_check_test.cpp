@@ -15,8 +15,8 @@ std::string TaggedFrame(unsigned char tag, const std::string& data) {
   std::string payload(1, static_cast<char>(tag));
   payload += data;
   std::vector<char> text(payload.size() * 2);
-  HexAsc1Split(&payload[0], static_cast<int>(payload.size()),
-               text.data(), static_cast<int>(text.size()));
+  HexAsc1Split(&payload[0], static_cast<int>(payload.size()), text.data(),
+               static_cast<int>(text.size()));
   return "\x02" + std::string(text.begin(), text.end()) + "\x03";
 }
 
@@ -35,8 +35,8 @@ Extracted Extract(std::string frame) {
   std::memset(out, '#', sizeof out);
   int outLen = -77;
   const std::string before = frame;
-  const int rc = CheckAndGetResponse(0x02, 0x03, &frame[0], static_cast<int>(frame.size()), out,
-                                     &outLen);
+  const int rc =
+      CheckAndGetResponse(0x02, 0x03, &frame[0], static_cast<int>(frame.size()), out, &outLen);
   EXPECT_EQ(frame, before) << "the check must not modify its input";
   if (rc != 0) {
     EXPECT_EQ(outLen, -77) << "outLen untouched on failure";
@@ -51,10 +51,15 @@ Extracted Extract(std::string frame) {
 
 TEST(CheckAndGetResponse, PlainFrame) {
   EXPECT_EQ(Check("\x02U\x03"), TLX_ERR_REPLY) << "negative acknowledgement";
-  EXPECT_EQ(Check("\x02" "1A\x03"), TLX_OK);
+  EXPECT_EQ(Check("\x02"
+                  "1A\x03"),
+            TLX_OK);
   EXPECT_EQ(Check("\x02\x03"), TLX_OK);
   EXPECT_EQ(Check("\x02\xaa\x03"), TLX_OK);
-  EXPECT_EQ(Check("\x02" "1A"), TLX_ERR_REPLY) << "no ETX";
+  EXPECT_EQ(Check("\x02"
+                  "1A"),
+            TLX_ERR_REPLY)
+      << "no ETX";
   EXPECT_EQ(Check("1A\x03"), TLX_ERR_REPLY) << "no STX";
   EXPECT_EQ(Check("\x03"), TLX_ERR_REPLY);
   EXPECT_EQ(Check("\x02"), TLX_ERR_REPLY);
@@ -93,7 +98,11 @@ TEST(CheckAndGetResponse, TaggedFrameFramingAndLimits) {
   EXPECT_EQ(Extract(frame.substr(0, frame.size() - 1) + "\x04").rc, TLX_ERR_REPLY) << "tail";
   EXPECT_EQ(Extract("\x01" + frame.substr(1)).rc, TLX_ERR_REPLY) << "head";
   // An odd number of body characters cannot be HexAsc1 form.
-  EXPECT_EQ(Extract("\x02" "1001" "2\x03").rc, TLX_ERR_REPLY);
+  EXPECT_EQ(Extract("\x02"
+                    "1001"
+                    "2\x03")
+                .rc,
+            TLX_ERR_REPLY);
 
   // 1023 data bytes make 2048 body characters: the most accepted.
   const std::string most(1023, '\x5a');
@@ -104,9 +113,9 @@ TEST(CheckAndGetResponse, TaggedFrameFramingAndLimits) {
 
   std::string good = TaggedFrame(0x10, "\x01");
   int outLen = 0;
-  EXPECT_EQ(CheckAndGetResponse(0x02, 0x03, &good[0], static_cast<int>(good.size()), nullptr,
-                                &outLen),
-            TLX_ERR_REPLY);
+  EXPECT_EQ(
+      CheckAndGetResponse(0x02, 0x03, &good[0], static_cast<int>(good.size()), nullptr, &outLen),
+      TLX_ERR_REPLY);
 }
 
 TEST(EndConditions, EachLooksAtTheLastByteOnly) {

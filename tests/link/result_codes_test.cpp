@@ -7,10 +7,10 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <sstream>
-#include <vector>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tlxdev.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "pty_peer.h"
 #include "compat/session.h"
+#include "pty_peer.h"
 
 namespace {
 
@@ -54,15 +54,12 @@ TEST_F(SessionTest, WriteOnlyExchangesShowWhichSequencesEachLetterSends) {
     std::string expected;
   };
   const Case cases[] = {
-      {'B', kSelectB + kCheck + kReset},
-      {'K', std::string("\x1b%K") + kCheck + kReset},
+      {'B', kSelectB + kCheck + kReset},    {'K', std::string("\x1b%K") + kCheck + kReset},
       {'\0', std::string(kCheck) + kReset},  // no selector, reset all the same
-      {'Z', std::string(kCheck) + kReset},
-      {'9', std::string(kCheck)},  // neither
+      {'Z', std::string(kCheck) + kReset},  {'9', std::string(kCheck)},  // neither
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(TransProc(1, c.letter, 9600, kCheck, nullptr, nullptr, EndOfCondition1, 1000),
-              TLX_OK)
+    EXPECT_EQ(TransProc(1, c.letter, 9600, kCheck, nullptr, nullptr, EndOfCondition1, 1000), TLX_OK)
         << "letter " << int(c.letter);
     EXPECT_EQ(peer.Receive(), c.expected) << "letter " << int(c.letter);
     EXPECT_FALSE(IsOpenDevice());
@@ -97,8 +94,7 @@ TEST_F(SessionTest, PortsThatNameNoDeviceGiveOpenError) {
   EXPECT_EQ(OpenDevice(-1, 'B', 9600), TLX_ERR_OPEN);
   char reply[8];
   int replyLen = sizeof reply;
-  EXPECT_EQ(TransProc(7, 'B', 9600, kCheck, reply, &replyLen, EndOfCondition1, 1000),
-            TLX_ERR_OPEN);
+  EXPECT_EQ(TransProc(7, 'B', 9600, kCheck, reply, &replyLen, EndOfCondition1, 1000), TLX_ERR_OPEN);
   EXPECT_EQ(replyLen, 8);
   EXPECT_FALSE(IsOpenDevice());
 }
@@ -146,26 +142,27 @@ TEST_F(SessionTest, CancelFromAnotherThreadGivesCancelled) {
 TEST_F(SessionTest, ReplyBufferMustHaveRoom) {
   char reply[4];
   int replyLen = 0;
-  EXPECT_EQ(TransProc(1, 'B', 9600, kCheck, reply, &replyLen, EndOfCondition1, 1000),
-            TLX_ERR_ARG);
-  EXPECT_EQ(TransProc(1, 'B', 9600, kCheck, reply, nullptr, EndOfCondition1, 1000),
-            TLX_ERR_ARG);
-  EXPECT_EQ(TransProc(1, 'B', 9600, nullptr, reply, &replyLen, EndOfCondition1, 1000),
-            TLX_ERR_ARG);
+  EXPECT_EQ(TransProc(1, 'B', 9600, kCheck, reply, &replyLen, EndOfCondition1, 1000), TLX_ERR_ARG);
+  EXPECT_EQ(TransProc(1, 'B', 9600, kCheck, reply, nullptr, EndOfCondition1, 1000), TLX_ERR_ARG);
+  EXPECT_EQ(TransProc(1, 'B', 9600, nullptr, reply, &replyLen, EndOfCondition1, 1000), TLX_ERR_ARG);
   EXPECT_EQ(peer.Receive(100), "");
 }
 
 TEST_F(SessionTest, ReplyLongerThanTheBufferIsCutAtItsCapacity) {
   std::thread terminal([&] {
     peer.ReceiveN(kSelectB.size() + std::strlen(kCheck));
-    peer.Send("\x02" "ABCDEFGH\x03");
+    peer.Send(
+        "\x02"
+        "ABCDEFGH\x03");
   });
   char reply[9] = {0};
   int replyLen = 4;
   EXPECT_EQ(TransProc(1, 'B', 9600, kCheck, reply, &replyLen, EndOfCondition1, 3000), TLX_OK);
   terminal.join();
   EXPECT_EQ(replyLen, 4);
-  EXPECT_EQ(std::string(reply, 5), std::string("\x02" "ABC\0", 5));
+  EXPECT_EQ(std::string(reply, 5), std::string("\x02"
+                                               "ABC\0",
+                                               5));
 }
 
 TEST_F(SessionTest, FlushPortSendsTheLetterSequencesAndFlushDiscardsWhatWaits) {
@@ -186,14 +183,20 @@ TEST_F(SessionTest, FlushPortSendsTheLetterSequencesAndFlushDiscardsWhatWaits) {
 
 TEST_F(SessionTest, RawWriteAndReadWhileHoldingThePort) {
   ASSERT_EQ(OpenDevice(2, '\0', 115200), TLX_OK);
-  char block[] = "\x02" "BLOCK";
+  char block[] =
+      "\x02"
+      "BLOCK";
   EXPECT_EQ(WriteData(0, block), TLX_OK);
   EXPECT_EQ(WriteData(3, block), TLX_OK);
-  EXPECT_EQ(peer.ReceiveN(9), std::string("\x02" "BLOCK\x02" "BL"));
+  EXPECT_EQ(peer.ReceiveN(9), std::string("\x02"
+                                          "BLOCK\x02"
+                                          "BL"));
   EXPECT_EQ(WriteData(-1, block), TLX_ERR_WRITE);
   EXPECT_EQ(WriteData(1, nullptr), TLX_ERR_WRITE);
 
-  peer.Send("\x02" "1\x03");
+  peer.Send(
+      "\x02"
+      "1\x03");
   char buf[8] = {0};
   EXPECT_EQ(ReadData(buf, sizeof buf, MediaEndCondition, 2000), 3);
   EXPECT_EQ(GetHidReport(), 1024);

@@ -126,7 +126,11 @@ TEST_F(TraceTest, DebugIniMustBeTheUsersOwnAndPrivate) {
   EXPECT_NE(Trace().find("first"), std::string::npos);
 
   const std::string elsewhere = dir_.file("elsewhere");
-  { std::FILE* f = std::fopen(elsewhere.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen(elsewhere.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+  }
   ASSERT_EQ(chmod(elsewhere.c_str(), 0600), 0);
   ASSERT_EQ(unlink(dir_.file("debug.ini").c_str()), 0);
   ASSERT_EQ(symlink(elsewhere.c_str(), dir_.file("debug.ini").c_str()), 0);

@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
-#include "pty_peer.h"
-#include "compat/session.h"
 #include "compat/CDevice.h"
+#include "compat/session.h"
+#include "pty_peer.h"
 
 namespace {
 
@@ -147,7 +147,9 @@ TEST(SerialTransport, ReadSpanningSeveralChunksEndsOnLateTerminator) {
   ASSERT_TRUE(link.opened);
 
   std::thread sender([&] {
-    peer.Send("\x02" "12");
+    peer.Send(
+        "\x02"
+        "12");
     usleep(250000);  // longer than the 0.1 s inter-byte timeout
     peer.Send("34\x03");
   });
@@ -155,7 +157,9 @@ TEST(SerialTransport, ReadSpanningSeveralChunksEndsOnLateTerminator) {
   const int n = link.dev.Read(buf, sizeof buf, EndOfCondition1, 3000);
   sender.join();
   EXPECT_EQ(n, 6);
-  EXPECT_EQ(std::string(buf, 6), "\x02" "1234\x03");
+  EXPECT_EQ(std::string(buf, 6),
+            "\x02"
+            "1234\x03");
 }
 
 TEST(SerialTransport, FullCapacityEndsTheReadWithTheCapacity) {
@@ -203,7 +207,9 @@ TEST(SerialTransport, CancelBeforeTheReadIsForgotten) {
   SerialLink link;
   ASSERT_TRUE(link.opened);
   link.dev.CancelRead();
-  peer.Send("\x02" "A\x03");
+  peer.Send(
+      "\x02"
+      "A\x03");
   char buf[16];
   EXPECT_EQ(link.dev.Read(buf, sizeof buf, EndOfCondition1, 3000), 3);
 }
@@ -216,11 +222,15 @@ TEST(SerialTransport, FlushDiscardsStaleInput) {
   peer.Send("stale reply\x03");
   usleep(50000);
   link.dev.Flush();
-  peer.Send("\x02" "fresh\x03");
+  peer.Send(
+      "\x02"
+      "fresh\x03");
   char buf[64] = {0};
   const int n = link.dev.Read(buf, sizeof buf, EndOfCondition1, 3000);
   ASSERT_EQ(n, 7);
-  EXPECT_EQ(std::string(buf, 7), "\x02" "fresh\x03");
+  EXPECT_EQ(std::string(buf, 7),
+            "\x02"
+            "fresh\x03");
 }
 
 TEST(SerialTransport, WriteSendsExactBytesAndLengthZeroStopsAtNul) {

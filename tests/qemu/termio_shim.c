@@ -52,18 +52,29 @@ int ioctl(int fd, unsigned long request, ...) {
 
   switch (request) {
     case TCGETA:
-      if (arg == NULL) { errno = EFAULT; return -1; }
+      if (arg == NULL) {
+        errno = EFAULT;
+        return -1;
+      }
       return get_termio(fd, (struct termio*)arg);
     case TCSETA:
     case TCSETAW:
     case TCSETAF:
-      if (arg == NULL) { errno = EFAULT; return -1; }
+      if (arg == NULL) {
+        errno = EFAULT;
+        return -1;
+      }
       return set_termio(fd, (const struct termio*)arg,
-                        request == TCSETA ? TCSANOW : request == TCSETAW ? TCSADRAIN : TCSAFLUSH);
+                        request == TCSETA    ? TCSANOW
+                        : request == TCSETAW ? TCSADRAIN
+                                             : TCSAFLUSH);
     default:
       break;
   }
   if (next == NULL) next = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
-  if (next == NULL) { errno = ENOSYS; return -1; }
+  if (next == NULL) {
+    errno = ENOSYS;
+    return -1;
+  }
   return next(fd, request, arg);
 }

@@ -63,7 +63,8 @@ void ReadGraph(const std::string& path) {
   std::string line;
   while (std::getline(in, line)) {
     std::string title, label, source, target;
-    if (line.rfind("node:", 0) == 0 && Field(line, "title", &title) && Field(line, "label", &label)) {
+    if (line.rfind("node:", 0) == 0 && Field(line, "title", &title) &&
+        Field(line, "label", &label)) {
       Node& n = g_nodes[title];
       // label: name \n file:line:col \n N bytes (static|dynamic|dynamic,bounded)
       const size_t nl = label.find("\\n");
@@ -78,8 +79,8 @@ void ReadGraph(const std::string& path) {
         n.bytes = std::atol(label.substr(numStart, bytesAt - numStart).c_str());
         // "dynamic,bounded" frames have a known upper bound, the figure.
         const std::string kind = label.substr(bytesAt);
-        n.dynamic = kind.find("dynamic") != std::string::npos &&
-                    kind.find("bounded") == std::string::npos;
+        n.dynamic =
+            kind.find("dynamic") != std::string::npos && kind.find("bounded") == std::string::npos;
         n.defined = true;
       }
     } else if (line.rfind("edge:", 0) == 0 && Field(line, "sourcename", &source) &&
@@ -172,8 +173,8 @@ int main(int argc, char** argv) {
     worst = std::max(worst, c.bytes);
     if (over) ++bad;
   }
-  std::printf("%zu functions, deepest chain %ld bytes, %d at or over the limit\n",
-              functions.size(), worst, bad);
+  std::printf("%zu functions, deepest chain %ld bytes, %d at or over the limit\n", functions.size(),
+              worst, bad);
   if (functions.size() < 25) {
     std::fprintf(stderr, "expected the 25 TLX_ commands and TLX_StrError, found %zu\n",
                  functions.size());

@@ -142,7 +142,8 @@ bool UnixConn::Closed(int timeoutMs) {
 // ---- WebSocket ----------------------------------------------------------------
 
 WsConn::WsConn(const QString& origin) : ws_(origin) {
-  QObject::connect(&ws_, &QWebSocket::textMessageReceived, [this](const QString& t) { inbox_.push_back(t); });
+  QObject::connect(&ws_, &QWebSocket::textMessageReceived,
+                   [this](const QString& t) { inbox_.push_back(t); });
   QObject::connect(&ws_, &QWebSocket::disconnected, [this] { closed_ = true; });
 }
 
@@ -176,7 +177,8 @@ void WsConn::SendText(const QByteArray& text) {
 }
 
 bool WsConn::Next(QJsonObject* message, int timeoutMs) {
-  if (!Wait([this] { return !inbox_.empty() || closed_; }, timeoutMs) || inbox_.empty()) return false;
+  if (!Wait([this] { return !inbox_.empty() || closed_; }, timeoutMs) || inbox_.empty())
+    return false;
   *message = QJsonDocument::fromJson(inbox_.front().toUtf8()).object();
   inbox_.pop_front();
   return true;
@@ -202,9 +204,7 @@ void TlxdTest::SetUpTestSuite() {
   }
 }
 
-void TlxdTest::SetUp() {
-  CommandTest::SetUp();
-}
+void TlxdTest::SetUp() { CommandTest::SetUp(); }
 
 void TlxdTest::TearDown() {
   // It ends cleanly: exit status 0, so also no sanitizer report.
@@ -221,17 +221,20 @@ bool TlxdTest::StartService(const ServiceOptions& o) {
   std::ofstream c(config);
   c << "[service]\nport = " << o.port << "\nunix_socket = " << socketPath_
     << "\nmax_message = " << o.maxMessage << "\nqueue = " << o.queue << "\nrate = " << o.rate
-    << "\nburst = " << o.burst << "\nunix_group = " << o.unixGroup << "\n\n[link]\nport = " << (o.hid ? 0 : SerialPort())
-    << "\nbaud = 9600\n\n[origin " << kTellerOrigin << "]\ntoken = " << kTellerToken
-    << "\nallow = plain-pin, keys\n\n[origin " << kPageOrigin << "]\ntoken = " << kPageToken << "\n";
+    << "\nburst = " << o.burst << "\nunix_group = " << o.unixGroup
+    << "\n\n[link]\nport = " << (o.hid ? 0 : SerialPort()) << "\nbaud = 9600\n\n[origin "
+    << kTellerOrigin << "]\ntoken = " << kTellerToken << "\nallow = plain-pin, keys\n\n[origin "
+    << kPageOrigin << "]\ntoken = " << kPageToken << "\n";
   c.close();
   unlink(ready.c_str());
 
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 2, Scratch("tlxd.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  posix_spawn_file_actions_addopen(&fa, 2, Scratch("tlxd.log").c_str(),
+                                   O_WRONLY | O_CREAT | O_APPEND, 0600);
   posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  std::vector<std::string> args{TLXD_PATH, "--config", config, "--ready-file", ready, "--allow-root"};
+  std::vector<std::string> args{TLXD_PATH,      "--config", config,
+                                "--ready-file", ready,      "--allow-root"};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);

@@ -35,14 +35,20 @@ class TlxdConfig : public ::testing::Test {
 TEST_F(TlxdConfig, UserFileOverridesTheSystemsKeysAndOrigins) {
   tlxd::Config c;
   std::string error;
-  ASSERT_TRUE(tlxd::ReadConfigFile(File("system.conf",
-      "# system\n[service]\nport = 47215\nqueue = 10\nrate = 5\n[link]\nport = 1\nbp = A\nbaud = 115200\n"
-      "[origin https://teller.example]\ntoken = system-token-0123456\nallow = plain-pin\n"),
-      true, &c, &error)) << error;
+  ASSERT_TRUE(tlxd::ReadConfigFile(
+      File("system.conf",
+           "# system\n[service]\nport = 47215\nqueue = 10\nrate = 5\n[link]\nport = 1\nbp = "
+           "A\nbaud = 115200\n"
+           "[origin https://teller.example]\ntoken = system-token-0123456\nallow = plain-pin\n"),
+      true, &c, &error))
+      << error;
   ASSERT_TRUE(tlxd::ReadConfigFile(File("user.conf",
-      "[service]\nqueue = 3\n\n; user\n[origin https://teller.example]\ntoken = user-token-0123456789\n"
-      "[origin https://queue.example:8443]\ntoken = queue-token-012345678\nallow = keys, plain-pin\n"),
-      true, &c, &error)) << error;
+                                        "[service]\nqueue = 3\n\n; user\n[origin "
+                                        "https://teller.example]\ntoken = user-token-0123456789\n"
+                                        "[origin https://queue.example:8443]\ntoken = "
+                                        "queue-token-012345678\nallow = keys, plain-pin\n"),
+                                   true, &c, &error))
+      << error;
   EXPECT_EQ(c.port, 47215);
   EXPECT_EQ(c.queue, 3);
   EXPECT_EQ(c.rate, 5);
@@ -68,7 +74,8 @@ TEST_F(TlxdConfig, UserFileOverridesTheSystemsKeysAndOrigins) {
 TEST_F(TlxdConfig, SelfIsThePageServedOnTheServicesOwnPort) {
   tlxd::Config c;
   std::string error;
-  ASSERT_TRUE(tlxd::ReadConfigFile(File("a.conf", "[origin self]\ntoken = 0123456789abcdef\n"), true, &c, &error));
+  ASSERT_TRUE(tlxd::ReadConfigFile(File("a.conf", "[origin self]\ntoken = 0123456789abcdef\n"),
+                                   true, &c, &error));
   // Without pages there is no page of its own.
   EXPECT_EQ(c.RuleFor("http://127.0.0.1:5000", 5000), nullptr);
   c.webRoot = dir_;
@@ -89,7 +96,8 @@ TEST_F(TlxdConfig, RefusedLinesNameTheirPlace) {
       {"[link]\nbp = Z\n", ":2: 'bp' needs A, B, C, K, 9 or none"},
       {"[link]\nspeed = 9600\n", ":2: unknown key 'speed'"},
       {"[origin http://a.example]\ntoken = short\n", ":2: 'token' needs at least 16 characters"},
-      {"[origin http://a.example]\nallow = everything\n", ":2: 'allow' needs plain-pin, keys or none"},
+      {"[origin http://a.example]\nallow = everything\n",
+       ":2: 'allow' needs plain-pin, keys or none"},
       {"[origin http://a.example]\nallow = keys\n", "[origin http://a.example] has no token"},
       {"[other]\n", ":1: unknown section [other]"},
       {"[service\n", ":1: a section needs its ']'"},

@@ -23,7 +23,8 @@ struct Param {
   bool webSocket;
 };
 void PrintTo(const Param& p, std::ostream* os) {
-  *os << (p.link == Link::Hid ? "USB" : "serial") << (p.webSocket ? ", WebSocket" : ", Unix socket");
+  *os << (p.link == Link::Hid ? "USB" : "serial")
+      << (p.webSocket ? ", WebSocket" : ", Unix socket");
 }
 
 class TlxdFunctions : public TlxdTest, public ::testing::WithParamInterface<Param> {
@@ -62,8 +63,8 @@ class TlxdFunctions : public TlxdTest, public ::testing::WithParamInterface<Para
   }
   std::string Pin(const QString& block, const std::string& account) {
     std::string pin;
-    EXPECT_TRUE(tlxsim::DecryptPinBlock(kWorkKey, QByteArray::fromHex(block.toLatin1()).toStdString(),
-                                        account, &pin))
+    EXPECT_TRUE(tlxsim::DecryptPinBlock(
+        kWorkKey, QByteArray::fromHex(block.toLatin1()).toStdString(), account, &pin))
         << block.toStdString();
     return pin;
   }
@@ -110,9 +111,12 @@ TEST_P(TlxdFunctions, PinPad) {
   ASSERT_TRUE(tlxsim::TdesEncrypt(kKey2Bytes + kKey1Bytes, kWorkKey, &encrypted));
   Ok("TLX_SetPinLen", {{"length", 6}});
   Ok("TLX_ResetKey");
-  Ok("TLX_UpdateMKey", {{"mkIndex", 3}, {"key1", "0123456789ABCDEF"}, {"key2", "fedcba9876543210"}});
-  Ok("TLX_DownLoadWKey", {{"mkIndex", 3}, {"wkIndex", 5},
-                          {"wkey", QString::fromLatin1(QByteArray::fromStdString(encrypted).toHex())}});
+  Ok("TLX_UpdateMKey",
+     {{"mkIndex", 3}, {"key1", "0123456789ABCDEF"}, {"key2", "fedcba9876543210"}});
+  Ok("TLX_DownLoadWKey",
+     {{"mkIndex", 3},
+      {"wkIndex", 5},
+      {"wkey", QString::fromLatin1(QByteArray::fromStdString(encrypted).toHex())}});
   Ok("TLX_ActiveWKey", {{"mkIndex", 3}, {"wkIndex", 5}});
   {
     std::lock_guard<std::mutex> g(impl().mu);
@@ -120,29 +124,34 @@ TEST_P(TlxdFunctions, PinPad) {
     EXPECT_EQ(impl().state.activeWork, 5);
   }
   const QString block = Ok("TLX_ReadPinDES", {{"prompt", 0}, {"option", 0}, {"timeout", 30}})
-                            .value("pinBlock").toString();
+                            .value("pinBlock")
+                            .toString();
   EXPECT_EQ(block.size(), 16);
   EXPECT_EQ(Pin(block, ""), "123456");
-  const QString ansi = Ok("TLX_ReadPinAnsi", {{"prompt", 1}, {"option", 0}, {"timeout", 30},
-                                              {"account", "6222020200112233445"}})
-                           .value("pinBlock").toString();
+  const QString ansi =
+      Ok("TLX_ReadPinAnsi",
+         {{"prompt", 1}, {"option", 0}, {"timeout", 30}, {"account", "6222020200112233445"}})
+          .value("pinBlock")
+          .toString();
   EXPECT_EQ(Pin(ansi, "6222020200112233445"), "123456");
-  EXPECT_EQ(Ok("TLX_ReadPin", {{"mode", 0}, {"prompt", 0}, {"timeout", 30}}).value("pin").toString(),
-            "123456");
+  EXPECT_EQ(
+      Ok("TLX_ReadPin", {{"mode", 0}, {"prompt", 0}, {"timeout", 30}}).value("pin").toString(),
+      "123456");
   // Every PIN entry ended with the end byte.
   std::vector<std::string> sent = Sent();
   EXPECT_EQ(std::count(sent.begin(), sent.end(), std::string("\x83")), 3);
   // Nothing secret in the service's log.
   const std::string log = ServiceLog();
-  for (const std::string& secret : {std::string("0123456789ABCDEF"), std::string("fedcba9876543210"),
-                                    block.toStdString(), ansi.toStdString(), std::string("123456"),
-                                    std::string("6222020200112233445")})
+  for (const std::string& secret :
+       {std::string("0123456789ABCDEF"), std::string("fedcba9876543210"), block.toStdString(),
+        ansi.toStdString(), std::string("123456"), std::string("6222020200112233445")})
     EXPECT_EQ(log.find(secret), std::string::npos) << secret;
   EXPECT_NE(log.find("TLX_ReadPinDES -> 0 TLX_OK"), std::string::npos) << log;
 }
 
 TEST_P(TlxdFunctions, Interaction) {
-  const QJsonObject info = Ok("TLX_StartInfo", {{"timeout", 30}, {"info", QString::fromUtf8("请确认金额 100.00")}});
+  const QJsonObject info =
+      Ok("TLX_StartInfo", {{"timeout", 30}, {"info", QString::fromUtf8("请确认金额 100.00")}});
   EXPECT_EQ(info.value("result").toInt(-1), 0);
   EXPECT_EQ(info.value("answer").toString(), "confirmed");
   {
@@ -151,14 +160,20 @@ TEST_P(TlxdFunctions, Interaction) {
     EXPECT_EQ(impl().state.infoText.substr(0, 2), "\xC7\xEB");
   }
   const QJsonObject rating = Ok("TLX_StartEvaluator", {{"tellerName", QString::fromUtf8("李伟")},
-                                                      {"tellerNo", "1024"}, {"stars", 5}, {"timeout", 30}});
+                                                       {"tellerNo", "1024"},
+                                                       {"stars", 5},
+                                                       {"timeout", 30}});
   EXPECT_EQ(rating.value("result").toInt(), 1);
   EXPECT_EQ(rating.value("answer").toString(), "satisfied");
-  EXPECT_EQ(Ok("TLX_StartKeyboard", {{"timeout", 30}, {"mode", 0}}).value("input").toString(), "100.00");
-  EXPECT_EQ(Ok("TLX_StartKeyboard", {{"timeout", 30}, {"mode", 1}}).value("input").toString(), "13800138000");
+  EXPECT_EQ(Ok("TLX_StartKeyboard", {{"timeout", 30}, {"mode", 0}}).value("input").toString(),
+            "100.00");
+  EXPECT_EQ(Ok("TLX_StartKeyboard", {{"timeout", 30}, {"mode", 1}}).value("input").toString(),
+            "13800138000");
 
-  const QJsonObject sign = Ok("TLX_StartSign", {{"timeout", 30},
-      {"document", FileArg("receipt.html", "<html><body>Receipt</body></html>")}});
+  const QJsonObject sign =
+      Ok("TLX_StartSign",
+         {{"timeout", 30},
+          {"document", FileArg("receipt.html", "<html><body>Receipt</body></html>")}});
   QByteArray png;
   if (Ws()) {
     png = QByteArray::fromBase64(sign.value("image").toString().toLatin1());
@@ -182,7 +197,8 @@ TEST_P(TlxdFunctions, Interaction) {
 TEST_P(TlxdFunctions, MediaFiles) {
   const std::string ad = Pattern(5000);
   Ok("TLX_DownLoadFile", {{"mediaType", 0}, {"file", FileArg("ad.jpg", ad)}});
-  EXPECT_TRUE(ReadFile(impl().HostPath(impl().MediaPath(0, "ad.jpg"))) == ad) << "the file on the terminal differs";
+  EXPECT_TRUE(ReadFile(impl().HostPath(impl().MediaPath(0, "ad.jpg"))) == ad)
+      << "the file on the terminal differs";
   const QJsonArray files = Ok("TLX_GetFileList", {{"mediaType", 0}}).value("files").toArray();
   ASSERT_EQ(files.size(), 1) << Dump(QJsonObject{{"files", files}});
   EXPECT_EQ(files[0].toString(), "ad.jpg");
@@ -201,7 +217,8 @@ TEST_P(TlxdFunctions, MediaFiles) {
 TEST_P(TlxdFunctions, StatusAndCancel) {
   Ok("TLX_CheckOnline");
   const QJsonObject status = Ok("status");
-  EXPECT_EQ(status.value("link").toObject().value("type").toString(), GetParam().link == Link::Hid ? "usb" : "serial");
+  EXPECT_EQ(status.value("link").toObject().value("type").toString(),
+            GetParam().link == Link::Hid ? "usb" : "serial");
   EXPECT_EQ(status.value("model").toString(), "R40");
   EXPECT_EQ(status.value("queue").toInt(-1), 0);
   EXPECT_EQ(status.value("clients").toObject().value(Ws() ? "websocket" : "unix").toInt(), 1);
@@ -210,7 +227,9 @@ TEST_P(TlxdFunctions, StatusAndCancel) {
   LoadKeys();
   QuickCustomer(60000);
   ClearHistory();
-  conn_->Send({{"id", "pin"}, {"fn", "TLX_ReadPinDES"}, {"args", QJsonObject{{"prompt", 0}, {"option", 0}, {"timeout", 60}}}});
+  conn_->Send({{"id", "pin"},
+               {"fn", "TLX_ReadPinDES"},
+               {"args", QJsonObject{{"prompt", 0}, {"option", 0}, {"timeout", 60}}}});
   conn_->Send({{"id", "next"}, {"fn", "TLX_GetVer"}});
   for (int i = 0; i < 200 && SentOn(GetParam().link).empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -231,9 +250,10 @@ TEST_P(TlxdFunctions, StatusAndCancel) {
   const std::vector<std::string> sent = Sent();
   ASSERT_FALSE(sent.empty());
   EXPECT_EQ(sent.back(), "\x83");
-  EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const std::string& s) {
-              return s.find("GETDEVICEINFO") != std::string::npos;
-            }), 0);
+  EXPECT_EQ(std::count_if(
+                sent.begin(), sent.end(),
+                [](const std::string& s) { return s.find("GETDEVICEINFO") != std::string::npos; }),
+            0);
   // Nothing left to cancel: as TLX_CancelRead with no command running.
   EXPECT_EQ(Code(conn_->Call("cancel", {{"request", "pin"}})), -7);
   EXPECT_EQ(Code(conn_->Call("TLX_CheckOnline")), 0);

@@ -26,7 +26,8 @@ class TlxdLoad : public TlxdTest {
     QuickCustomer();
   }
   void WaitHeard(const std::string& bytes) {
-    for (int i = 0; i < 300 && !WasSent(bytes); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 300 && !WasSent(bytes); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(WasSent(bytes));
   }
   void LoadWorkKey() {
@@ -64,7 +65,8 @@ TEST_F(TlxdLoad, FiftyClientsManyCallsEach) {
           wrong += kCalls - i;
           return;
         }
-        if (r.value("id").toString() == id && Code(r) == 0 && Outputs(r).value("model").toString() == "R40") {
+        if (r.value("id").toString() == id && Code(r) == 0 &&
+            Outputs(r).value("model").toString() == "R40") {
           ++ok;
         } else {
           ++wrong;
@@ -100,7 +102,9 @@ TEST_F(TlxdLoad, ClientKilledDuringPinEntry) {
     sockaddr_un a{};
     a.sun_family = AF_UNIX;
     std::snprintf(a.sun_path, sizeof a.sun_path, "%s", path.c_str());
-    const char req[] = "{\"id\":1,\"fn\":\"TLX_ReadPinDES\",\"args\":{\"prompt\":0,\"option\":0,\"timeout\":60}}\n";
+    const char req[] =
+        "{\"id\":1,\"fn\":\"TLX_ReadPinDES\",\"args\":{\"prompt\":0,\"option\":0,\"timeout\":60}}"
+        "\n";
     if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
         write(fd, req, sizeof req - 1) != static_cast<ssize_t>(sizeof req - 1))
       _exit(1);
@@ -109,7 +113,9 @@ TEST_F(TlxdLoad, ClientKilledDuringPinEntry) {
   }
   // Meanwhile another client's command waits its turn.
   auto next = ConnectTeller();
-  WaitHeard("\x1b" "F00\r\n");
+  WaitHeard(
+      "\x1b"
+      "F00\r\n");
   next->Send({{"id", "next"}, {"fn", "TLX_GetVer"}});
   const auto t0 = std::chrono::steady_clock::now();
   kill(child, SIGKILL);
@@ -133,9 +139,13 @@ TEST_F(TlxdLoad, WebSocketDroppedDuringPinEntry) {
   QuickCustomer(60000);
   ClearHistory();
   auto page = ConnectTeller();
-  page->Send({{"id", 1}, {"fn", "TLX_ReadPinDES"}, {"args", QJsonObject{{"prompt", 0}, {"option", 0}, {"timeout", 60}}}});
+  page->Send({{"id", 1},
+              {"fn", "TLX_ReadPinDES"},
+              {"args", QJsonObject{{"prompt", 0}, {"option", 0}, {"timeout", 60}}}});
   page->Send({{"id", 2}, {"fn", "TLX_GetVer"}});  // queued: dropped with it
-  WaitHeard("\x1b" "F00\r\n");
+  WaitHeard(
+      "\x1b"
+      "F00\r\n");
   page->socket().abort();
   page.reset();
   auto next = ConnectUnix();
@@ -151,10 +161,15 @@ TEST_F(TlxdLoad, RestartWhileAClientWaits) {
   QuickCustomer(60000);
   auto page = ConnectTeller();
   auto local = ConnectUnix();
-  page->Send({{"id", 1}, {"fn", "TLX_ReadPinDES"}, {"args", QJsonObject{{"prompt", 0}, {"option", 0}, {"timeout", 60}}}});
-  WaitHeard("\x1b" "F00\r\n");
+  page->Send({{"id", 1},
+              {"fn", "TLX_ReadPinDES"},
+              {"args", QJsonObject{{"prompt", 0}, {"option", 0}, {"timeout", 60}}}});
+  WaitHeard(
+      "\x1b"
+      "F00\r\n");
   local->Send({{"id", 7}, {"fn", "TLX_GetVer"}});
-  EXPECT_EQ(Outputs(local->Call("status")).value("queue").toInt(), 1);  // waits behind the PIN entry
+  EXPECT_EQ(Outputs(local->Call("status")).value("queue").toInt(),
+            1);  // waits behind the PIN entry
   const int port = this->port();
   EXPECT_EQ(StopService(), 0);
   // Both get a clear error, then the connection ends.

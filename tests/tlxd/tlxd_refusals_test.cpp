@@ -5,10 +5,10 @@
 // queue, too many requests.
 #include <arpa/inet.h>
 #include <grp.h>
-#include <sys/stat.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <thread>
@@ -129,7 +129,8 @@ TEST_F(TlxdRefusals, PlainPinAndKeyLoadingOnlyForOriginsAllowedThem) {
     QJsonObject args;
   } refused[] = {
       {"TLX_ReadPin", {{"mode", 0}, {"prompt", 0}, {"timeout", 30}}},
-      {"TLX_UpdateMKey", {{"mkIndex", 0}, {"key1", "0123456789ABCDEF"}, {"key2", "0123456789ABCDEF"}}},
+      {"TLX_UpdateMKey",
+       {{"mkIndex", 0}, {"key1", "0123456789ABCDEF"}, {"key2", "0123456789ABCDEF"}}},
       {"TLX_DownLoadWKey", {{"mkIndex", 0}, {"wkIndex", 0}, {"wkey", "0123456789ABCDEF"}}},
       {"TLX_ActiveWKey", {{"mkIndex", 0}, {"wkIndex", 0}}},
       {"TLX_ResetKey", {}},
@@ -141,9 +142,11 @@ TEST_F(TlxdRefusals, PlainPinAndKeyLoadingOnlyForOriginsAllowedThem) {
   }
   EXPECT_TRUE(Sent().empty());
   // The PIN block is for every page; the plain PIN for the teller's page.
-  EXPECT_NE(Code(page.Call("TLX_ReadPinDES", {{"prompt", 0}, {"option", 0}, {"timeout", 5}})), -105);
+  EXPECT_NE(Code(page.Call("TLX_ReadPinDES", {{"prompt", 0}, {"option", 0}, {"timeout", 5}})),
+            -105);
   auto teller = ConnectTeller();
-  const QJsonObject pin = teller->Call("TLX_ReadPin", {{"mode", 0}, {"prompt", 0}, {"timeout", 30}});
+  const QJsonObject pin =
+      teller->Call("TLX_ReadPin", {{"mode", 0}, {"prompt", 0}, {"timeout", 30}});
   EXPECT_EQ(Code(pin), 0) << Dump(pin);
   EXPECT_EQ(Outputs(pin).value("pin").toString(), "123456");
   // Local programs on the Unix socket may load keys.
@@ -202,9 +205,12 @@ TEST_F(TlxdRefusals, MalformedRequestsGetClearErrors) {
     EXPECT_EQ(Code(r), -103);
     r = c->Call("TLX_SetVolume", {{"kind", 1.5}, {"level", 2}});
     EXPECT_EQ(Code(r), -103);
-    r = c->Call("TLX_StartSign", {{"timeout", 5}, {"document", QJsonObject{{"name", "../x.pdf"}, {"data", "JVBE"}}}});
+    r = c->Call(
+        "TLX_StartSign",
+        {{"timeout", 5}, {"document", QJsonObject{{"name", "../x.pdf"}, {"data", "JVBE"}}}});
     EXPECT_EQ(Code(r), -103) << Dump(r);
-    r = c->Call("TLX_DownLoadFile", {{"mediaType", 0}, {"file", QJsonObject{{"name", "a.jpg"}, {"data", "**"}}}});
+    r = c->Call("TLX_DownLoadFile",
+                {{"mediaType", 0}, {"file", QJsonObject{{"name", "a.jpg"}, {"data", "**"}}}});
     EXPECT_EQ(Code(r), -103) << Dump(r);
     // The connection still works.
     EXPECT_EQ(Code(c->Call("TLX_GetVer")), 0);
@@ -212,7 +218,8 @@ TEST_F(TlxdRefusals, MalformedRequestsGetClearErrors) {
   // Only the two good calls reached the terminal.
   EXPECT_EQ(Sent().size(), 2u);
   // A path is no file argument on the WebSocket.
-  EXPECT_EQ(Code(teller->Call("TLX_DownLoadFile", {{"mediaType", 0}, {"file", "/etc/passwd"}})), -103);
+  EXPECT_EQ(Code(teller->Call("TLX_DownLoadFile", {{"mediaType", 0}, {"file", "/etc/passwd"}})),
+            -103);
 }
 
 TEST_F(TlxdRefusals, FullQueueAnswersAtOnce) {
@@ -221,8 +228,11 @@ TEST_F(TlxdRefusals, FullQueueAnswersAtOnce) {
   Start(o);
   QuickCustomer(60000);  // nobody types the PIN
   auto teller = ConnectTeller();
-  teller->Send({{"id", "pin"}, {"fn", "TLX_ReadPin"}, {"args", QJsonObject{{"mode", 0}, {"prompt", 0}, {"timeout", 60}}}});
-  for (int i = 0; i < 200 && !TerminalHeard("\x82"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  teller->Send({{"id", "pin"},
+                {"fn", "TLX_ReadPin"},
+                {"args", QJsonObject{{"mode", 0}, {"prompt", 0}, {"timeout", 60}}}});
+  for (int i = 0; i < 200 && !TerminalHeard("\x82"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   auto a = ConnectUnix();
   a->Send({{"id", "v1"}, {"fn", "TLX_GetVer"}});
   a->Send({{"id", "v2"}, {"fn", "TLX_GetVer"}});

@@ -19,6 +19,4 @@ bool RunDirectory::write(const QString& name, const QByteArray& bytes) const {
   return file.write(bytes) == bytes.size();
 }
 
-bool RunDirectory::remove(const QString& name) const {
-  return QFile::remove(m_dir.filePath(name));
-}
+bool RunDirectory::remove(const QString& name) const { return QFile::remove(m_dir.filePath(name)); }

@@ -58,9 +58,7 @@ void ToolWindow::stop() { Child<QAbstractButton>(this, "pushButton_2")->click();
 
 QPlainTextEdit* ToolWindow::view() const { return Child<QPlainTextEdit>(this, "EditLog"); }
 
-QString ToolWindow::labelText(const char* name) const {
-  return Child<QLabel>(this, name)->text();
-}
+QString ToolWindow::labelText(const char* name) const { return Child<QLabel>(this, name)->text(); }
 
 QString ToolWindow::fieldText(const char* name) const {
   return Child<QLineEdit>(this, name)->text();

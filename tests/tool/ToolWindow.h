@@ -13,8 +13,6 @@
 
 #include "MainWindow.h"
 
-
-
 class ToolWindow : public MainWindow {
  public:
   ToolWindow() = default;

@@ -173,7 +173,11 @@ void FailureLogTest::stopIsLoggedAsStoppedNotAsFailure() {
   w.setChecked("cbx_numpad");
   w.start();
   QVERIFY(QTest::qWaitFor(
-      [&] { return m_terminal.count(QByteArray("\x1b" "FA\r\n")) == 1; }, 10000));
+      [&] {
+        return m_terminal.count(QByteArray("\x1b"
+                                           "FA\r\n")) == 1;
+      },
+      10000));
   w.stop();
   QVERIFY(!WorkerBusy());
   // Counted as the loop's rules count it: tried, not passed.
@@ -195,7 +199,6 @@ void FailureLogTest::stopIsLoggedAsStoppedNotAsFailure() {
   const QString note = w.statusBar()->currentMessage();
   QVERIFY2(note.contains(QStringLiteral("1 次调用被停止")), qPrintable(note));
   QVERIFY2(!note.contains(QStringLiteral("次调用失败")), qPrintable(note));
-
 }
 
 void FailureLogTest::capDropsOldestLinesInOrder() {

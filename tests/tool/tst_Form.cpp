@@ -95,9 +95,9 @@ void FormTest::windowTitleSizeAndChrome() {
   QCOMPARE(w.centralWidget()->objectName(), QStringLiteral("centralWidget"));
   QVERIFY(w.findChild<QStatusBar*>(QStringLiteral("statusBar")) != nullptr);
   const QString style = w.styleSheet();
-  for (const char* rule : {"border: 1px solid", "border-radius: 3px", "margin-top: 1ex",
-                           "font-size: 16px", "font-weight: 600",
-                           "subcontrol-position: top left", "left: 10px"}) {
+  for (const char* rule :
+       {"border: 1px solid", "border-radius: 3px", "margin-top: 1ex", "font-size: 16px",
+        "font-weight: 600", "subcontrol-position: top left", "left: 10px"}) {
     QVERIFY2(style.contains(QLatin1String(rule)), rule);
   }
 }
@@ -108,15 +108,14 @@ void FormTest::everyWidgetAsLaidOut() {
     const QString name = QString::fromLatin1(row.name);
     QWidget* widget = w.findChild<QWidget*>(name);
     QVERIFY2(widget != nullptr, row.name);
-    QCOMPARE(QString::fromLatin1(widget->metaObject()->className()),
-             QString::fromLatin1(row.type));
+    QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), QString::fromLatin1(row.type));
     QVERIFY2(widget->parentWidget() != nullptr, row.name);
     QCOMPARE(widget->parentWidget()->objectName(), QString::fromLatin1(row.parent));
     QCOMPARE(widget->geometry(), row.geometry);
     QCOMPARE(Content(widget), QString::fromUtf8(row.content));
   }
-  for (const char* box : {"cbx_keypad", "cbx_info", "cbx_eva", "cbx_numpad", "cbx_sign",
-                          "cbx_dwn"}) {
+  for (const char* box :
+       {"cbx_keypad", "cbx_info", "cbx_eva", "cbx_numpad", "cbx_sign", "cbx_dwn"}) {
     QVERIFY2(!w.findChild<QCheckBox*>(QString::fromLatin1(box))->isChecked(), box);
   }
 }
@@ -142,11 +141,10 @@ void FormTest::signalAndSlotsInOrder() {
   QStringList methods;
   for (int i = mo.methodOffset(); i < mo.methodCount(); ++i)
     methods << QString::fromLatin1(mo.method(i).methodSignature());
-  QCOMPARE(methods, (QStringList{QStringLiteral("sigInfo()"),
-                                 QStringLiteral("on_pushButton_clicked()"),
-                                 QStringLiteral("on_EditCom_2_textChanged(QString)"),
-                                 QStringLiteral("slotLog()"),
-                                 QStringLiteral("on_pushButton_2_clicked()")}));
+  QCOMPARE(methods,
+           (QStringList{QStringLiteral("sigInfo()"), QStringLiteral("on_pushButton_clicked()"),
+                        QStringLiteral("on_EditCom_2_textChanged(QString)"),
+                        QStringLiteral("slotLog()"), QStringLiteral("on_pushButton_2_clicked()")}));
   QCOMPARE(mo.method(mo.methodOffset()).methodType(), QMetaMethod::Signal);
 }
 

@@ -50,9 +50,8 @@ void LongRunTest::twoHundredLoopsOfAllTests() {
   const TestRecords& r = g_Records;
   QCOMPARE(r.loopsDone.load(), loops);
   const int counts[][2] = {
-      {r.keypadTried, r.keypadPassed}, {r.infoTried, r.infoPassed},
-      {r.evaTried, r.evaPassed},       {r.numpadTried, r.numpadPassed},
-      {r.signTried, r.signPassed},     {r.dwnTried, r.dwnPassed},
+      {r.keypadTried, r.keypadPassed}, {r.infoTried, r.infoPassed}, {r.evaTried, r.evaPassed},
+      {r.numpadTried, r.numpadPassed}, {r.signTried, r.signPassed}, {r.dwnTried, r.dwnPassed},
   };
   for (const auto& pair : counts) {
     QCOMPARE(pair[0], loops);

@@ -16,7 +16,9 @@ const QString kNumpadStart = QStringLiteral("当前测试：数字键盘");
 const QString kNumpadEnd = QStringLiteral("测试完成：数字键盘");
 const QString kInfoStart = QStringLiteral("当前测试：信息交互");
 const QString kInfoEnd = QStringLiteral("测试完成：信息交互");
-const QByteArray kPhoneEntry("\x1b" "FA\r\n");
+const QByteArray kPhoneEntry(
+    "\x1b"
+    "FA\r\n");
 const QByteArray kInfoCommand("\x1b[2A\x02");
 
 // The terminal's text form of bytes: two characters 0x30 + nibble per byte.
@@ -85,9 +87,8 @@ void LoopRunTest::numpadLoopsWithSilentCustomerAllPass() {
   QCOMPARE(g_Records.numpadTried.load(), 3);
   QCOMPARE(g_Records.numpadPassed.load(), 3);
   QCOMPARE(g_Records.loopsDone.load(), 3);
-  QCOMPARE(g_Records.keypadTried.load() + g_Records.infoTried.load() +
-               g_Records.evaTried.load() + g_Records.signTried.load() +
-               g_Records.dwnTried.load(),
+  QCOMPARE(g_Records.keypadTried.load() + g_Records.infoTried.load() + g_Records.evaTried.load() +
+               g_Records.signTried.load() + g_Records.dwnTried.load(),
            0);
   QCOMPARE(m_terminal.count(kPhoneEntry), 3);
 }
@@ -152,8 +153,8 @@ void LoopRunTest::infoFileIsReadEveryLoopAndSentInGbk() {
     if (command.startsWith(kInfoCommand)) shown << command;
   }
   QCOMPARE(shown.size(), 2);
-  QCOMPARE(shown[0], kInfoCommand + HexAsc1(Gbk(QStringLiteral("请确认本次业务\n金额：100元"))) +
-                         "\x03");
+  QCOMPARE(shown[0],
+           kInfoCommand + HexAsc1(Gbk(QStringLiteral("请确认本次业务\n金额：100元"))) + "\x03");
   QCOMPARE(shown[1], kInfoCommand + HexAsc1(Gbk(QStringLiteral("第二次"))) + "\x03");
 }
 

@@ -42,7 +42,8 @@ void TestPrivateFiles::runtimeFolderWhenPrivate() {
   struct stat st;
   QVERIFY(stat(QFile::encodeName(dir).constData(), &st) == 0);
   QCOMPARE(st.st_mode & 07777, 0700u);
-  QCOMPARE(PrivateOutputPath(QStringLiteral("hw.png")).startsWith(QStringLiteral("/tmp/hw")), false);
+  QCOMPARE(PrivateOutputPath(QStringLiteral("hw.png")).startsWith(QStringLiteral("/tmp/hw")),
+           false);
 }
 
 void TestPrivateFiles::workingFolderOtherwise() {

@@ -16,7 +16,9 @@
 
 namespace {
 
-const QByteArray kPhoneEntry("\x1b" "FA\r\n");
+const QByteArray kPhoneEntry(
+    "\x1b"
+    "FA\r\n");
 
 }  // namespace
 

@@ -18,8 +18,9 @@ class ViewRecorder {
   explicit ViewRecorder(ToolWindow& w) {
     // Queued behind the window's own slot, so each entry is the view that
     // slot has just written.
-    QObject::connect(&w, &MainWindow::sigInfo, &w,
-                     [this, &w] { views << w.view()->toPlainText(); }, Qt::QueuedConnection);
+    QObject::connect(
+        &w, &MainWindow::sigInfo, &w, [this, &w] { views << w.view()->toPlainText(); },
+        Qt::QueuedConnection);
   }
   QStringList views;
 };
@@ -140,15 +141,14 @@ void StatusViewTest::statisticsFollowEveryText() {
   // drawn is up to the threads.
   QString last = w.view()->toPlainText();
   QVERIFY(last.startsWith(QStringLiteral("[2, 3]")) || last.startsWith(QStringLiteral("[3, 3]")));
-  QCOMPARE(last.mid(6),
-           QStringLiteral("测试完成：数字键盘\n"
-                          "结果统计：6/6\n"
-                          "密码键盘：3/3\n"
-                          "信息交互：0/0\n"
-                          "评价器：0/0\n"
-                          "数字键盘：3/3\n"
-                          "电子签名：0/0\n"
-                          "文件下载：0/0"));
+  QCOMPARE(last.mid(6), QStringLiteral("测试完成：数字键盘\n"
+                                       "结果统计：6/6\n"
+                                       "密码键盘：3/3\n"
+                                       "信息交互：0/0\n"
+                                       "评价器：0/0\n"
+                                       "数字键盘：3/3\n"
+                                       "电子签名：0/0\n"
+                                       "文件下载：0/0"));
 }
 
 QTEST_MAIN(StatusViewTest)

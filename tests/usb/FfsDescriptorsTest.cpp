@@ -10,7 +10,8 @@ namespace {
 
 uint32_t Le32(const std::string& s, size_t at) {
   return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
-         static_cast<uint8_t>(s[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
+         static_cast<uint8_t>(s[at + 2]) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
 }
 unsigned U8(const std::string& s, size_t at) { return static_cast<uint8_t>(s[at]); }
 unsigned Le16(const std::string& s, size_t at) { return U8(s, at) | U8(s, at + 1) << 8; }
@@ -18,9 +19,9 @@ unsigned Le16(const std::string& s, size_t at) { return U8(s, at) | U8(s, at + 1
 TEST(FfsDescriptors, HeaderAndBothSpeeds) {
   const std::string d = FfsDescriptors();
   ASSERT_EQ(20u + 2 * 32u, d.size());
-  EXPECT_EQ(3u, Le32(d, 0));             // v2 magic
-  EXPECT_EQ(d.size(), Le32(d, 4));       // length
-  EXPECT_EQ(1u | 2u, Le32(d, 8));        // full and high speed
+  EXPECT_EQ(3u, Le32(d, 0));        // v2 magic
+  EXPECT_EQ(d.size(), Le32(d, 4));  // length
+  EXPECT_EQ(1u | 2u, Le32(d, 8));   // full and high speed
   EXPECT_EQ(4u, Le32(d, 12));
   EXPECT_EQ(4u, Le32(d, 16));
   const unsigned packets[2] = {64, 512};

@@ -3,20 +3,20 @@
 // of a HID download and of a pull, a replug in the same process, a cancel
 // during a real IN transfer, the identity table's order with two devices,
 // and the answer shapes.
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "EngineState.h"
 #include "GadgetConfig.h"
 #include "GadgetTest.h"
-#include "tlxdev.h"
 #include "compat/transfer.h"
+#include "tlxdev.h"
 
 namespace tlxtest {
 namespace {
@@ -120,9 +120,10 @@ TEST_F(GadgetCommands, CommandsWorkOnPortZero) {
     }
   }
   std::sort(bare.begin(), bare.end());
-  std::printf("TLX_CheckOnline through the gadget: median %.2f ms, max %.2f ms; bare libusb OUT+IN "
-              "round trip: median %.2f ms (ratio %.1f)\n",
-              ms[15], ms.back(), bare[15], ms[15] / bare[15]);
+  std::printf(
+      "TLX_CheckOnline through the gadget: median %.2f ms, max %.2f ms; bare libusb OUT+IN "
+      "round trip: median %.2f ms (ratio %.1f)\n",
+      ms[15], ms.back(), bare[15], ms[15] / bare[15]);
 }
 
 // The device goes at each step of a HID download (the switch command, the
@@ -137,8 +138,10 @@ TEST_F(GadgetCommands, UnplugAtEveryStepOfAHidDownload) {
   tlxsim::EngineImpl& impl = terminal().engine().Impl();
   for (int k = 1; k <= 6; ++k) {
     const std::string where = "vanish at step " + std::to_string(k);
-    if (k == 1) terminal().SetFault("HIDCHANGE", At(FaultKind::Vanish, 1));
-    else terminal().SetFault("PACKET", At(FaultKind::Vanish, k - 1));
+    if (k == 1)
+      terminal().SetFault("HIDCHANGE", At(FaultKind::Vanish, 1));
+    else
+      terminal().SetFault("PACKET", At(FaultKind::Vanish, k - 1));
     const int rc = TLX_DownLoadFile(0, 0, 9600, 1, const_cast<char*>(media.c_str()));
     const double ms = MsSince(terminal().LastUsbUnplug());  // the data before it takes its time
     terminal().ClearFaults();

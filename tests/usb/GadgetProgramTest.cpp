@@ -1,13 +1,13 @@
 // tlx-sim --gadget as a program: it takes its gadget away when it ends on
 // SIGTERM, and a gadget left by a process that was killed is removed by
 // the next terminal that starts.
-#include <csignal>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+#include <csignal>
+#include <fstream>
+#include <thread>
 
 #include "GadgetConfig.h"
 #include "GadgetTest.h"
@@ -17,7 +17,7 @@ namespace tlxtest {
 namespace {
 
 bool Exists(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
 }
 

@@ -60,7 +60,8 @@ RawDevice::~RawDevice() {
   if (ctx_ != nullptr) libusb_exit(ctx_);
 }
 
-int RawDevice::In(unsigned char* buf, int length, unsigned timeoutMs, int* transferred, double* ms) {
+int RawDevice::In(unsigned char* buf, int length, unsigned timeoutMs, int* transferred,
+                  double* ms) {
   const SteadyClock::time_point t0 = SteadyClock::now();
   *transferred = 0;
   const int rc = libusb_bulk_transfer(handle_, 0x81, buf, length, transferred, timeoutMs);

@@ -26,8 +26,9 @@ double MsSince(SteadyClock::time_point t0);
 std::string GadgetUnavailable();
 
 // Options of a terminal on a gadget (no serial line).
-tlxsim::VirtualTerminalOptions GadgetOptions(uint16_t vendorId = 0x2FB0, uint16_t productId = 0x0101,
-                                             tlxsim::AnswerShape shape = tlxsim::AnswerShape::Padded);
+tlxsim::VirtualTerminalOptions GadgetOptions(
+    uint16_t vendorId = 0x2FB0, uint16_t productId = 0x0101,
+    tlxsim::AnswerShape shape = tlxsim::AnswerShape::Padded);
 
 class GadgetTest : public ::testing::Test {
  protected:
@@ -61,10 +62,10 @@ class RawDevice {
 
 }  // namespace tlxtest
 
-#define TLX_NEED_GADGET()                                         \
-  do {                                                            \
-    const std::string why = ::tlxtest::GadgetUnavailable();       \
-    if (!why.empty()) GTEST_SKIP() << "no USB gadget: " << why;   \
+#define TLX_NEED_GADGET()                                       \
+  do {                                                          \
+    const std::string why = ::tlxtest::GadgetUnavailable();     \
+    if (!why.empty()) GTEST_SKIP() << "no USB gadget: " << why; \
   } while (0)
 
 #endif

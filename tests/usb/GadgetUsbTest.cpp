@@ -69,8 +69,8 @@ TEST_F(GadgetUsb, EnumeratesAsHidWithBulkEndpoints) {
 
   // The report descriptor, asked for on ep0 as usbhid asks for it.
   unsigned char report[256] = {};
-  const int n = libusb_control_transfer(dev.handle(), 0x81, LIBUSB_REQUEST_GET_DESCRIPTOR,
-                                        0x2200, 0, report, sizeof report, 1000);
+  const int n = libusb_control_transfer(dev.handle(), 0x81, LIBUSB_REQUEST_GET_DESCRIPTOR, 0x2200,
+                                        0, report, sizeof report, 1000);
   ASSERT_EQ(static_cast<int>(reportLength), n);
   EXPECT_EQ(tlxsim::HidReportDescriptor(), std::string(reinterpret_cast<char*>(report), n));
 }
@@ -162,7 +162,8 @@ TEST_F(GadgetUsb, UnplugFailsThePendingTransferThenNoDevice) {
   double ms = 0;
   const int first = dev.In(buf, 1024, 3000, &got, &ms);
   unplug.join();
-  EXPECT_TRUE(first == LIBUSB_ERROR_IO || first == LIBUSB_ERROR_NO_DEVICE) << libusb_error_name(first);
+  EXPECT_TRUE(first == LIBUSB_ERROR_IO || first == LIBUSB_ERROR_NO_DEVICE)
+      << libusb_error_name(first);
   EXPECT_LT(ms, 1000);
   std::printf("pending IN transfer at the unplug: %s after %.1f ms (unplug at 100 ms)\n",
               libusb_error_name(first), ms);

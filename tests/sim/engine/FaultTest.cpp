@@ -23,7 +23,9 @@ TEST_F(Faults, SilenceHitsOnlyAsOftenAsAsked) {
 
 TEST_F(Faults, RefuseGarbageTruncateExtra) {
   engine.SetFault("SETVOLUME", F(FaultKind::Refuse));
-  EXPECT_EQ(Exchange("\x1b[0SETVOLUME\x02" "1|1\x03"), kNak);
+  EXPECT_EQ(Exchange("\x1b[0SETVOLUME\x02"
+                     "1|1\x03"),
+            kNak);
   engine.SetFault("GETDEVICEINFO", F(FaultKind::Garbage, 1));
   std::string g = Exchange("\x1b[0GETDEVICEINFO");
   ASSERT_FALSE(g.empty());
@@ -50,7 +52,10 @@ TEST_F(Faults, InteractionRefusalEndsWithF) {
   Customer c;
   c.info.delayMs = 10;
   engine.SetCustomer(c);
-  EXPECT_EQ(Exchange("\x1b[2A\x02" "41\x03", Link::Serial, 100), "BUF");
+  EXPECT_EQ(Exchange("\x1b[2A\x02"
+                     "41\x03",
+                     Link::Serial, 100),
+            "BUF");
 }
 
 TEST_F(Faults, DeviceVanishesAtADataPacket) {
@@ -72,7 +77,9 @@ TEST_F(Faults, SerialLineHangsUpMidDownload) {
     unsigned char x = 0;
     for (unsigned char ch : rec) x ^= ch;
     rec.push_back(char(x));
-    return "\x1b[0DOWNLOAD\x02" "0|a.jpg|" + HexAsc1Encode(rec) + "\x03";
+    return "\x1b[0DOWNLOAD\x02"
+           "0|a.jpg|" +
+           HexAsc1Encode(rec) + "\x03";
   };
   EXPECT_EQ(Exchange(block(1)), kAck);
   EXPECT_EQ(Exchange(block(0)), "<HANGUP>");
@@ -91,7 +98,9 @@ class PullFaults : public EngineTest {
   }
   std::string file;
   const std::string pull = "\x1b[0PULLFILE\x02/tmp/hw.png\x03";
-  const std::string ok = "\x1b[0RESPONSE\x02" "0\x03";
+  const std::string ok =
+      "\x1b[0RESPONSE\x02"
+      "0\x03";
 };
 
 TEST_F(PullFaults, BadChecksumOnTheFirstDataPacket) {
@@ -193,12 +202,16 @@ TEST_F(Faults, TerminalChannelFiltersCommands) {
 
 TEST_F(Faults, HistoryAndLogHaveOneEntryPerCommandAndAnswer) {
   SendHid("\x1b[0CHECKR40");
-  SendHid("\x1b[0SETVOLUME\x02" "2|3\x03");
+  SendHid(
+      "\x1b[0SETVOLUME\x02"
+      "2|3\x03");
   Out(0, Link::Hid);
   auto h = engine.History();
   ASSERT_EQ(h.size(), 2u);
   EXPECT_EQ(h[0].bytes, "\x1b[0CHECKR40");
-  EXPECT_EQ(h[1].bytes, "\x1b[0SETVOLUME\x02" "2|3\x03");
+  EXPECT_EQ(h[1].bytes,
+            "\x1b[0SETVOLUME\x02"
+            "2|3\x03");
   ASSERT_EQ(log.size(), 4u);
   EXPECT_EQ(log[0], "hid recv <ESC>[0CHECKR40");
   EXPECT_EQ(log[2], "hid send <STX>\\xAA<ETX>");

@@ -41,7 +41,9 @@ TEST_F(Interaction, InformationIsAnsweredAfterTheCustomersDelay) {
 
 TEST_F(Interaction, InformationTimeoutAnswerComesAtTheModuleTimeout) {
   NoAnswer(&Customer::info);
-  Send("\x1b[2;1T\x1b[2A\x02" "4142\x03");
+  Send(
+      "\x1b[2;1T\x1b[2A\x02"
+      "4142\x03");
   EXPECT_EQ(NextDueMs(), 1000);
   EXPECT_EQ(Out(999), "");
   EXPECT_EQ(Out(1000), "B3F");
@@ -75,23 +77,35 @@ TEST_F(Interaction, ClosingAModuleDropsItsPendingAnswer) {
 }
 
 TEST_F(Interaction, KeypadAnswersAndTimeout) {
-  EXPECT_EQ(Exchange("\x1b[5;30T\x1b" "FA\r\n", Link::Hid, 600), "B13912345678F");
+  EXPECT_EQ(Exchange("\x1b[5;30T\x1b"
+                     "FA\r\n",
+                     Link::Hid, 600),
+            "B13912345678F");
   NoAnswer(&Customer::keypadAmount);
   Send("\x1b[5;1T\x1bGM\r\n");
   EXPECT_EQ(Out(1000), "BF");
 }
 
 TEST_F(Interaction, SignatureNeedsItsDocument) {
-  EXPECT_EQ(Exchange("\x1b[2HANDSIGN\x02" "3|30\x03", Link::Hid, 5000), kNak);
+  EXPECT_EQ(Exchange("\x1b[2HANDSIGN\x02"
+                     "3|30\x03",
+                     Link::Hid, 5000),
+            kNak);
   PutDocument("/tmp/infoviewer.jpg");  // kind 2, not 3
-  EXPECT_EQ(Exchange("\x1b[2HANDSIGN\x02" "3|30\x03", Link::Hid, 5000), kNak);
+  EXPECT_EQ(Exchange("\x1b[2HANDSIGN\x02"
+                     "3|30\x03",
+                     Link::Hid, 5000),
+            kNak);
   EXPECT_FALSE(std::filesystem::exists(storage + "/tmp/hw.png"));
 }
 
 TEST_F(Interaction, UnsignedDocumentIsRefusedAtTheSigningTimeout) {
   PutDocument("/tmp/infoviewer.pdf");
   NoAnswer(&Customer::sign);
-  Send("\x1b[2HANDSIGN\x02" "3|1\x03", Link::Hid);
+  Send(
+      "\x1b[2HANDSIGN\x02"
+      "3|1\x03",
+      Link::Hid);
   EXPECT_EQ(Out(999, Link::Hid), "");
   EXPECT_EQ(Out(1000, Link::Hid), kNak);
   EXPECT_FALSE(std::filesystem::exists(storage + "/tmp/hw.png"));
@@ -118,7 +132,10 @@ std::string ReadFile(const std::string& path) {
 
 TEST_F(Interaction, SignatureLeavesARealPngAndATrajectory) {
   PutDocument("/tmp/infoviewer.pdf");
-  Send("\x1b[2C\x1b[2HANDSIGN\x02" "3|30\x03", Link::Hid);
+  Send(
+      "\x1b[2C\x1b[2HANDSIGN\x02"
+      "3|30\x03",
+      Link::Hid);
   EXPECT_EQ(Out(1199, Link::Hid), "");
   EXPECT_FALSE(std::filesystem::exists(storage + "/tmp/hw.png"));
   EXPECT_EQ(Out(1200, Link::Hid), kAck);

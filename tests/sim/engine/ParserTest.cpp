@@ -12,18 +12,45 @@ std::vector<ParsedCommand> Parse(CommandParser& p, const std::string& bytes) {
 
 // Every command form, back to back.
 const std::string kStream = std::string("\x1b%B") + "\x1b[0CHECKR40" +
-                            "\x1b[0SETVOLUME\x02" "3|15\x03" + "\x1b[1;6L" +
-                            "\x1b[1;SETDISP\x02" "1\x03" + "\x1bM0102030405060708090:\r\n" +
-                            "\x1bR\r\n" + "\x82" + "\x1b" "F02\r\n" + "\x1bI01123456\r\n" +
-                            "\x1bGM\r\n" + "\x1b" "FA\r\n" + "\x83" + "\x1b[2C" +
-                            "\x1b[2HANDSIGN\x02" "3|30\x03" + "\x1b[4R" + "\x1b[0;NERIVAX_PRODUCTION_START_PQCR" +
-                            "\x1b%A";
+                            "\x1b[0SETVOLUME\x02"
+                            "3|15\x03" +
+                            "\x1b[1;6L" +
+                            "\x1b[1;SETDISP\x02"
+                            "1\x03" +
+                            "\x1bM0102030405060708090:\r\n" + "\x1bR\r\n" + "\x82" +
+                            "\x1b"
+                            "F02\r\n" +
+                            "\x1bI01123456\r\n" + "\x1bGM\r\n" +
+                            "\x1b"
+                            "FA\r\n" +
+                            "\x83" + "\x1b[2C" +
+                            "\x1b[2HANDSIGN\x02"
+                            "3|30\x03" +
+                            "\x1b[4R" + "\x1b[0;NERIVAX_PRODUCTION_START_PQCR" + "\x1b%A";
 
-const std::vector<std::string> kExpected = {
-    "\x1b%B", "\x1b[0CHECKR40", "\x1b[0SETVOLUME\x02" "3|15\x03", "\x1b[1;6L",
-    "\x1b[1;SETDISP\x02" "1\x03", "\x1bM0102030405060708090:\r\n", "\x1bR\r\n", "\x82",
-    "\x1b" "F02\r\n", "\x1bI01123456\r\n", "\x1bGM\r\n", "\x1b" "FA\r\n", "\x83", "\x1b[2C",
-    "\x1b[2HANDSIGN\x02" "3|30\x03", "\x1b[4R", "\x1b[0;NERIVAX_PRODUCTION_START_PQCR", "\x1b%A"};
+const std::vector<std::string> kExpected = {"\x1b%B",
+                                            "\x1b[0CHECKR40",
+                                            "\x1b[0SETVOLUME\x02"
+                                            "3|15\x03",
+                                            "\x1b[1;6L",
+                                            "\x1b[1;SETDISP\x02"
+                                            "1\x03",
+                                            "\x1bM0102030405060708090:\r\n",
+                                            "\x1bR\r\n",
+                                            "\x82",
+                                            "\x1b"
+                                            "F02\r\n",
+                                            "\x1bI01123456\r\n",
+                                            "\x1bGM\r\n",
+                                            "\x1b"
+                                            "FA\r\n",
+                                            "\x83",
+                                            "\x1b[2C",
+                                            "\x1b[2HANDSIGN\x02"
+                                            "3|30\x03",
+                                            "\x1b[4R",
+                                            "\x1b[0;NERIVAX_PRODUCTION_START_PQCR",
+                                            "\x1b%A"};
 
 std::vector<std::string> Raws(const std::vector<ParsedCommand>& cmds) {
   std::vector<std::string> r;
@@ -55,7 +82,10 @@ TEST(CommandParser, EverySplitPointGivesTheSameCommands) {
 
 TEST(CommandParser, FieldsValuesAndKeywords) {
   CommandParser p(false);
-  auto c = Parse(p, "\x1b[2;45T\x1b[0DOWNLOAD\x02" "4|update.dat|0123\x03\x1b" "F13\r\n");
+  auto c = Parse(p,
+                 "\x1b[2;45T\x1b[0DOWNLOAD\x02"
+                 "4|update.dat|0123\x03\x1b"
+                 "F13\r\n");
   ASSERT_EQ(c.size(), 3u);
   EXPECT_EQ(c[0].module, 2);
   EXPECT_TRUE(c[0].hasValue);

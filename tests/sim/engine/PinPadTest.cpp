@@ -48,7 +48,8 @@ class PinPad : public EngineTest {
   // key2 = left half, key1 = right half of the master key.
   const std::string key2 = B("\x01\x23\x45\x67\x89\xab\xcd\x00", 8);
   const std::string key1 = B("\xfe\xdc\xba\x98\x76\x54\x32\x10", 8);
-  const std::string work = B("\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff\x00", 16);
+  const std::string work =
+      B("\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff\x00", 16);
 
   void LoadKeys(int mk = 3, int wk = 5) {
     ASSERT_EQ(Exchange(Line('M', std::string(1, char(mk)) + key2 + key1)), "\xaa");
@@ -89,7 +90,9 @@ TEST_F(PinPad, ResetForgetsEveryKey) {
   EXPECT_TRUE(impl().state.masterKeys[3].empty());
   EXPECT_TRUE(impl().state.workKeys.empty());
   EXPECT_EQ(impl().state.activeMaster, -1);
-  EXPECT_EQ(Exchange("\x1b" "F00\r\n"), kNak);  // no active key any more
+  EXPECT_EQ(Exchange("\x1b"
+                     "F00\r\n"),
+            kNak);  // no active key any more
 }
 
 TEST_F(PinPad, LengthModeAndTimeoutAreWriteOnly) {
@@ -108,7 +111,14 @@ TEST_F(PinPad, PlainEntryAnswersAfterTheCustomerTyped) {
   EXPECT_EQ(Out(799), "");
   EXPECT_EQ(Out(800), "123456\r");
   Send("\x83\x1b[1;1X\x81");
-  EXPECT_EQ(Out(800), B("1\0" "2\0" "3\0" "4\0" "5\0" "6\0" "\r", 13));
+  EXPECT_EQ(Out(800), B("1\0"
+                        "2\0"
+                        "3\0"
+                        "4\0"
+                        "5\0"
+                        "6\0"
+                        "\r",
+                        13));
 }
 
 TEST_F(PinPad, PlainEntryIsCutToThePinLength) {
@@ -128,7 +138,9 @@ TEST_F(PinPad, NoPinWithinTheEntryTimeoutGivesNoAnswer) {
   c.pin = Answer{false, 0, ""};
   engine.SetCustomer(c);
   LoadKeys();
-  Send("\x1b[1;1T\x82\x1b" "F00\r\n");
+  Send(
+      "\x1b[1;1T\x82\x1b"
+      "F00\r\n");
   EXPECT_EQ(Out(60000), "");
   c.pin = Answer{true, 1500, "1234"};  // slower than the 1 s entry timeout
   engine.SetCustomer(c);
@@ -149,7 +161,10 @@ void Frame(const std::string& reply, char* tag, std::string* block) {
 
 TEST_F(PinPad, DesBlockIsFormatZeroWithAZeroAccount) {
   LoadKeys();
-  Send("\x1b" "F02\r\n" + std::string(""));
+  Send(
+      "\x1b"
+      "F02\r\n" +
+      std::string(""));
   char tag = 0;
   std::string block;
   // option 2: block and work key check value, tag 0x20
@@ -158,7 +173,9 @@ TEST_F(PinPad, DesBlockIsFormatZeroWithAZeroAccount) {
   ASSERT_EQ(block.size(), 16u);
   EXPECT_EQ(Decrypt(work, block.substr(0, 8)), B("\x06\x12\x34\x56\xff\xff\xff\xff", 8));
   EXPECT_EQ(Decrypt(work, block.substr(8)), std::string(8, '\0'));
-  Send("\x83\x1b" "F10\r\n");
+  Send(
+      "\x83\x1b"
+      "F10\r\n");
   Frame(Out(800), &tag, &block);
   EXPECT_EQ(tag, 0x10);
   ASSERT_EQ(block.size(), 8u);
@@ -198,8 +215,10 @@ TEST_F(PinPad, FormatOneBlockNeedsNoAccount) {
 
 TEST_F(PinPad, BadBlockRequestsAreRefused) {
   LoadKeys();
-  EXPECT_EQ(Exchange("\x1b" "F04\r\n"), kNak);           // option 4
-  EXPECT_EQ(Exchange("\x1bI0012a4\r\n"), kNak);          // account not digits
+  EXPECT_EQ(Exchange("\x1b"
+                     "F04\r\n"),
+            kNak);                                               // option 4
+  EXPECT_EQ(Exchange("\x1bI0012a4\r\n"), kNak);                  // account not digits
   EXPECT_EQ(Exchange("\x1bI0012345678901234567890\r\n"), kNak);  // 20 digits
 }
 

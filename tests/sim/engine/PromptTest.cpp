@@ -41,7 +41,8 @@ class Prompts : public EngineTest {
     return engine.AnswerPromptAt(id, v, t0 + std::chrono::milliseconds(atMs));
   }
   void LoadKeys() {
-    const std::string master = B("\x01\x23\x45\x67\x89\xab\xcd\xef\xfe\xdc\xba\x98\x76\x54\x32\x10", 16);
+    const std::string master =
+        B("\x01\x23\x45\x67\x89\xab\xcd\xef\xfe\xdc\xba\x98\x76\x54\x32\x10", 16);
     std::string enc;
     ASSERT_TRUE(TdesEncrypt(master, work, &enc));
     ASSERT_EQ(Exchange(Line('M', std::string(1, '\x02') + master)), "\xaa");
@@ -57,7 +58,8 @@ class Prompts : public EngineTest {
     ASSERT_TRUE(impl().WriteTerminalFile(terminalPath, bytes));
   }
 
-  const std::string work = B("\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff\x00", 16);
+  const std::string work =
+      B("\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff\x00", 16);
   std::vector<PromptEvent> events;
 };
 
@@ -104,7 +106,10 @@ TEST_F(Prompts, ScriptedCustomerPromptsStartAndEndWithTheirAnswers) {
 
 TEST_F(Prompts, LiveInformationWaitsForThePerson) {
   engine.SetLiveCustomer(true);
-  Send("\x1b[2;20T\x1b[2A\x02" "4142\x03", Link::Hid);
+  Send(
+      "\x1b[2;20T\x1b[2A\x02"
+      "4142\x03",
+      Link::Hid);
   const Prompt p = Started();
   EXPECT_FALSE(p.scripted);
   EXPECT_EQ(p.link, Link::Hid);
@@ -123,7 +128,9 @@ TEST_F(Prompts, LiveInformationWaitsForThePerson) {
 
 TEST_F(Prompts, NobodyAtTheWindowGetsTheTimeoutAnswers) {
   engine.SetLiveCustomer(true);
-  Send("\x1b[2;2T\x1b[2A\x02" "41\x03");
+  Send(
+      "\x1b[2;2T\x1b[2A\x02"
+      "41\x03");
   const Prompt info = Started();
   EXPECT_EQ(Out(1999), "");
   EXPECT_EQ(Out(2000), "B3F");
@@ -132,7 +139,10 @@ TEST_F(Prompts, NobodyAtTheWindowGetsTheTimeoutAnswers) {
 
   Send("\x1b[4;1T\x1b[4R", Link::Serial, 3000);
   EXPECT_EQ(Out(4000), "B0F");
-  Send("\x1b[5;1T\x1b" "FA\r\n", Link::Serial, 5000);
+  Send(
+      "\x1b[5;1T\x1b"
+      "FA\r\n",
+      Link::Serial, 5000);
   EXPECT_EQ(Out(6000), "BF");
   Send("\x1b[1;3T\x82", Link::Serial, 7000);
   const Prompt pin = Started();
@@ -171,7 +181,10 @@ TEST_F(Prompts, LiveKeypadTakesOnlyWhatTheModeAllows) {
   EXPECT_TRUE(Answer(p.id, "1250.5", 10));
   EXPECT_EQ(Out(10), "B1250.5F");
 
-  Send("\x1b" "FA\r\n", Link::Serial, 20);
+  Send(
+      "\x1b"
+      "FA\r\n",
+      Link::Serial, 20);
   p = Started();
   EXPECT_EQ(p.kind, PromptKind::Phone);
   EXPECT_FALSE(Answer(p.id, "138.0", 30));
@@ -191,7 +204,11 @@ TEST_F(Prompts, LivePlainPinFollowsModeAndLength) {
   EXPECT_FALSE(Answer(p.id, "12345", 10));  // more than the pad takes
   EXPECT_FALSE(Answer(p.id, "12a4", 10));
   EXPECT_TRUE(Answer(p.id, "9876", 10));
-  EXPECT_EQ(Out(10), B("9\0" "8\0" "7\0" "6\0\r", 9));
+  EXPECT_EQ(Out(10), B("9\0"
+                       "8\0"
+                       "7\0"
+                       "6\0\r",
+                       9));
 
   Send("\x83\x1b[1;0X\x82", Link::Serial, 20);
   p = Started();
@@ -246,7 +263,10 @@ TEST_F(Prompts, LivePinBlockDecryptsToWhatWasTyped) {
 TEST_F(Prompts, LiveSignatureIsMadeFromTheDrawnStrokes) {
   engine.SetLiveCustomer(true);
   PutFile("/tmp/infoviewer.jpg", "JFIF");
-  Send("\x1b[2HANDSIGN\x02" "2|20\x03", Link::Hid);
+  Send(
+      "\x1b[2HANDSIGN\x02"
+      "2|20\x03",
+      Link::Hid);
   const Prompt p = Started();
   EXPECT_EQ(p.kind, PromptKind::Sign);
   EXPECT_EQ(p.signKind, 2);
@@ -269,7 +289,10 @@ TEST_F(Prompts, LiveSignatureIsMadeFromTheDrawnStrokes) {
   EXPECT_EQ(ReadHost("/tmp/hw.png").substr(1, 3), "PNG");
 
   // Nobody signs: the refusal at the signing timeout.
-  Send("\x1b[2HANDSIGN\x02" "2|1\x03", Link::Hid, 100);
+  Send(
+      "\x1b[2HANDSIGN\x02"
+      "2|1\x03",
+      Link::Hid, 100);
   const Prompt q = Started();
   EXPECT_EQ(Out(1099, Link::Hid), "");
   EXPECT_EQ(Out(1100, Link::Hid), kNak);
@@ -281,7 +304,9 @@ TEST_F(Prompts, ScriptedSignatureIsTheOneShownOnTheWindow) {
   Customer c;
   c.sign = tlxsim::Answer{true, 10, ""};
   engine.SetCustomer(c);
-  Send("\x1b[2HANDSIGN\x02" "3|20\x03");
+  Send(
+      "\x1b[2HANDSIGN\x02"
+      "3|20\x03");
   const Prompt p = Started();
   ASSERT_FALSE(p.scriptedStrokes.empty());
   EXPECT_EQ(Out(10), kAck);
@@ -292,7 +317,10 @@ TEST_F(Prompts, ClosingTheLinkOrANewPromptEndsTheOldOne) {
   engine.SetLiveCustomer(true);
   Send("\x1b[5;30T\x1bGM\r\n", Link::Hid);
   const Prompt first = Started();
-  Send("\x1b" "FA\r\n", Link::Hid, 10);
+  Send(
+      "\x1b"
+      "FA\r\n",
+      Link::Hid, 10);
   EXPECT_EQ(EndOf(first.id), kCancelled);
   const Prompt second = Started();
   engine.LinkClosed(Link::Hid);  // the host stopped waiting
@@ -317,7 +345,9 @@ TEST_F(Prompts, FaultsApplyToThePersonsAnswer) {
   engine.SetLiveCustomer(true);
   engine.SetFault("2A", Fault{FaultKind::Refuse, 0, 1});
   engine.SetFault("4R", Fault{FaultKind::Late, 300, 1});
-  Send("\x1b[2A\x02" "41\x03");
+  Send(
+      "\x1b[2A\x02"
+      "41\x03");
   EXPECT_TRUE(Answer(Started().id, "B0F", 100));
   EXPECT_EQ(Out(100), "BUF");
   Send("\x1b[4R", Link::Serial, 200);

@@ -31,7 +31,9 @@ TEST_F(Threads, SerialAndHidAtTheSameTime) {
   std::atomic<int> serialAcks{0}, hidAcks{0};
   auto run = [&](Link link, std::atomic<int>* acks) {
     std::string cmd = link == Link::Hid ? std::string("\x1b[0CHECKR40") + std::string(1013, '\0')
-                                        : std::string("\x1b[0SETVOLUME\x02" "2|7\x03");
+                                        : std::string(
+                                              "\x1b[0SETVOLUME\x02"
+                                              "2|7\x03");
     for (int i = 0; i < kRounds; ++i) {
       // Split each command in two writes to interleave with the other link.
       engine.Receive(link, cmd.data(), 5);
@@ -50,7 +52,8 @@ TEST_F(Threads, SerialAndHidAtTheSameTime) {
   ASSERT_EQ(h.size(), size_t(2 * kRounds));
   for (const Received& r : h)
     EXPECT_EQ(r.bytes, r.link == Link::Hid ? std::string("\x1b[0CHECKR40")
-                                           : std::string("\x1b[0SETVOLUME\x02" "2|7\x03"));
+                                           : std::string("\x1b[0SETVOLUME\x02"
+                                                         "2|7\x03"));
   EXPECT_EQ(impl().state.volumeKeyTone, 7);
 }
 

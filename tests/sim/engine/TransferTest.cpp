@@ -9,7 +9,8 @@ namespace {
 
 std::string Pattern(size_t n, int seed = 1) {
   std::string s(n, '\0');
-  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 31 + size_t(seed) * 7 + i / 251) & 0xFF);
+  for (size_t i = 0; i < n; ++i)
+    s[i] = static_cast<char>((i * 31 + size_t(seed) * 7 + i / 251) & 0xFF);
   return s;
 }
 
@@ -35,8 +36,12 @@ std::string ReadFile(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-const std::string kResponseOk("\x1b[0RESPONSE\x02" "0\x03");
-const std::string kResponseBad("\x1b[0RESPONSE\x02" "1\x03");
+const std::string kResponseOk(
+    "\x1b[0RESPONSE\x02"
+    "0\x03");
+const std::string kResponseBad(
+    "\x1b[0RESPONSE\x02"
+    "1\x03");
 
 using Transfer = EngineTest;
 
@@ -46,20 +51,30 @@ TEST_F(Transfer, SerialBlocksAreCheckedAndStored) {
   EXPECT_FALSE(std::filesystem::exists(storage + "/mnt/sdcard/media/ad/ad.jpg"));
   EXPECT_EQ(Exchange(Block(0, "ad.jpg", 2, 0, file.substr(512))), kAck);
   EXPECT_EQ(ReadFile(storage + "/mnt/sdcard/media/ad/ad.jpg"), file);
-  EXPECT_EQ(Exchange("\x1b[0GETFILELIST\x02" "0\x03"), "\x02" "ad.jpg\x03");
-  EXPECT_EQ(Exchange("\x1b[0QUERYFILE\x02" "0|ad.jpg\x03"), "\x02" "ad.jpg|1000\x03");
+  EXPECT_EQ(Exchange("\x1b[0GETFILELIST\x02"
+                     "0\x03"),
+            "\x02"
+            "ad.jpg\x03");
+  EXPECT_EQ(Exchange("\x1b[0QUERYFILE\x02"
+                     "0|ad.jpg\x03"),
+            "\x02"
+            "ad.jpg|1000\x03");
 }
 
 TEST_F(Transfer, SerialBlockWithBadChecksumOrOutOfSequenceIsRefused) {
   EXPECT_EQ(Exchange(Block(1, "v.mp4", 3, 2, Pattern(512), true)), kNak);
   EXPECT_EQ(Exchange(Block(1, "v.mp4", 3, 2, Pattern(512))), kAck);
-  EXPECT_EQ(Exchange(Block(1, "v.mp4", 3, 0, Pattern(10))), kNak);  // block 2 skipped
+  EXPECT_EQ(Exchange(Block(1, "v.mp4", 3, 0, Pattern(10))), kNak);   // block 2 skipped
   EXPECT_EQ(Exchange(Block(1, "v.mp4", 3, 1, Pattern(512))), kNak);  // transfer was dropped
   EXPECT_EQ(Exchange(Block(1, "v.mp4", 0, 0, "")), kNak);
   EXPECT_EQ(Exchange(Block(1, "v.mp4", 1, 1, "x")), kNak);  // remaining must be below total
   EXPECT_EQ(Exchange(Block(1, "v.mp4", 1, 0, std::string(513, 'x'))), kNak);
-  EXPECT_EQ(Exchange("\x1b[0DOWNLOAD\x02" "1|v.mp4|0102\x03"), kNak);
-  EXPECT_EQ(Exchange("\x1b[0GETFILELIST\x02" "1\x03"), std::string("\x02\x03", 2));
+  EXPECT_EQ(Exchange("\x1b[0DOWNLOAD\x02"
+                     "1|v.mp4|0102\x03"),
+            kNak);
+  EXPECT_EQ(Exchange("\x1b[0GETFILELIST\x02"
+                     "1\x03"),
+            std::string("\x02\x03", 2));
 }
 
 TEST_F(Transfer, SerialNamesCannotLeaveTheStorage) {
@@ -75,14 +90,22 @@ TEST_F(Transfer, UpgradePackageThenUpdate) {
   EXPECT_EQ(Exchange(Block(4, "update.dat", 1, 0, "PKG")), kAck);
   EXPECT_TRUE(impl().HasUpgradePackage());
   EXPECT_EQ(Exchange(update), kAck);
-  EXPECT_EQ(Exchange("\x1b[0GETFILELIST\x02" "4\x03"), "\x02update.dat\x03");
+  EXPECT_EQ(Exchange("\x1b[0GETFILELIST\x02"
+                     "4\x03"),
+            "\x02update.dat\x03");
 }
 
 TEST_F(Transfer, DeleteAndQueryUnknownFiles) {
-  EXPECT_EQ(Exchange("\x1b[0QUERYFILE\x02" "2|p.jpg\x03"), kNak);
-  EXPECT_EQ(Exchange("\x1b[0DELETE\x02" "2|p.jpg\x03"), kNak);
+  EXPECT_EQ(Exchange("\x1b[0QUERYFILE\x02"
+                     "2|p.jpg\x03"),
+            kNak);
+  EXPECT_EQ(Exchange("\x1b[0DELETE\x02"
+                     "2|p.jpg\x03"),
+            kNak);
   ASSERT_TRUE(impl().WriteTerminalFile(impl().MediaPath(2, "p.jpg"), "JPEG"));
-  EXPECT_EQ(Exchange("\x1b[0DELETE\x02" "2|p.jpg\x03"), kAck);
+  EXPECT_EQ(Exchange("\x1b[0DELETE\x02"
+                     "2|p.jpg\x03"),
+            kAck);
   EXPECT_FALSE(std::filesystem::exists(storage + "/mnt/sdcard/media/photo/p.jpg"));
 }
 

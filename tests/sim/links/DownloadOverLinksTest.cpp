@@ -43,7 +43,9 @@ std::string BlockCommand(const std::string& name, int total, int number, const s
     text += static_cast<char>(0x30 + (c >> 4));
     text += static_cast<char>(0x30 + (c & 0x0f));
   }
-  return "\x1b[0DOWNLOAD\x02" "255|" + name + "|" + text + "\x03";
+  return "\x1b[0DOWNLOAD\x02"
+         "255|" +
+         name + "|" + text + "\x03";
 }
 
 TEST_F(DownloadOverLinksTest, SerialBlocksArriveByteExact) {

@@ -5,8 +5,8 @@
 #include <random>
 #include <thread>
 
-#include "EngineState.h"
 #include <vector>
+#include "EngineState.h"
 
 namespace linktest {
 

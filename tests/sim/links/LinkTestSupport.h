@@ -35,8 +35,8 @@ std::string RandomBytes(size_t n);
 // The terminal's stored file of media type 255 under `name`, or "<missing>".
 std::string StoredFile(tlxsim::Engine& engine, const std::string& name);
 
-extern const std::string kAck;      // "\x02\xaa\x03"
-extern const std::string kCheckR40; // "\x1b[0CHECKR40"
+extern const std::string kAck;       // "\x02\xaa\x03"
+extern const std::string kCheckR40;  // "\x1b[0CHECKR40"
 
 }  // namespace linktest
 

@@ -45,7 +45,7 @@ TEST(PacedLineTest, ARunWaitsForTheLineAndAMarkForTheBytesBeforeIt) {
   PacedLine line;
   const Clock::time_point t0 = Clock::now();
   line.Push("xy", t0, microseconds(100));
-  line.PushMark(t0);                              // comes after "xy"
+  line.PushMark(t0);                                        // comes after "xy"
   line.Push("z", t0 + microseconds(50), microseconds(10));  // line busy until 200 us
   EXPECT_EQ(line.FreeAt(), t0 + microseconds(210));
   EXPECT_EQ(line.Queued(), 3u);
@@ -167,8 +167,8 @@ TEST_F(PacedLinkTest, HidDownloadTakesItsFrames) {
   std::string copy = data;
   char name[] = "paced-hid.bin";
   const Clock::time_point start = Clock::now();
-  ASSERT_EQ(0, DownLoadData(kHidPort, 0, 9600, 255, copy.data(), static_cast<int>(copy.size()),
-                            name));
+  ASSERT_EQ(0,
+            DownLoadData(kHidPort, 0, 9600, 255, copy.data(), static_cast<int>(copy.size()), name));
   EXPECT_GE(Since(start), 3 * 2 + 196 + 1 - 1.0);
   EXPECT_EQ(Stored("paced-hid.bin"), data);
 }

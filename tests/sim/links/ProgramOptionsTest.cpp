@@ -39,11 +39,32 @@ TEST(ProgramOptionsTest, DefaultsServeBothLinksWithThePleasantCustomer) {
 TEST(ProgramOptionsTest, EveryOptionSetsItsValue) {
   ProgramOptions o;
   std::string error;
-  ASSERT_TRUE(Parse({"--model", "k60", "--storage", "/srv/t", "--serial-ports", "2,5",
-                     "--usb-id", "0483:5750", "--no-usb", "--env-file", "/run/e",
-                     "--info-answer", "B1F", "--info-delay", "500", "--no-answer", "evaluator",
-                     "--pin-answer", "9876", "--sign-delay", "0", "--phone-answer", "110",
-                     "--amount-delay", "20", "--pace"},
+  ASSERT_TRUE(Parse({"--model",
+                     "k60",
+                     "--storage",
+                     "/srv/t",
+                     "--serial-ports",
+                     "2,5",
+                     "--usb-id",
+                     "0483:5750",
+                     "--no-usb",
+                     "--env-file",
+                     "/run/e",
+                     "--info-answer",
+                     "B1F",
+                     "--info-delay",
+                     "500",
+                     "--no-answer",
+                     "evaluator",
+                     "--pin-answer",
+                     "9876",
+                     "--sign-delay",
+                     "0",
+                     "--phone-answer",
+                     "110",
+                     "--amount-delay",
+                     "20",
+                     "--pace"},
                     &o, &error))
       << error;
   EXPECT_EQ("k60", o.terminal.model);
@@ -72,8 +93,8 @@ TEST(ProgramOptionsTest, GadgetOptions) {
   EXPECT_TRUE(plain.terminal.gadget.udc.empty());
 
   ProgramOptions o;
-  ASSERT_TRUE(Parse({"--gadget", "--udc", "musb-hdrc.0", "--answer-shape", "packet",
-                     "--replug-ms", "-1", "--no-serial"},
+  ASSERT_TRUE(Parse({"--gadget", "--udc", "musb-hdrc.0", "--answer-shape", "packet", "--replug-ms",
+                     "-1", "--no-serial"},
                     &o, &error))
       << error;
   EXPECT_EQ(tlxsim::UsbFace::Gadget, o.terminal.usbFace);
@@ -89,16 +110,16 @@ TEST(ProgramOptionsTest, GadgetOptions) {
 
 TEST(ProgramOptionsTest, BadValuesAreRefused) {
   const std::vector<std::vector<std::string>> bad = {
-      {"--model", "R41"},           {"--model"},
-      {"--serial-ports", "0"},      {"--serial-ports", "1,,2"},
-      {"--serial-ports", "x"},      {"--usb-id", "10000:1"},
-      {"--usb-id", "2fb0"},         {"--info-delay", "-1"},
-      {"--info-delay", "5s"},       {"--no-answer", "weather"},
-      {"--weather-answer", "sun"},  {"--frobnicate"},
-      {"--no-serial", "--no-usb"},
-      {"--answer-shape", "long"},   {"--answer-shape"},
-      {"--udc"},                    {"--replug-ms", "-2"},
-      {"--gadget", "--no-usb"},     {"--gadget", "--pace"},
+      {"--model", "R41"},          {"--model"},
+      {"--serial-ports", "0"},     {"--serial-ports", "1,,2"},
+      {"--serial-ports", "x"},     {"--usb-id", "10000:1"},
+      {"--usb-id", "2fb0"},        {"--info-delay", "-1"},
+      {"--info-delay", "5s"},      {"--no-answer", "weather"},
+      {"--weather-answer", "sun"}, {"--frobnicate"},
+      {"--no-serial", "--no-usb"}, {"--answer-shape", "long"},
+      {"--answer-shape"},          {"--udc"},
+      {"--replug-ms", "-2"},       {"--gadget", "--no-usb"},
+      {"--gadget", "--pace"},
   };
   for (const auto& args : bad) {
     ProgramOptions o;

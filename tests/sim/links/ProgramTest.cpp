@@ -7,18 +7,18 @@
 
 #include "UsbSimProtocol.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -129,8 +129,8 @@ TEST_P(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
     EXPECT_NE(std::string::npos, text.find("TLX_GetVer(port " + std::string(port) + ") = 0"))
         << text;
     // The stand-in says what it is, once, when the USB side is first used.
-    const std::string notice = std::string(tlxsim::usbproto::kStandInNotice) + " (" +
-                               env["TLX_SIM_USB_SOCKET"] + ")\n";
+    const std::string notice =
+        std::string(tlxsim::usbproto::kStandInNotice) + " (" + env["TLX_SIM_USB_SOCKET"] + ")\n";
     const size_t at = text.find(notice);
     if (std::string(port) == "0") {
       EXPECT_NE(std::string::npos, at) << text;
@@ -146,8 +146,7 @@ TEST_P(ProgramTest, AnotherProcessGetsItsAnswersOverBothLinksAndStopCleansUp) {
   const std::string log = ReadAll(dir_ + "/sim.log");
   EXPECT_EQ(std::string::npos, log.find("export ")) << log;
   const size_t exports = log.find("run a program against this terminal with:\n  env ");
-  EXPECT_NE(std::string::npos, log.find(" TLX_SERIAL_PATH=" + env["TLX_SERIAL_PATH"] + " "))
-      << log;
+  EXPECT_NE(std::string::npos, log.find(" TLX_SERIAL_PATH=" + env["TLX_SERIAL_PATH"] + " ")) << log;
   EXPECT_NE(std::string::npos, log.find(" COMMAND\n", exports)) << log;
   EXPECT_LT(exports, log.find(" ready, ")) << log;
   // Only the window's Qt may say something on stderr before.

@@ -2,11 +2,11 @@
 // the next terminal that starts; nothing else is touched.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "RunDir.h"
 

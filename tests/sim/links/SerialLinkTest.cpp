@@ -4,11 +4,11 @@
 // come back.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <thread>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "LinkTestSupport.h"
 #include "SimTest.h"
@@ -50,8 +50,8 @@ TEST_F(SerialLinkTest, LineIsRawInBothDirections) {
     EXPECT_EQ('\xaa', e.reply[0]);
   }
   std::string end("\x83");
-  ASSERT_EQ(0, TransProc(SerialPort(), '9', 9600, end.data(), 1, nullptr, nullptr,
-                         EndOfCondition4, 1000));
+  ASSERT_EQ(0, TransProc(SerialPort(), '9', 9600, end.data(), 1, nullptr, nullptr, EndOfCondition4,
+                         1000));
   EXPECT_TRUE(WaitFor([&] { return Find(History(), end).size() == 1; }, 2000));
   EXPECT_EQ(3u, Find(History(), reset).size());
 }

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
 
-#include <cstdlib>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -202,8 +202,9 @@ TEST_P(UsbStandInShapes, TransferEndsAsOnTheBus) {
   unsigned char buf[1024];
   const auto t0 = std::chrono::steady_clock::now();
   const int rc = libusb_bulk_transfer(h, 0x81, buf, 1024, &done, 100);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now() - t0).count();
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+          .count();
   EXPECT_EQ(kAck, std::string(reinterpret_cast<char*>(buf), 3));
   switch (GetParam()) {
     case tlxsim::AnswerShape::Short:
