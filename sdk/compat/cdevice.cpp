@@ -5,6 +5,20 @@
 #include "port/port.h"
 
 static_assert(sizeof(CDevice) == 0x30, "CDevice keeps its exported size");
+// The legacy header spells the port results and link kinds out for the
+// programs built against it; they are the library's own values.
+namespace {
+constexpr bool Same(int legacy, int own) { return legacy == own; }
+}  // namespace
+static_assert(Same(TLX_PORT_NOT_OPEN, tlx::kPortNotOpen) &&
+                  Same(TLX_PORT_WRITE_FAILED, tlx::kPortWriteFailed) &&
+                  Same(TLX_PORT_BAD_TYPE, tlx::kPortBadType) &&
+                  Same(TLX_PORT_TIMEOUT, tlx::kPortTimeout) &&
+                  Same(TLX_PORT_CANCELLED, tlx::kPortCancelled) &&
+                  Same(TLX_PORT_GONE, tlx::kPortGone) && Same(TLX_PORT_BAD_ARG, tlx::kPortBadArg),
+              "legacy port results");
+static_assert(Same(TLX_LINK_SERIAL, tlx::kSerialLink) && Same(TLX_LINK_HID, tlx::kUsbLink),
+              "legacy link kinds");
 
 CDevice g_device(tlx::TheDevice());
 
