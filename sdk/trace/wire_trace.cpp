@@ -142,7 +142,7 @@ int ReceivedCount(int portResult, bool watched) {
 }
 
 void WriteReceived(std::FILE* f, int portResult, const std::string& bytes) {
-  WriteTraceHex(f, portResult >= 0 ? "RX" : "RX-PART", bytes.data(),
+  WriteTraceHex(f, portResult >= 0 ? trace::kRx : trace::kRxPart, bytes.data(),
                 static_cast<int>(bytes.size()));
 }
 
@@ -167,7 +167,7 @@ void CloseTraceFile(std::FILE* f) {
 
 std::string EndText(const char* outcome, int result, double ms, int masked) {
   char buf[256];
-  int n = std::snprintf(buf, sizeof buf, "TLX end=%s result=%d (%s)", outcome, result,
+  int n = std::snprintf(buf, sizeof buf, "%s%s result=%d (%s)", trace::kEndPrefix, outcome, result,
                         TLX_StrError(result));
   std::string text(buf, n > 0 && n < static_cast<int>(sizeof buf) ? static_cast<size_t>(n) : 0);
   if (ms >= 0) {
@@ -260,14 +260,17 @@ void TracedExchange::Write(int result) {
                         : !readTried_   ? "write-only"
                                         : ReadOutcome(until_, reply_, portResult_);
   char head[640];
-  std::snprintf(head, sizeof head, "TLX exchange %s until=%s limit=%dms",
-                RecordLink(link_, dev_).c_str(), ConditionName(until_), timeoutMs_);
+  std::snprintf(head, sizeof head, "%s%s %s until=%s limit=%dms", trace::kRecordPrefix,
+                trace::kExchange, RecordLink(link_, dev_).c_str(), ConditionName(until_),
+                timeoutMs_);
 
   std::lock_guard<std::mutex> lock(g_mu);
   std::FILE* f = OpenTraceFile();
   if (f == nullptr) return;
   WriteTraceMessage(f, head);
-  const char* txTitle = written_ < 0 ? "UNSENT" : written_ == 0 ? "TX-SHORT" : "TX";
+  const char* txTitle = written_ < 0    ? trace::kUnsent
+                        : written_ == 0 ? trace::kTxShort
+                                        : trace::kTx;
   WriteTraceHex(f, txTitle, tx.data(), static_cast<int>(tx.size()));
   if (readTried_) WriteReceived(f, portResult_, rx);
   WriteTraceMessage(f, EndText(outcome, result, ms, masked).c_str());
@@ -281,13 +284,14 @@ void WireTraceRawWrite(const char* data, int len, int result) {
   t_lastSecret = secret;
   const std::string link = RawLink();
   char head[640];
-  std::snprintf(head, sizeof head, "TLX write %s", link.c_str());
+  std::snprintf(head, sizeof head, "%s%s %s", trace::kRecordPrefix, trace::kWrite, link.c_str());
 
   std::lock_guard<std::mutex> lock(g_mu);
   std::FILE* f = OpenTraceFile();
   if (f == nullptr) return;
   WriteTraceMessage(f, head);
-  WriteTraceHex(f, result == TLX_OK ? "TX" : "TX-SHORT", tx.data(), static_cast<int>(tx.size()));
+  WriteTraceHex(f, result == TLX_OK ? trace::kTx : trace::kTxShort, tx.data(),
+                static_cast<int>(tx.size()));
   WriteTraceMessage(
       f, EndText(result == TLX_OK ? "written" : "write-failed", result, -1.0, masked).c_str());
   CloseTraceFile(f);
@@ -316,10 +320,10 @@ int TracedRawRead::Done(const char* buf, int n) {
   t_pullPacketHead = true;
   const std::string link = RawLink();
   char head[640];
-  std::snprintf(head, sizeof head, "TLX read %s until=%s limit=%dms", link.c_str(),
-                ConditionName(until), timeoutMs);
+  std::snprintf(head, sizeof head, "%s%s %s until=%s limit=%dms", trace::kRecordPrefix,
+                trace::kRead, link.c_str(), ConditionName(until), timeoutMs);
   char end[160];
-  std::snprintf(end, sizeof end, "TLX end=%s count=%d time=%.3fms",
+  std::snprintf(end, sizeof end, "%s%s count=%d time=%.3fms", trace::kEndPrefix,
                 buf != nullptr ? ReadOutcome(until, buf, n) : "read-failed",
                 static_cast<int>(rx.size()), ms);
   std::string endText = end;
